@@ -1,0 +1,64 @@
+#pragma once
+// The agent's registry helpers: each opens the key it needs, does one thing,
+// closes the key and returns the Windows error code of the step that failed.
+// The plain family addresses the process's own view (the 32-bit view on
+// 64-bit Windows, where the agent keeps its settings); the Ex family adds
+// KEY_WOW64_64KEY when gv_IsWow64 is set, to reach the native view.
+// A value name of "--" (any case) is the key's default value; value data of
+// "--" is empty data.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/registry.h"
+
+namespace kv {
+
+// On success out holds the value as text; out is reset first and holds the
+// (possibly empty) buffer also when the second query fails.
+LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::string>& out);
+LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName,
+                 std::optional<std::u16string>& out);
+// value is written only on success.
+LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value);
+
+LONG addRegistryKey(HKEY hive, const char* keyPath);
+LONG addRegistryKeyEx(HKEY hive, const char* keyPath);
+LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
+LONG writeValueEx(HKEY hive, const char* keyPath, const char* valueName, const char* valueData,
+                  DWORD type);
+LONG deleteValue(HKEY hive, const char* keyPath, const char* valueName);
+LONG deleteValue(HKEY hive, const char16_t* keyPath, const char16_t* valueName);
+bool deleteRegistryKeyTree(HKEY parent, const char* subKey);
+
+// '^' escapes the next character, ';' ends a string; two NULs close the list.
+std::u16string BuildMultiString(std::u16string_view text);
+std::uint64_t ParseDecimalQword(const char* utf8);
+
+// An open key and the view it was opened in.
+class RegistryKeyHandle {
+ public:
+  RegistryKeyHandle() = default;
+  RegistryKeyHandle(const RegistryKeyHandle&) = delete;
+  RegistryKeyHandle& operator=(const RegistryKeyHandle&) = delete;
+  ~RegistryKeyHandle() { closeKey(); }
+
+  LONG openKey(HKEY hive, const char* path, DWORD access);
+  LONG closeKey();
+  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access,
+                 const void* security, DWORD* disposition);
+  LONG queryDword(const char* name, DWORD& value) const;
+  // size: in, the buffer's size in bytes; out, the bytes read.
+  LONG queryString(const char* name, char* buffer, DWORD& size) const;
+  LONG setString(const char* name, const char* text, DWORD type) const;
+
+  HKEY handle() const { return key_; }
+  DWORD viewBits() const { return view_; }
+
+ private:
+  HKEY key_ = nullptr;
+  DWORD view_ = 0;
+};
+
+}  // namespace kv

@@ -1,0 +1,119 @@
+#pragma once
+// Files and directories. Paths are Windows paths ("C:\a\b", mapped into the
+// machine's C: drive) or host paths; backslashes and slashes both separate
+// components. Results are Windows error codes unless a function says
+// otherwise; failures are also recorded as the thread's last error.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/win_types.h"
+
+namespace kv {
+
+// The host path a Windows or host path stands for. Components of a C:\ path
+// that do not exist with their exact name are matched without regard to case.
+std::string MapPath(std::string_view path);
+
+// Creates one directory (mode 0777 where that means something). Returns 0,
+// or the C runtime error number: KV_EEXIST when it exists, KV_ENOENT when a
+// parent is missing, otherwise the number of the failure.
+int MakeDirectory(std::string_view path);
+
+// Opens a buffered stream with a C runtime mode ("w", "a+", "rb", ...);
+// null on failure.
+std::FILE* OpenStream(std::string_view path, const char* mode);
+
+// CreateFile's access rights, sharing, dispositions and flags.
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+
+// Seek origins.
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+
+// An open file, closed when the object goes.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle();
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // A number that identifies the open file in log lines.
+  int Number() const { return fd_; }
+  DWORD Close();
+
+  DWORD Read(void* buffer, DWORD size, DWORD* read);
+  DWORD Write(const void* data, DWORD size, DWORD* written);
+  DWORD GetSize(std::int64_t* size) const;
+  DWORD SetPointer(std::int64_t distance, DWORD origin, std::int64_t* newPosition = nullptr);
+  DWORD SetEndOfFile();
+  DWORD Flush();
+
+ private:
+  friend DWORD CreateFile(std::string_view, DWORD, DWORD, DWORD, DWORD, FileHandle*);
+  explicit FileHandle(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+// Opens or creates a file as CreateFileA does. Directories can be opened with
+// FILE_FLAG_BACKUP_SEMANTICS.
+DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                 FileHandle* result);
+
+DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
+DWORD DeleteFile(std::string_view path);
+DWORD MoveFile(std::string_view source, std::string_view destination);
+DWORD RemoveDirectory(std::string_view path);
+
+// File attributes as GetFileAttributes reports them.
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+DWORD GetFileAttributes(std::string_view path);
+
+// A directory search with a Windows wildcard pattern ("dir\name*.*"): '*' and
+// '?' as Windows matches them, without regard to case; "." and ".." are found
+// like any other entry.
+class FindHandle {
+ public:
+  FindHandle();
+  FindHandle(FindHandle&&) noexcept;
+  FindHandle& operator=(FindHandle&&) noexcept;
+  ~FindHandle();
+  // A number that identifies the search in log lines.
+  int Number() const;
+
+ private:
+  friend DWORD FindFirstFile(std::string_view, FindHandle*, std::string*);
+  friend DWORD FindNextFile(FindHandle&, std::string*);
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the
+// directory does not exist. FindNextFile answers ERROR_NO_MORE_FILES at the end.
+DWORD FindFirstFile(std::string_view pattern, FindHandle* search, std::string* name);
+DWORD FindNextFile(FindHandle& search, std::string* name);
+
+// The process's current directory, as a Windows path.
+std::string GetCurrentDirectory();
+
+}  // namespace kv

@@ -1,0 +1,93 @@
+#include "platform/posix/machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#ifndef KV_DEFAULT_MACHINE
+#define KV_DEFAULT_MACHINE "examples/machines/default"
+#endif
+
+namespace kv::posix {
+namespace {
+
+std::mutex machineMutex;
+std::shared_ptr<const MachineImage> current;
+
+std::size_t LineOf(const std::string& text, std::size_t byteOffset) {
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < byteOffset && i < text.size(); ++i)
+    if (text[i] == '\n') ++line;
+  return line;
+}
+
+std::shared_ptr<const MachineImage> Load(std::string directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  auto image = std::make_shared<MachineImage>();
+  image->directory = directory;
+  const std::string path = directory + "/machine.json";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return image;  // no machine.json: a machine that reports nothing
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  const std::string text = buffer.str();
+  try {
+    image->info = nlohmann::json::parse(text);
+    if (!image->info.is_object()) {
+      ReportImageError(path, 1, "the document is not a JSON object");
+      image->valid = false;
+      image->info = nlohmann::json::object();
+    }
+  } catch (const nlohmann::json::parse_error& e) {
+    ReportImageError(path, LineOf(text, e.byte > 0 ? e.byte - 1 : 0), e.what());
+    image->valid = false;
+    image->info = nlohmann::json::object();
+  }
+  return image;
+}
+
+}  // namespace
+
+const MachineImage& Machine() {
+  std::lock_guard lock(machineMutex);
+  if (!current) {
+    const char* env = std::getenv("KV_MACHINE");
+    current = Load(env && *env ? env : KV_DEFAULT_MACHINE);
+  }
+  return *current;
+}
+
+void UseMachine(const std::string& directory) {
+  auto image = Load(directory);
+  std::lock_guard lock(machineMutex);
+  // Earlier images stay alive: references handed out before the switch
+  // remain valid for the life of the process.
+  static std::vector<std::shared_ptr<const MachineImage>> retired;
+  if (current) retired.push_back(current);
+  current = std::move(image);
+}
+
+const nlohmann::json& MachineValue(const char* pointer) {
+  static const nlohmann::json null;
+  const auto& info = Machine().info;
+  const nlohmann::json::json_pointer ptr(pointer);
+  return info.contains(ptr) ? info.at(ptr) : null;
+}
+
+bool Is64BitMachine() {
+  const auto& arch = MachineValue("/os/architecture");
+  if (!arch.is_number_integer()) return MachineValue("/os/wow64") == true;
+  const int value = arch.get<int>();
+  return value == 9 || value == 6 || value == 12;  // AMD64, IA64, ARM64
+}
+
+bool IsWow64Process() { return Is64BitMachine() && MachineValue("/os/wow64") == true; }
+
+void ReportImageError(const std::string& file, std::size_t line, const std::string& message) {
+  std::fprintf(stderr, "error: %s:%zu: %s\n", file.c_str(), line, message.c_str());
+}
+
+}  // namespace kv::posix

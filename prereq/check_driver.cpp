@@ -1,0 +1,63 @@
+#include "prereq/check_driver.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "agent/agent_settings.h"
+#include "agent/registry_helpers.h"
+#include "platform/files.h"
+#include "prereq/command_line.h"
+#include "prereq/registry_path_reader.h"
+#include "runtime/log_rotation.h"
+#include "runtime/log_writer.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kLogFileName = "kvprereqhandler.log";
+constexpr const char* kCompatKey =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\QualityCompat";
+constexpr const char* kCompatValue = "cadca5fe-87d3-4b96-b7fb-a231484277cc";
+// The Java architecture that keeps the process's own registry view.
+constexpr const char* kDefaultViewArchitecture = "32";
+
+int Finish(int exitCode) {
+  StopAgentLog();
+  return exitCode;
+}
+
+}  // namespace
+
+int RunCheck(int argc, const char* const* argv) {
+  auto& agent = Agent();
+
+  std::optional<std::string> installDir;
+  if (ReadRegSZ(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVAgentInstallDir", installDir) !=
+      ERROR_SUCCESS)
+    return EXIT_NO_INSTALL_DIR;  // before the log exists: nothing is logged
+  agent.gv_agentInstallDir = installDir.value_or("");
+  if (agent.gv_agentInstallDir.empty()) agent.gv_agentInstallDir = GetCurrentDirectory();
+
+  // A log that cannot be started leaves the run without a log; the answer
+  // is the same.
+  StartAgentLog(kLogFileName);
+
+  std::printf("gv_RegKey : %s\n", agent.gv_RegKey.c_str());
+  ParseArguments(argc, argv);
+  LogInfo(" gv_IsWow64 : %d \n", agent.gv_IsWow64);
+
+  const auto& architecture = CommandLine().javaArchitecture;
+  const bool view64 = !(architecture && *architecture == kDefaultViewArchitecture);
+  std::string compatValue;
+  if (GetRegKeyValue(kCompatKey, kCompatValue, compatValue, view64) == REGPATH_VALUE_READ) {
+    LogInfo("Key found ::: %s,%s \n", kCompatKey, kCompatValue);
+    return Finish(EXIT_PATCH_ALLOWED);
+  }
+  LogInfo("Key not found ::: %s,%s \n", kCompatKey, kCompatValue);
+
+  LogInfo("Return code : 0 \n");
+  return Finish(EXIT_PATCH_ALLOWED);
+}
+
+}  // namespace kv

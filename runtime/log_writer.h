@@ -1,0 +1,63 @@
+#pragma once
+// The process-wide log: one file, four levelled operations, every entry
+// stamped with local time and thread id and serialised under an object lock.
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/win_types.h"
+
+#if defined(__GNUC__)
+#define KV_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define KV_PRINTF(fmt, args)
+#endif
+
+namespace kv {
+
+// Levels: an entry is written when logLevel is at least its level.
+constexpr std::uint8_t LOG_LEVEL_INFO = 1;
+constexpr std::uint8_t LOG_LEVEL_ERROR = 2;
+constexpr std::uint8_t LOG_LEVEL_DEBUG = 3;
+constexpr std::uint8_t LOG_LEVEL_TRACE = 4;
+
+// Open modes of InitAgentLogFile.
+constexpr int LOG_MODE_APPEND = 1;
+constexpr int LOG_MODE_TRUNCATE = 2;
+
+struct LoggerState {
+  std::atomic<std::FILE*> gv_logFilePtr{nullptr};
+  std::optional<std::string> logFileName;
+  std::optional<std::string> logDirectory;
+  std::optional<std::string> logFilePath;
+  std::atomic<std::uint8_t> logLevel{0};
+  // Its address is the key under which entries are serialised.
+  std::unique_ptr<char> logLockKey;
+};
+
+// The process's logger.
+LoggerState& Logger();
+
+void LogInfo(const char* format, ...) KV_PRINTF(1, 2);
+void LogError(const char* format, ...) KV_PRINTF(1, 2);
+void LogDebug(const char* format, ...) KV_PRINTF(1, 2);
+void LogTrace(const char* format, ...) KV_PRINTF(1, 2);
+
+bool InitLoggerDefaults();
+bool SetLoggerParams(const char* fileName, const char* directory, DWORD level);
+bool CreateLogFile();
+bool OpenLogFile();
+void CloseLogFile();
+void FreeLoggerParams();
+std::string GetLogTimestamp();
+int MakeDirectoryTree(const char* path);
+int InitAgentLogFile(const char* fileName, const char* directory, int openMode);
+
+// The key entries are written under (null when the log is not configured).
+const void* LogLockKey();
+
+}  // namespace kv

@@ -1,0 +1,147 @@
+// The real program run against machine images made by the tests.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "tests/support/test_machine.h"
+
+namespace kv {
+namespace {
+
+using test::RunResult;
+using test::TempMachine;
+
+constexpr const char* kInstallDir = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent";
+constexpr const char* kLogFile = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent/logs/kvprereqhandler.log";
+
+// The agent's key as a 32-bit process on 64-bit Windows sees it.
+std::string AgentKey(const std::string& extraValues = "") {
+  return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
+         "\"KVAgentInstallDir\"=\"C:\\\\Program Files (x86)\\\\Tarnwick\\\\Kelvane\\\\KVAgent\\\\\"\n"
+         "\"KVAgentLogLevel\"=dword:00000004\n" +
+         extraValues + "\n";
+}
+
+std::string CompatKey(bool wow6432) {
+  return std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\") + (wow6432 ? "WOW6432Node\\" : "") +
+         "Microsoft\\Windows\\CurrentVersion\\QualityCompat]\n"
+         "\"cadca5fe-87d3-4b96-b7fb-a231484277cc\"=dword:00000000\n\n";
+}
+
+class CheckerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.WriteMachineJson(R"({"os":{"architecture":9,"wow64":true},"cwd":"C:\\Windows\\System32"})");
+    machine.MakeDirectory(kInstallDir);
+  }
+
+  RunResult Run(const std::vector<std::string>& args = {}) {
+    RunResult result = test::RunProgram(test::BinPath("kvprereqhandler"), args, {{"KV_MACHINE", machine.dir()}});
+    // The host keeps 8 bits of the status; the machine keeps the whole code.
+    if (machine.Exists("exit-code")) wholeExitCode = std::stoi(machine.ReadFile("exit-code"));
+    return result;
+  }
+
+  std::string Log() const { return machine.ReadFile(kLogFile); }
+
+  TempMachine machine;
+  int wholeExitCode = -1;
+};
+
+TEST_F(CheckerTest, MissingInstallDirectoryExits13WithoutALog) {
+  machine.WriteRegistry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
+                        "\"KVAgentLogLevel\"=dword:00000004\n");
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 13);
+  EXPECT_EQ(wholeExitCode, 13);
+  EXPECT_EQ(r.out, "");
+  EXPECT_FALSE(machine.Exists(kLogFile));
+  EXPECT_FALSE(machine.Exists(std::string(kInstallDir) + "/logs"));
+}
+
+TEST_F(CheckerTest, LogsUnderTheInstallDirectoryWithTimestampedLevelledLines) {
+  machine.WriteRegistry(AgentKey() + CompatKey(false));
+  const RunResult r = Run({"-p", "KB4056892"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "gv_RegKey : Software\\Tarnwick\\Kelvane\\KVAgent\n");
+  const std::string log = Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_TRUE(std::regex_search(log, std::regex("^Log open time: \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3}\n")));
+  EXPECT_TRUE(std::regex_search(
+      log, std::regex("\\[ \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3} \\] \\[ \\d+ \\] \\[INFO\\] patchName :KB4056892\n")));
+  EXPECT_NE(log.find("[DEBUG] \t @@@@@@@@ Inside GetRegKeyValue Method @@@@@@@@\n"), std::string::npos);
+  EXPECT_NE(log.find("[INFO]  gv_IsWow64 : "), std::string::npos);
+  EXPECT_TRUE(std::regex_search(log, std::regex("Log close time: [^\n]+\n$")));
+}
+
+TEST_F(CheckerTest, CompatibilityValueInTheNativeViewGivesZero) {
+  machine.WriteRegistry(AgentKey() + CompatKey(false));
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 0);
+  const std::string log = Log();
+  EXPECT_NE(log.find("[INFO] Key found ::: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                     "QualityCompat,cadca5fe-87d3-4b96-b7fb-a231484277cc \n"),
+            std::string::npos);
+  EXPECT_EQ(log.find("Return code"), std::string::npos);
+}
+
+TEST_F(CheckerTest, ThirtyTwoBitJavaReadsTheProcessView) {
+  // The value is only in the 32-bit view.
+  machine.WriteRegistry(AgentKey() + CompatKey(true));
+  Run();
+  EXPECT_NE(Log().find("[INFO] Key not found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
+  EXPECT_NE(Log().find("[INFO] Return code : 0 \n"), std::string::npos);
+
+  std::filesystem::remove(machine.Path(kLogFile));
+  Run({"-x", "32"});
+  EXPECT_NE(Log().find("[INFO] Key found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
+
+  // Any other architecture text keeps the 64-bit view.
+  std::filesystem::remove(machine.Path(kLogFile));
+  Run({"-x", "32bit"});
+  EXPECT_NE(Log().find("[INFO] Key not found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
+}
+
+TEST_F(CheckerTest, MalformedRegistryIsAClearErrorAndExit13) {
+  machine.WriteRegistry(AgentKey() + "\"Broken\"=dword:xyz\n");
+  const std::string before = machine.ReadFile("registry.reg");
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 13);
+  EXPECT_NE(r.err.find(machine.Path("registry.reg") + ":7:"), std::string::npos) << r.err;
+  EXPECT_EQ(machine.ReadFile("registry.reg"), before);
+}
+
+TEST_F(CheckerTest, MalformedMachineDescriptionIsAClearErrorAndExit13) {
+  machine.WriteRegistry(AgentKey());
+  machine.WriteMachineJson("{\n  \"os\": { \"wow64\": true,\n  }\n}\n");
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 13);
+  EXPECT_NE(r.err.find(machine.Path("machine.json") + ":3:"), std::string::npos) << r.err;
+}
+
+TEST_F(CheckerTest, ALogThatCannotBeCreatedLeavesTheAnswerUnchanged) {
+  machine.WriteRegistry(AgentKey() + CompatKey(false));
+  // A file where the logs directory should be.
+  machine.WriteFile(std::string(kInstallDir) + "/logs", "not a directory");
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "gv_RegKey : Software\\Tarnwick\\Kelvane\\KVAgent\n");
+}
+
+TEST_F(CheckerTest, TheDefaultExampleMachineMayTakeThePatch) {
+  const std::filesystem::path source = std::string(KV_SOURCE_DIR) + "/examples/machines/default";
+  std::filesystem::copy(source, machine.dir(),
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  const std::string registryBefore = machine.ReadFile("registry.reg");
+  const RunResult r = Run();
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(wholeExitCode, 0);
+  EXPECT_NE(Log().find("Key found :::"), std::string::npos);
+  // Rewriting the example's registry leaves it byte for byte as committed.
+  EXPECT_EQ(machine.ReadFile("registry.reg"), registryBefore);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,54 @@
+#pragma once
+// Machine images made by tests, and programs run against them.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kv::test {
+
+// A fresh machine image in a temporary directory, removed when the object
+// goes. It starts with an empty registry and an empty machine.json.
+class TempMachine {
+ public:
+  TempMachine();
+  ~TempMachine();
+  TempMachine(const TempMachine&) = delete;
+  TempMachine& operator=(const TempMachine&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  // Host path of a file of the image ("registry.reg", "drive_c/x").
+  std::string Path(const std::string& relative) const { return dir_ + "/" + relative; }
+
+  // registry.reg: the header line is added in front of the given keys.
+  void WriteRegistry(const std::string& body) const;
+  void WriteMachineJson(const std::string& json) const;
+  void WriteFile(const std::string& relative, const std::string& content) const;
+  void MakeDirectory(const std::string& relative) const;
+  std::string ReadFile(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+  // Makes this image the machine of the calling process.
+  void Use() const;
+
+ private:
+  std::string dir_;
+};
+
+// The header every registry.reg starts with.
+inline constexpr const char* kRegHeader = "Windows Registry Editor Version 5.00\n\n";
+
+struct RunResult {
+  int exitCode = -1;   // -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs a program and waits for it; env entries are added to the environment.
+RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env = {});
+
+// Path of a program the build made.
+std::string BinPath(const std::string& name);
+
+}  // namespace kv::test
