@@ -117,3 +117,11 @@ DWORD FindNextFile(FindHandle& search, std::string* name);
 std::string GetCurrentDirectory();
 
 }  // namespace kv
+
+namespace kv {
+
+// Creates a directory and every missing parent (SHCreateDirectoryEx):
+// ERROR_ALREADY_EXISTS when the directory was already there.
+DWORD CreateDirectoryTree(std::string_view path);
+
+}  // namespace kv

@@ -7,10 +7,14 @@
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
 #include "platform/files.h"
+#include "prereq/antivirus_detection.h"
 #include "prereq/command_line.h"
+#include "prereq/processor_server_checks.h"
 #include "prereq/registry_path_reader.h"
+#include "prereq/wmi_query.h"
 #include "runtime/log_rotation.h"
 #include "runtime/log_writer.h"
+#include "runtime/os_naming.h"
 
 namespace kv {
 namespace {
@@ -25,6 +29,25 @@ constexpr const char* kDefaultViewArchitecture = "32";
 int Finish(int exitCode) {
   StopAgentLog();
   return exitCode;
+}
+
+// Servers ask WMI for installed products and then Windows Defender; clients
+// ask the security centre. A probe without WMI finds nothing.
+bool AntivirusFound(bool server) {
+  bool isAVFound = false;
+  if (server) {
+    ConnectWmiCimv2();
+    FindAntivirusInInstalledProducts(&isAVFound);
+    ReleaseWmi();
+    if (!isAVFound) isAVFound = defenderStatusCheck();
+    LogInfo("isAVFound : %d \n", isAVFound ? 1 : 0);
+  } else {
+    ConnectWmiSecurityCenter2();
+    LoadInstalledUpdatesUsingWMI(&isAVFound);
+    LogInfo("isAVFound : %d \n", isAVFound ? 1 : 0);
+    ReleaseWmi();
+  }
+  return isAVFound;
 }
 
 }  // namespace
@@ -45,17 +68,26 @@ int RunCheck(int argc, const char* const* argv) {
 
   std::printf("gv_RegKey : %s\n", agent.gv_RegKey.c_str());
   ParseArguments(argc, argv);
+  GetOSNameEx();  // logged for support staff; the name itself is not needed here
   LogInfo(" gv_IsWow64 : %d \n", agent.gv_IsWow64);
+  const bool server = IsServerOS() != 0;
+  if (IsAMDProcessor()) return Finish(EXIT_AMD_PROCESSOR);
 
   const auto& architecture = CommandLine().javaArchitecture;
   const bool view64 = !(architecture && *architecture == kDefaultViewArchitecture);
   std::string compatValue;
   if (GetRegKeyValue(kCompatKey, kCompatValue, compatValue, view64) == REGPATH_VALUE_READ) {
     LogInfo("Key found ::: %s,%s \n", kCompatKey, kCompatValue);
+    if (server) enableProtectioninServerOS();
     return Finish(EXIT_PATCH_ALLOWED);
   }
   LogInfo("Key not found ::: %s,%s \n", kCompatKey, kCompatValue);
 
+  if (AntivirusFound(server)) {
+    LogInfo("Return code : 15613 \n");
+    return Finish(EXIT_ANTIVIRUS_FOUND);
+  }
+  if (server) enableProtectioninServerOS();
   LogInfo("Return code : 0 \n");
   return Finish(EXIT_PATCH_ALLOWED);
 }

@@ -1,5 +1,6 @@
 #include "prereq/registry_path_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -62,7 +63,7 @@ struct OpenKey {
 std::string TextOf(const std::vector<BYTE>& buffer, DWORD size) {
   const auto* chars = reinterpret_cast<const char*>(buffer.data());
   const std::size_t limit = std::min<std::size_t>(size, buffer.size());
-  return std::string(chars, strnlen(chars, limit));
+  return std::string(chars, std::find(chars, chars + limit, '\0'));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,5 +115,16 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
 }
 
 std::string BinPath(const std::string& name) { return std::string(KV_BIN_DIR) + "/" + name; }
+
+std::string LibPath(const std::string& name) { return std::string(KV_LIB_DIR) + "/" + name; }
+
+void InstallLibrary(const TempMachine& machine, const std::string& library, const std::string& windowsPath) {
+  // "C:" -> drive_c/a/b
+  std::string relative = "drive_" + std::string(1, static_cast<char>(std::tolower(windowsPath.at(0))));
+  for (char c : windowsPath.substr(2)) relative += c == '\\' ? '/' : c;
+  const fs::path target = machine.Path(relative);
+  fs::create_directories(target.parent_path());
+  fs::copy_file(LibPath(library), target, fs::copy_options::overwrite_existing);
+}
 
 }  // namespace kv::test

@@ -50,5 +50,11 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
 
 // Path of a program the build made.
 std::string BinPath(const std::string& name);
+// Path of a library the build made ("MpClient.dll").
+std::string LibPath(const std::string& name);
+
+// Installs the stand-in Windows Defender client library (or another library
+// of the build) into the image at a Windows path.
+void InstallLibrary(const TempMachine& machine, const std::string& library, const std::string& windowsPath);
 
 }  // namespace kv::test

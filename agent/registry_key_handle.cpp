@@ -1,0 +1,91 @@
+// A key held open across several reads and writes, with the view it was
+// opened in, so that keys opened below it can ask for the same view.
+
+#include <cstring>
+
+#include "agent/registry_helpers.h"
+
+namespace kv {
+namespace {
+
+std::string_view Sv(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
+// A query that did not fit still reports the stored type, and a value of
+// the wrong type is a wrong value whatever its size.
+bool ReadType(LONG code) { return code == ERROR_SUCCESS || code == static_cast<LONG>(ERROR_MORE_DATA); }
+
+}  // namespace
+
+LONG RegistryKeyHandle::openKey(HKEY hive, const char* path, DWORD access) {
+  HKEY opened = nullptr;
+  const LONG code = RegOpenKeyExA(hive, Sv(path), 0, access, &opened);
+  if (code != ERROR_SUCCESS) return code;  // the key held so far stays
+  closeKey();
+  key_ = opened;
+  view_ = access & KEY_WOW64_RES;
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryKeyHandle::closeKey() {
+  LONG code = ERROR_SUCCESS;
+  if (key_ != nullptr) code = RegCloseKey(key_);
+  key_ = nullptr;
+  view_ = 0;
+  return code;
+}
+
+LONG RegistryKeyHandle::createKey(HKEY hive, const char* path, const char* /*keyClass*/, DWORD options,
+                                  DWORD access, const void* /*security*/, DWORD* disposition) {
+  // Keys are made without a class and with default security.
+  HKEY created = nullptr;
+  DWORD made = 0;
+  const LONG code = RegCreateKeyExA(hive, Sv(path), options, access, &created, &made);
+  if (code != ERROR_SUCCESS) return code;
+  closeKey();
+  key_ = created;
+  view_ = access & KEY_WOW64_RES;
+  if (disposition != nullptr) *disposition = made;
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryKeyHandle::queryDword(const char* name, DWORD& value) const {
+  if (key_ == nullptr) return ERROR_INVALID_HANDLE;
+  DWORD type = REG_NONE;
+  BYTE data[sizeof(DWORD)] = {};
+  DWORD size = sizeof data;
+  const LONG code = RegQueryValueExA(key_, Sv(name), &type, data, &size);
+  if (!ReadType(code)) return code;
+  if (type != REG_DWORD) return ERROR_INVALID_DATA;
+  if (code != ERROR_SUCCESS) return code;
+  std::memcpy(&value, data, sizeof value);
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryKeyHandle::queryString(const char* name, char* buffer, DWORD& size) const {
+  const DWORD capacity = size;
+  size = 0;
+  if (key_ == nullptr) return ERROR_INVALID_HANDLE;
+  if (buffer == nullptr) return ERROR_INVALID_PARAMETER;
+  DWORD type = REG_NONE;
+  DWORD read = capacity;
+  const LONG code = RegQueryValueExA(key_, Sv(name), &type, reinterpret_cast<BYTE*>(buffer), &read);
+  if (!ReadType(code)) return code;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
+  if (code != ERROR_SUCCESS) return code;
+  if (read == 0) {
+    if (capacity > 0) buffer[0] = '\0';
+    return ERROR_SUCCESS;
+  }
+  if (read > capacity || buffer[read - 1] != '\0') return ERROR_INVALID_DATA;
+  size = read;
+  return ERROR_SUCCESS;
+}
+
+LONG RegistryKeyHandle::setString(const char* name, const char* text, DWORD type) const {
+  if (text == nullptr) return ERROR_INVALID_DATA;
+  if (key_ == nullptr) return ERROR_INVALID_HANDLE;
+  const auto size = static_cast<DWORD>(std::strlen(text) + 1);
+  return RegSetValueExA(key_, Sv(name), type, reinterpret_cast<const BYTE*>(text), size);
+}
+
+}  // namespace kv

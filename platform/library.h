@@ -1,0 +1,37 @@
+#pragma once
+// Dynamic libraries loaded at run time.
+
+#include <string_view>
+
+#include "platform/win_types.h"
+
+namespace kv {
+
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+
+// A loaded library, unloaded when the object goes or on Free.
+class Library {
+ public:
+  Library() = default;
+  Library(Library&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+  Library& operator=(Library&& other) noexcept;
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  ~Library() { Free(); }
+
+  bool IsLoaded() const { return handle_ != nullptr; }
+  // The address of an export; null (last error ERROR_PROC_NOT_FOUND) when
+  // the library does not export it.
+  void* GetProcAddress(const char* name) const;
+  void Free();
+
+ private:
+  friend DWORD LoadLibraryW(std::u16string_view, Library*);
+  void* handle_ = nullptr;
+};
+
+// ERROR_MOD_NOT_FOUND when there is no such file, ERROR_BAD_EXE_FORMAT when
+// the file is not a library.
+DWORD LoadLibraryW(std::u16string_view path, Library* library);
+
+}  // namespace kv

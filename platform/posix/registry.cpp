@@ -1,0 +1,317 @@
+// The registry functions over the emulated machine's registry store. An open
+// key is a number standing for a resolved path and the view it was opened
+// in; the tree it points into may be read again from the image at any call,
+// so a handle never holds a node. Numbers are never reused, so a closed or
+// forged handle is always recognised.
+
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/last_error.h"
+#include "platform/posix/machine.h"
+#include "platform/posix/registry_store.h"
+#include "platform/registry.h"
+#include "platform/unicode.h"
+
+namespace kv {
+namespace {
+
+using posix::KeyPath;
+using posix::RegistryStore;
+using posix::RegNode;
+using Names = std::vector<std::u16string>;
+
+constexpr std::uintptr_t kClassesRoot = 0x80000000u;
+constexpr std::uintptr_t kDynData = 0x80000006u;
+
+// A 32-bit process on 64-bit Windows sees the 32-bit view unless it asks otherwise.
+bool Is32BitViewByDefault() { return posix::IsWow64Process(); }
+
+struct OpenKey {
+  KeyPath path;
+  bool view32 = false;
+};
+
+// The hive a predefined root stands for; empty for any other handle.
+std::u16string_view HiveOf(HKEY key) {
+  const auto value = reinterpret_cast<std::uintptr_t>(key);
+  if (value < kClassesRoot || value > kDynData) return {};
+  static constexpr std::u16string_view hives[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
+                                                  u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
+                                                  u"",  // HKEY_PERFORMANCE_DATA is not kept
+                                                  u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
+  return hives[value - kClassesRoot];
+}
+
+class HandleTable {
+ public:
+  HKEY Add(OpenKey key) {
+    std::lock_guard lock(mutex_);
+    next_ += 4;
+    if (next_ >= kClassesRoot && next_ <= kDynData) next_ = kDynData + 2;  // the predefined roots
+    keys_.emplace(next_, std::move(key));
+    return reinterpret_cast<HKEY>(next_);
+  }
+  std::optional<OpenKey> Find(HKEY key) {
+    std::lock_guard lock(mutex_);
+    const auto it = keys_.find(reinterpret_cast<std::uintptr_t>(key));
+    if (it == keys_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Remove(HKEY key) {
+    std::lock_guard lock(mutex_);
+    return keys_.erase(reinterpret_cast<std::uintptr_t>(key)) == 1;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::uintptr_t, OpenKey> keys_;
+  std::uintptr_t next_ = 0x1000;
+};
+
+HandleTable& Handles() {
+  static HandleTable* const table = new HandleTable;  // outlives every thread
+  return *table;
+}
+
+LONG Result(LONG code) {
+  if (code != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(code));
+  return code;
+}
+
+LONG KeyOf(HKEY key, OpenKey& out) {
+  const std::u16string_view hive = HiveOf(key);
+  if (!hive.empty()) {
+    out = OpenKey{{std::u16string(hive)}, Is32BitViewByDefault()};
+    return ERROR_SUCCESS;
+  }
+  auto found = Handles().Find(key);
+  if (!found) return ERROR_INVALID_HANDLE;
+  out = std::move(*found);
+  return ERROR_SUCCESS;
+}
+
+// The view an access mask asks for. A 32-bit machine has one view.
+LONG ViewOf(DWORD access, bool& view32) {
+  view32 = false;
+  if (!posix::Is64BitMachine()) return ERROR_SUCCESS;
+  const DWORD flags = access & KEY_WOW64_RES;
+  if (flags == KEY_WOW64_RES) return ERROR_INVALID_PARAMETER;
+  view32 = flags == KEY_WOW64_32KEY || (flags == 0 && Is32BitViewByDefault());
+  return ERROR_SUCCESS;
+}
+
+// Line breaks and NULs cannot be kept in registry.reg; no real name has them.
+bool IsStorableName(std::u16string_view name) {
+  return name.find_first_of(std::u16string_view(u"\0\r\n", 3)) == std::u16string_view::npos;
+}
+
+LONG SplitPath(std::u16string_view path, Names& names) {
+  names.clear();
+  while (!path.empty()) {
+    const std::size_t slash = path.find(u'\\');
+    const std::u16string_view name = path.substr(0, slash);
+    if (!IsStorableName(name)) return ERROR_INVALID_PARAMETER;
+    if (!name.empty()) names.emplace_back(name);
+    path = slash == std::u16string_view::npos ? std::u16string_view{} : path.substr(slash + 1);
+  }
+  return ERROR_SUCCESS;
+}
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+// Stored UTF-16LE string data as the narrow functions hand it out: every
+// unit converted, a terminator to a terminating 0 byte.
+std::vector<BYTE> NarrowBytes(const std::vector<BYTE>& data) {
+  const std::string text = Utf16ToUtf8(posix::Utf16LeUnits(data));
+  return std::vector<BYTE>(text.begin(), text.end());
+}
+
+LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool create, HKEY* result,
+                  DWORD* disposition) {
+  if (result == nullptr) return Result(ERROR_INVALID_PARAMETER);
+  *result = nullptr;
+  OpenKey start;
+  bool view32 = false;
+  Names names;
+  LONG code = KeyOf(key, start);
+  if (code == ERROR_SUCCESS) code = ViewOf(access, view32);
+  if (code == ERROR_SUCCESS) code = SplitPath(subKey, names);
+  if (code != ERROR_SUCCESS) return Result(code);
+
+  auto& store = RegistryStore::Instance();
+  posix::ViewPath reached;
+  code = store.Read([&](const RegNode& registry) -> LONG {
+    reached = posix::ResolvePath(registry, start.path, names, view32);
+    return reached.code;
+  });
+  if (code == ERROR_FILE_NOT_FOUND && create) {
+    // Another process may make the key meanwhile: the walk is made again on
+    // the tree read under the image lock.
+    code = store.Modify([&](RegNode& registry, bool& changed) -> LONG {
+      reached = posix::CreatePath(registry, start.path, names, view32);
+      changed = reached.created;
+      return reached.code;
+    });
+  }
+  if (code != ERROR_SUCCESS) return Result(code);
+  *result = Handles().Add(OpenKey{std::move(reached.path), view32});
+  if (disposition) *disposition = reached.created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  return ERROR_SUCCESS;
+}
+
+LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BYTE* data, DWORD* size) {
+  if (data != nullptr && size == nullptr) return Result(ERROR_INVALID_PARAMETER);
+  OpenKey open;
+  LONG code = KeyOf(key, open);
+  if (code != ERROR_SUCCESS) return Result(code);
+  posix::RegValue value;
+  code = RegistryStore::Instance().Read([&](const RegNode& registry) -> LONG {
+    const RegNode* node = posix::FindKey(registry, open.path);
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    const posix::RegValue* found = node->FindValue(name);
+    if (found == nullptr) return ERROR_FILE_NOT_FOUND;
+    value = *found;
+    return ERROR_SUCCESS;
+  });
+  if (code != ERROR_SUCCESS) return Result(code);
+
+  const std::vector<BYTE> bytes = narrow && IsStringType(value.type) ? NarrowBytes(value.data) : value.data;
+  if (type) *type = value.type;
+  if (size == nullptr) return ERROR_SUCCESS;
+  const auto needed = static_cast<DWORD>(bytes.size());
+  if (data != nullptr && *size < needed) {
+    *size = needed;
+    return Result(ERROR_MORE_DATA);
+  }
+  if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
+// Runs a change on the key a handle refers to.
+LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>& change) {
+  OpenKey open;
+  const LONG code = KeyOf(key, open);
+  if (code != ERROR_SUCCESS) return Result(code);
+  return Result(RegistryStore::Instance().Modify([&](RegNode& registry, bool& changed) -> LONG {
+    RegNode* node = posix::FindKey(registry, open.path);
+    return node == nullptr ? ERROR_KEY_DELETED : change(*node, changed);
+  }));
+}
+
+LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
+  if (data == nullptr && size != 0) return Result(ERROR_INVALID_PARAMETER);
+  if (!IsStorableName(name)) return Result(ERROR_INVALID_PARAMETER);
+  std::vector<BYTE> bytes(data, data + size);
+  if (narrow && IsStringType(type)) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    bytes = posix::Utf16LeBytes(Utf8ToUtf16(text));
+  }
+  return ChangeKey(key, [&](RegNode& node, bool& changed) -> LONG {
+    changed = node.SetValue(name, type, std::move(bytes));
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG DeleteValue(HKEY key, std::u16string_view name) {
+  return ChangeKey(key, [&](RegNode& node, bool& changed) -> LONG {
+    changed = node.RemoveValue(name);
+    return changed ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+  });
+}
+
+}  // namespace
+
+LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
+  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, false, result, nullptr);
+}
+
+LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
+  return OpenOrCreate(key, subKey, access, false, result, nullptr);
+}
+
+LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
+                     DWORD* disposition) {
+  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, true, result, disposition);
+}
+
+LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
+                     DWORD* disposition) {
+  return OpenOrCreate(key, subKey, access, true, result, disposition);
+}
+
+LONG RegCloseKey(HKEY key) {
+  if (!HiveOf(key).empty()) return ERROR_SUCCESS;
+  return Result(Handles().Remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
+}
+
+LONG RegQueryValueExA(HKEY key, std::string_view name, DWORD* type, BYTE* data, DWORD* size) {
+  return QueryValue(key, Utf8ToUtf16(name), true, type, data, size);
+}
+
+LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size) {
+  return QueryValue(key, name, false, type, data, size);
+}
+
+LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size) {
+  return SetValue(key, Utf8ToUtf16(name), type, data, size, true);
+}
+
+LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
+  return SetValue(key, name, type, data, size, false);
+}
+
+LONG RegDeleteValueA(HKEY key, std::string_view name) { return DeleteValue(key, Utf8ToUtf16(name)); }
+
+LONG RegDeleteValueW(HKEY key, std::u16string_view name) { return DeleteValue(key, name); }
+
+LONG RegDeleteKeyA(HKEY key, std::string_view subKey) {
+  OpenKey start;
+  Names names;
+  LONG code = KeyOf(key, start);
+  if (code == ERROR_SUCCESS) code = SplitPath(Utf8ToUtf16(subKey), names);
+  if (code != ERROR_SUCCESS) return Result(code);
+  const bool view32 = Is32BitViewByDefault();  // RegDeleteKey has no view flags
+  return Result(RegistryStore::Instance().Modify([&](RegNode& registry, bool& changed) -> LONG {
+    const posix::ViewPath target = posix::ResolvePath(registry, start.path, names, view32);
+    if (target.code != ERROR_SUCCESS) return target.code;
+    if (target.path.size() < 2) return ERROR_ACCESS_DENIED;  // a hive stays
+    if (!posix::FindKey(registry, target.path)->children().empty()) return ERROR_ACCESS_DENIED;
+    const KeyPath parent(target.path.begin(), target.path.end() - 1);
+    changed = posix::FindKey(registry, parent)->RemoveChild(target.path.back());
+    return ERROR_SUCCESS;
+  }));
+}
+
+LONG RegEnumKeyA(HKEY key, DWORD index, std::string* name, DWORD nameCapacity) {
+  if (name == nullptr) return Result(ERROR_INVALID_PARAMETER);
+  OpenKey open;
+  LONG code = KeyOf(key, open);
+  if (code != ERROR_SUCCESS) return Result(code);
+  std::u16string found;
+  code = RegistryStore::Instance().Read([&](const RegNode& registry) -> LONG {
+    const RegNode* node = posix::FindKey(registry, open.path);
+    if (node == nullptr) return ERROR_KEY_DELETED;
+    DWORD position = 0;
+    for (const auto& child : node->children()) {
+      // The 32-bit view does not show the node it is made of.
+      if (open.view32 && EqualsNoCase(std::u16string_view(child->name()), posix::kWow6432Node)) continue;
+      if (position++ == index) {
+        found = child->name();
+        return ERROR_SUCCESS;
+      }
+    }
+    return ERROR_NO_MORE_ITEMS;
+  });
+  if (code != ERROR_SUCCESS) return Result(code);
+  std::string text = Utf16ToUtf8(found);
+  if (text.size() + 1 > nameCapacity) return Result(ERROR_MORE_DATA);
+  *name = std::move(text);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace kv

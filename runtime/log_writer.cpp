@@ -1,0 +1,242 @@
+// The process-wide log writer: configuration, opening and closing of the one
+// log file, and the four levelled operations that write its entries.
+
+#include "runtime/log_writer.h"
+
+#include <cstdarg>
+#include <new>
+
+#include "agent/agent_settings.h"
+#include "agent/registry_helpers.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "runtime/object_locks.h"
+#include "store/store_root.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kDefaultLogName = "cfennel.log";
+constexpr std::uint8_t kDefaultLevel = LOG_LEVEL_DEBUG;
+
+// "2018-01-05 09:07:03:045" into a buffer of the caller; no allocation, so
+// an entry always has its timestamp.
+struct TimestampText {
+  char text[64];
+};
+
+TimestampText FormatTimestamp() {
+  const SystemTime now = GetLocalTime();
+  TimestampText out{};
+  std::snprintf(out.text, sizeof out.text, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day,
+                now.hour, now.minute, now.second, now.milliseconds);
+  return out;
+}
+
+KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const char* format, std::va_list args) {
+  LoggerState& state = Logger();
+  if (!state.gv_logFilePtr.load()) return;
+  const std::uint8_t level = state.logLevel.load();
+  if (level == 0 || level < threshold) return;
+  const void* key = state.logLockKey.get();
+  if (!key) return;
+
+  LockObject(key);
+  // Looked at again under the lock: closing the log clears it under the
+  // same lock, so an entry never reaches a closed stream.
+  if (std::FILE* file = state.gv_logFilePtr.load()) {
+    const TimestampText timestamp = FormatTimestamp();
+    std::fprintf(file, "%s ", "[");
+    std::fprintf(file, "%s ", timestamp.text);
+    std::fprintf(file, "%s ", "]");
+    std::fprintf(file, "%s ", "[");
+    std::fprintf(file, "%d ", static_cast<int>(GetCurrentThreadId()));
+    std::fprintf(file, "%s ", "]");
+    std::fprintf(file, "%s ", tag);
+    std::vfprintf(file, format, args);
+    std::fflush(file);
+  }
+  UnlockObject(key);
+}
+
+// Opens the configured log with a stream mode. A truncating open empties
+// the file first and then appends like every other open: a stream that
+// writes at its own position would, after a rotation has emptied the file
+// under it, go on at the old offset and leave a hole of zero bytes.
+bool OpenWithMode(bool truncate) {
+  LoggerState& state = Logger();
+  if (state.gv_logFilePtr.load()) {
+    LogTrace("gv_logFilePtr already Set\n");
+    return true;
+  }
+  if (!state.logFileName) return false;
+  try {
+    std::string path;
+    if (state.logDirectory) {
+      MakeDirectoryTree(state.logDirectory->c_str());
+      path = *state.logDirectory + "/" + *state.logFileName;
+    } else if (const auto& root = CFennelRoot()) {
+      const std::string logs = *root + "/logs";
+      MakeDirectoryTree(logs.c_str());
+      path = *root + "/logs/" + *state.logFileName;
+    } else {
+      MakeDirectory("../logs");
+      path = "../logs/" + *state.logFileName;
+    }
+    state.logFilePath = path;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+
+  if (truncate) {
+    std::FILE* emptied = OpenStream(*state.logFilePath, "w");
+    if (!emptied) return false;
+    std::fclose(emptied);
+  }
+  std::FILE* file = OpenStream(*state.logFilePath, "a+");
+  if (!file) return false;
+  std::fprintf(file, "Log open time: %s\n", FormatTimestamp().text);
+  std::fflush(file);
+  state.gv_logFilePtr.store(file);
+  return true;
+}
+
+}  // namespace
+
+LoggerState& Logger() {
+  // Never destroyed: threads that log during exit find it intact.
+  static LoggerState* state = new LoggerState;
+  return *state;
+}
+
+void LogInfo(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteEntry(LOG_LEVEL_INFO, "[INFO]", format, args);
+  va_end(args);
+}
+
+void LogError(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteEntry(LOG_LEVEL_ERROR, "[ERROR]", format, args);
+  va_end(args);
+}
+
+void LogDebug(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteEntry(LOG_LEVEL_DEBUG, "[DEBUG]", format, args);
+  va_end(args);
+}
+
+void LogTrace(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  WriteEntry(LOG_LEVEL_TRACE, "[TRACE]", format, args);
+  va_end(args);
+}
+
+bool InitLoggerDefaults() {
+  LoggerState& state = Logger();
+  if (state.gv_logFilePtr.load()) {
+    state.logLevel = kDefaultLevel;
+    return true;
+  }
+  if (state.logFileName) return true;
+  try {
+    state.logFileName = kDefaultLogName;
+    state.logLockKey = std::make_unique<char>(0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  state.logDirectory.reset();
+  state.logFilePath.reset();
+  state.logLevel = kDefaultLevel;
+  return true;
+}
+
+bool SetLoggerParams(const char* fileName, const char* directory, DWORD level) {
+  LoggerState& state = Logger();
+  state.logFileName.reset();
+  state.logDirectory.reset();
+  try {
+    if (fileName) state.logFileName = fileName;
+    if (directory) state.logDirectory = directory;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  state.logLevel = static_cast<std::uint8_t>(level & 0xFF);
+  return true;
+}
+
+bool CreateLogFile() { return OpenWithMode(true); }
+
+bool OpenLogFile() { return OpenWithMode(false); }
+
+void CloseLogFile() {
+  LoggerState& state = Logger();
+  const TimestampText timestamp = FormatTimestamp();
+  std::FILE* file = nullptr;
+  if (const void* key = state.logLockKey.get()) {
+    ObjectLockGuard lock(key);
+    file = state.gv_logFilePtr.exchange(nullptr);
+  } else {
+    file = state.gv_logFilePtr.exchange(nullptr);
+  }
+  if (!file) return;
+  std::fprintf(file, "Log close time: %s\n", timestamp.text);
+  std::fflush(file);
+  std::fclose(file);
+}
+
+void FreeLoggerParams() {
+  LoggerState& state = Logger();
+  state.logFileName.reset();
+  state.logDirectory.reset();
+  state.logFilePath.reset();
+  state.logLockKey.reset();
+}
+
+std::string GetLogTimestamp() { return FormatTimestamp().text; }
+
+int MakeDirectoryTree(const char* path) {
+  if (!path) return KV_ENOENT;
+  const int result = MakeDirectory(path);
+  if (result == 0) return 0;
+  if (result == KV_EEXIST) return 1;
+  if (result != KV_ENOENT) return result;
+
+  // A missing parent: make it first. Only '/' separates levels here.
+  std::string parent = path;
+  while (!parent.empty() && parent.back() == '/') parent.pop_back();
+  const auto slash = parent.rfind('/');
+  if (slash == std::string::npos) return result;
+  parent.resize(slash);
+  const int parentResult = MakeDirectoryTree(parent.c_str());
+  if (parentResult != 0) return parentResult;
+  return MakeDirectory(path);
+}
+
+int InitAgentLogFile(const char* fileName, const char* directory, int openMode) {
+  InitMutex();
+  AgentSettings& agent = Agent();
+  DWORD eventEnabled = 0;
+  agent.gv_eventEnabled =
+      ReadDwordRegistryData(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVEventEnabled", eventEnabled) == 0
+          ? eventEnabled
+          : 1;
+  if (!InitLoggerDefaults()) return ERROR_INVALID_DATA;
+
+  DWORD level = LOG_LEVEL_ERROR;
+  if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVAgentLogLevel", level) != 0)
+    level = LOG_LEVEL_ERROR;
+  if (!SetLoggerParams(fileName, directory, level)) return ERROR_INVALID_DATA;
+
+  const bool opened = openMode == LOG_MODE_TRUNCATE ? CreateLogFile() : OpenLogFile();
+  return opened ? 0 : ERROR_INVALID_DATA;
+}
+
+const void* LogLockKey() { return Logger().logLockKey.get(); }
+
+}  // namespace kv

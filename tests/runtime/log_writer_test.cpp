@@ -1,0 +1,215 @@
+#include "runtime/log_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "agent/agent_settings.h"
+#include "platform/system.h"
+#include "store/store_root.h"
+#include "tests/support/test_machine.h"
+
+namespace kv {
+namespace {
+
+using test::TempMachine;
+
+constexpr const char* kLogDir = "C:\\Kelvane\\logs";
+constexpr const char* kLogFile = "drive_c/Kelvane/logs/agent.log";
+
+class LogWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine.MakeDirectory("drive_c/Kelvane/logs");
+    machine.Use();
+    ResetAgentSettings();
+    CloseLogFile();
+    FreeLoggerParams();
+  }
+  void TearDown() override {
+    CloseLogFile();
+    FreeLoggerParams();
+    SetCFennelRoot(nullptr);
+  }
+
+  bool Open(DWORD level, bool truncate = true) {
+    InitLoggerDefaults();
+    SetLoggerParams("agent.log", kLogDir, level);
+    return truncate ? CreateLogFile() : OpenLogFile();
+  }
+
+  void WriteAllLevels() {
+    LogInfo("info line\n");
+    LogError("error line\n");
+    LogDebug("debug line\n");
+    LogTrace("trace line\n");
+  }
+
+  std::string Contents() const { return machine.ReadFile(kLogFile); }
+
+  void WriteRegistry(const std::string& values) const {
+    machine.WriteRegistry("[HKEY_LOCAL_MACHINE\\Software\\Tarnwick\\Kelvane\\KVAgent]\n" + values);
+  }
+
+  TempMachine machine;
+};
+
+TEST_F(LogWriterTest, LevelsDecideWhichEntriesAreWritten) {
+  const struct {
+    DWORD level;
+    bool info, error, debug, trace;
+  } cases[] = {{1, true, false, false, false}, {2, true, true, false, false}, {3, true, true, true, false},
+               {4, true, true, true, true},    {200, true, true, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.level);
+    ASSERT_TRUE(Open(c.level));
+    WriteAllLevels();
+    CloseLogFile();
+    const std::string log = Contents();
+    EXPECT_EQ(log.find("[INFO] info line\n") != std::string::npos, c.info);
+    EXPECT_EQ(log.find("[ERROR] error line\n") != std::string::npos, c.error);
+    EXPECT_EQ(log.find("[DEBUG] debug line\n") != std::string::npos, c.debug);
+    EXPECT_EQ(log.find("[TRACE] trace line\n") != std::string::npos, c.trace);
+  }
+}
+
+TEST_F(LogWriterTest, LevelZeroWritesOnlyOpenAndClose) {
+  ASSERT_TRUE(Open(256));  // only the low 8 bits count
+  EXPECT_EQ(Logger().logLevel.load(), 0);
+  WriteAllLevels();
+  CloseLogFile();
+  EXPECT_TRUE(std::regex_match(Contents(), std::regex("Log open time: [^\n]+\nLog close time: [^\n]+\n")));
+}
+
+TEST_F(LogWriterTest, EntryFormat) {
+  ASSERT_TRUE(Open(4));
+  LogInfo("value %d of %s\n", 7, "seven");
+  LogError("no line end, ");
+  LogDebug("continued\n");
+  CloseLogFile();
+  const std::string log = Contents();
+  const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3})";
+  const std::string tid = std::to_string(GetCurrentThreadId());
+  const std::regex expected("Log open time: " + stamp + "\n" +                              //
+                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[INFO\] value 7 of seven)" + "\n" +  //
+                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[ERROR\] no line end, )" +         //
+                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[DEBUG\] continued)" + "\n" +      //
+                            "Log close time: " + stamp + "\n");
+  EXPECT_TRUE(std::regex_match(log, expected)) << log;
+  EXPECT_TRUE(std::regex_match(GetLogTimestamp(), std::regex(stamp)));
+}
+
+TEST_F(LogWriterTest, NothingIsWrittenWhileClosedOrFreed) {
+  LogInfo("before anything\n");
+  ASSERT_TRUE(Open(4));
+  CloseLogFile();
+  LogInfo("after close\n");
+  ASSERT_TRUE(OpenLogFile());
+  FreeLoggerParams();  // drops the lock key: entries are lost without notice
+  LogInfo("after free\n");
+  CloseLogFile();
+  const std::string log = Contents();
+  EXPECT_EQ(log.find("before anything"), std::string::npos);
+  EXPECT_EQ(log.find("after close"), std::string::npos);
+  EXPECT_EQ(log.find("after free"), std::string::npos);
+}
+
+TEST_F(LogWriterTest, OpeningTwiceKeepsTheFirstFile) {
+  ASSERT_TRUE(Open(4));
+  machine.MakeDirectory("drive_c/Other");
+  ASSERT_TRUE(SetLoggerParams("other.log", "C:\\Other", 4));
+  EXPECT_TRUE(OpenLogFile());
+  LogInfo("still here\n");
+  CloseLogFile();
+  EXPECT_NE(Contents().find("[TRACE] gv_logFilePtr already Set\n"), std::string::npos);
+  EXPECT_NE(Contents().find("still here"), std::string::npos);
+  EXPECT_FALSE(machine.Exists("drive_c/Other/other.log"));
+}
+
+TEST_F(LogWriterTest, DefaultsAndTheirEffectOnAnOpenLog) {
+  ASSERT_TRUE(InitLoggerDefaults());
+  EXPECT_EQ(Logger().logFileName, "cfennel.log");
+  EXPECT_EQ(Logger().logLevel.load(), 3);
+  EXPECT_NE(LogLockKey(), nullptr);
+  // A name is set and no log is open: nothing changes.
+  ASSERT_TRUE(SetLoggerParams("agent.log", kLogDir, 1));
+  ASSERT_TRUE(InitLoggerDefaults());
+  EXPECT_EQ(Logger().logFileName, "agent.log");
+  EXPECT_EQ(Logger().logLevel.load(), 1);
+  // On an open log only the level goes back to 3.
+  ASSERT_TRUE(CreateLogFile());
+  ASSERT_TRUE(InitLoggerDefaults());
+  EXPECT_EQ(Logger().logLevel.load(), 3);
+  EXPECT_EQ(Logger().logFileName, "agent.log");
+}
+
+TEST_F(LogWriterTest, StoreRootGivesTheDefaultDirectory) {
+  machine.MakeDirectory("drive_c/Store");
+  SetCFennelRoot("C:\\Store");
+  ASSERT_TRUE(InitLoggerDefaults());
+  ASSERT_TRUE(CreateLogFile());
+  EXPECT_EQ(Logger().logFilePath, "C:\\Store/logs/cfennel.log");
+  CloseLogFile();
+  EXPECT_TRUE(machine.Exists("drive_c/Store/logs/cfennel.log"));
+}
+
+TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
+  machine.WriteFile("drive_c/Kelvane/blocker", "a file, not a directory");
+  InitLoggerDefaults();
+  SetLoggerParams("agent.log", "C:\\Kelvane\\blocker", 4);
+  EXPECT_FALSE(CreateLogFile());
+  EXPECT_EQ(Logger().gv_logFilePtr.load(), nullptr);
+  LogInfo("dropped\n");  // must not crash
+}
+
+TEST_F(LogWriterTest, MakeDirectoryTreeResults) {
+  const std::string root = machine.Path("tree");
+  EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/").c_str()), 0);
+  EXPECT_TRUE(machine.Exists("tree/a/b/c"));
+  EXPECT_EQ(MakeDirectoryTree((root + "/a/b").c_str()), 1);
+  EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/d").c_str()), 0);
+  // Backslashes do not separate levels here: no parent is made.
+  EXPECT_EQ(MakeDirectoryTree("C:\\Missing\\logs"), KV_ENOENT);
+  EXPECT_FALSE(machine.Exists("drive_c/Missing"));
+  machine.WriteFile("tree/file", "x");
+  EXPECT_NE(MakeDirectoryTree((root + "/file/sub").c_str()), 0);
+}
+
+TEST_F(LogWriterTest, AgentLogReadsItsLevelFromTheRegistry) {
+  WriteRegistry("\"KVAgentLogLevel\"=dword:00000001\n\"KVEventEnabled\"=dword:00000000\n");
+  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
+  EXPECT_EQ(Logger().logLevel.load(), 1);
+  EXPECT_EQ(Agent().gv_eventEnabled, 0u);
+  CloseLogFile();
+  FreeLoggerParams();
+
+  WriteRegistry("\"KVAgentLogLevel\"=dword:00000100\n");
+  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
+  EXPECT_EQ(Logger().logLevel.load(), 0);
+  EXPECT_EQ(Agent().gv_eventEnabled, 1u);
+  CloseLogFile();
+  FreeLoggerParams();
+
+  WriteRegistry("");
+  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
+  EXPECT_EQ(Logger().logLevel.load(), 2);
+}
+
+TEST_F(LogWriterTest, AgentLogAppendsOrStartsEmpty) {
+  machine.WriteFile(kLogFile, "from an earlier run\n");
+  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_APPEND), 0);
+  CloseLogFile();
+  FreeLoggerParams();
+  EXPECT_EQ(Contents().rfind("from an earlier run\nLog open time: ", 0), 0u);
+
+  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
+  CloseLogFile();
+  EXPECT_EQ(Contents().rfind("Log open time: ", 0), 0u);
+
+  FreeLoggerParams();
+  EXPECT_EQ(InitAgentLogFile("agent.log", "C:\\Nowhere\\deeper", LOG_MODE_APPEND), 13);
+}
+
+}  // namespace
+}  // namespace kv
