@@ -8,8 +8,6 @@
 
 namespace kv {
 
-using WORD = std::uint16_t;
-
 // The version record of GetVersionEx. The extended record adds the
 // service-pack numbers, suite mask and product type.
 struct OsVersionInfo {

@@ -9,6 +9,7 @@ namespace kv {
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
 using QWORD = std::uint64_t;
 using HRESULT = std::int32_t;
 
@@ -31,11 +32,13 @@ constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_NO_DATA = 232;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 constexpr DWORD ERROR_DIRECTORY = 267;
@@ -48,6 +51,7 @@ constexpr DWORD ERROR_REGISTRY_IO_FAILED = 1016;
 constexpr DWORD ERROR_KEY_DELETED = 1018;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
+constexpr DWORD ERROR_NO_SUCH_DOMAIN = 1355;
 
 // C runtime error numbers that MakeDirectoryTree reports (the same on
 // Windows' CRT and on Linux).

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "agent/agent_parameters.h"
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
 #include "platform/files.h"
@@ -65,6 +66,9 @@ int RunCheck(int argc, const char* const* argv) {
   // A log that cannot be started leaves the run without a log; the answer
   // is the same.
   StartAgentLog(kLogFileName);
+
+  // Incomplete settings are logged; the probes then see what was read.
+  if (InitializeAgentParameters() != 0) LogError("Kelvane Agent info is not available in this machine.\n");
 
   std::printf("gv_RegKey : %s\n", agent.gv_RegKey.c_str());
   ParseArguments(argc, argv);

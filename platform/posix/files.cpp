@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
 
 namespace kv {
@@ -78,20 +79,6 @@ DWORD ErrnoToError(int err, const std::string& hostPath) {
 }
 
 DWORD FailErrno(int err, const std::string& hostPath) { return Fail(ErrnoToError(err, hostPath)); }
-
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
@@ -397,7 +384,7 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
 
 DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
   const std::string from = MapPath(source), to = MapPath(destination);
-  UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  posix::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return FailErrno(errno, from);
   struct stat inStat;
   if (::fstat(in.get(), &inStat) != 0) return FailErrno(errno, from);
@@ -406,7 +393,7 @@ DWORD CopyFile(std::string_view source, std::string_view destination, bool failI
   // The destination is written in place (not replaced), so that a reader
   // holding it open sees the new content.
   const int outFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-  UniqueFd out(::open(to.c_str(), outFlags, inStat.st_mode & 0777));
+  posix::UniqueFd out(::open(to.c_str(), outFlags, inStat.st_mode & 0777));
   if (out.get() < 0) return FailErrno(errno, to);
   struct stat outStat;
   if (::fstat(out.get(), &outStat) != 0) return FailErrno(errno, to);

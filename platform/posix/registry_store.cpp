@@ -9,6 +9,7 @@
 #include <ctime>
 #include <type_traits>
 
+#include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
 
 namespace kv::posix {
@@ -60,32 +61,6 @@ ViewPath Walk(Node& registry, const KeyPath& from, const std::vector<std::u16str
 
 // ---------------------------------------------------------------- files
 
-// Closes its descriptor when it goes.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  // Closes now, reporting the close's error (a late write error shows here).
-  int Close() {
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
-};
-
 LONG ReadErrorCode(int error) {
   return error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTREAD;
 }
@@ -130,7 +105,7 @@ LONG StatFile(const std::string& path, FileStamp& stamp) {
 LONG ReadWholeFile(const std::string& path, std::string& bytes, FileStamp& stamp) {
   bytes.clear();
   stamp = FileStamp{};
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return errno == ENOENT || errno == ENOTDIR ? ERROR_SUCCESS : ReadErrorCode(errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return ReadErrorCode(errno);
@@ -159,7 +134,7 @@ LONG ReplaceFile(const std::string& path, const std::string& bytes, FileStamp& s
     return WriteErrorCode(error);
   };
   ::unlink(temp.c_str());
-  Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd.valid()) return WriteErrorCode(errno);  // not ours to remove
   struct stat old {};
   if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno);
@@ -192,7 +167,7 @@ class ImageLock {
   }
 
  private:
-  Fd fd_{-1};
+  UniqueFd fd_{-1};
 };
 
 }  // namespace
