@@ -7,6 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
+  libbenchmark-dev
 )
 
 missing=()
