@@ -43,8 +43,7 @@ int ToInt(const std::string& text) {
 }
 
 // A value start-up can do without: its absence is logged and leaves it null.
-void ReadLogged(const std::string& key, const char* name, std::optional<std::string>& setting,
-                const char* absentLine) {
+void ReadLogged(const std::string& key, const char* name, std::optional<std::string>& setting, const char* absentLine) {
   setting = ReadAgentString(key, name);
   if (!setting) LogError("%s", absentLine);
 }
@@ -90,8 +89,7 @@ void WriteTransferRate(DWORD rate) {
 }
 
 // "client-data/<customer id>/domains/<namespace>", both in lower case.
-std::string ClientDataPath(const std::optional<std::string>& customerId,
-                           const std::optional<std::string>& nameSpace) {
+std::string ClientDataPath(const std::optional<std::string>& customerId, const std::optional<std::string>& nameSpace) {
   std::string customer = customerId.value_or("");
   // The customer id is lowered byte by byte, ASCII letters only.
   for (char& c : customer)

@@ -19,7 +19,8 @@ namespace {
 constexpr std::int64_t kFileTimeUnitsPerSecond = 10000000;
 
 std::int64_t SecondsSince1970(const SystemTime& time) {
-  static const std::int64_t k1970 = SystemTimeToFileTime(SystemTime{1970, 1, 4, 1, 0, 0, 0, 0}) / kFileTimeUnitsPerSecond;
+  static const std::int64_t k1970 =
+      SystemTimeToFileTime(SystemTime{1970, 1, 4, 1, 0, 0, 0, 0}) / kFileTimeUnitsPerSecond;
   return SystemTimeToFileTime(time) / kFileTimeUnitsPerSecond - k1970;
 }
 
@@ -35,8 +36,8 @@ DWORD DriveLetterGiven() {
 
 bool IsFileExist(const char* path) {
   FileHandle file;
-  const DWORD rc = path ? CreateFile(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, &file)
-                        : ERROR_INVALID_PARAMETER;
+  const DWORD rc =
+      path ? CreateFile(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, &file) : ERROR_INVALID_PARAMETER;
   if (rc != ERROR_SUCCESS || GetLastError() == ERROR_FILE_NOT_FOUND) {
     LogDebug("IsFileExist : The File Name %s is not found %d\n", path ? path : "(null)",
              static_cast<int>(GetLastError()));

@@ -108,8 +108,7 @@ DWORD GetMACandIPAddress(std::optional<std::string>& ipList, std::optional<std::
       const int index = static_cast<int>(adapter.index);
       const int context = static_cast<int>(entry.context);
       std::printf("%-10.d%-10.d%-20.20s%s\n", index, context, entry.ipAddress.c_str(), entry.ipMask.c_str());
-      LogInfo("ipAddress :%-10.d%-10.d%-20.20s%s\n", index, context, entry.ipAddress.c_str(),
-              entry.ipMask.c_str());
+      LogInfo("ipAddress :%-10.d%-10.d%-20.20s%s\n", index, context, entry.ipAddress.c_str(), entry.ipMask.c_str());
       if (EqualsNoCase(std::string_view(entry.ipAddress), std::string_view("0.0.0.0"))) continue;
       // The separator conditions differ between the lists, and the server
       // reads them as they are.
@@ -183,29 +182,18 @@ int GetComputerNameSpace(std::optional<std::string>& name) {
   ChangeWideToUtf8Str(joinName.c_str(), text);
   name = text;
   switch (status) {
-    case NetSetupUnknownStatus:
-      LogInfo("GetComputerNameSpace : The status is unknown. \n");
-      break;
-    case NetSetupUnjoined:
-      LogInfo("GetComputerNameSpace :The computer is not joined. \n");
-      break;
-    case NetSetupWorkgroupName:
-      LogInfo("GetComputerNameSpace :The computer is joined to a workgroup. \n");
-      break;
-    case NetSetupDomainName:
-      LogInfo("GetComputerNameSpace :The computer is joined to a domain. \n");
-      break;
-    default:
-      LogInfo("GetComputerNameSpace : The status is not determined .\n");
-      break;
+    case NetSetupUnknownStatus: LogInfo("GetComputerNameSpace : The status is unknown. \n"); break;
+    case NetSetupUnjoined: LogInfo("GetComputerNameSpace :The computer is not joined. \n"); break;
+    case NetSetupWorkgroupName: LogInfo("GetComputerNameSpace :The computer is joined to a workgroup. \n"); break;
+    case NetSetupDomainName: LogInfo("GetComputerNameSpace :The computer is joined to a domain. \n"); break;
+    default: LogInfo("GetComputerNameSpace : The status is not determined .\n"); break;
   }
   return 1;
 }
 
 int InitializeLocalMachineDetails() {
   AgentSettings& agent = Agent();
-  if (GetMACandIPAddress(agent.gv_localIPAddress, agent.gv_localMACAddress, agent.gv_localSubnetMask) !=
-      ERROR_SUCCESS)
+  if (GetMACandIPAddress(agent.gv_localIPAddress, agent.gv_localMACAddress, agent.gv_localSubnetMask) != ERROR_SUCCESS)
     LogError("InitializeLocalMachineDetails : Error while fetching Local machine IP and MAC Addresses! \n");
   if (GetComputerLogonServer(agent.gv_logonServer) != ERROR_SUCCESS)
     LogError("InitializeLocalMachineDetails : Error while fetching computer domain controller ! \n");

@@ -75,8 +75,8 @@ LONG ReadStringData(const char* operation, HKEY key, Query query, std::vector<BY
 
 // What tells writeValue and writeValueEx apart.
 struct WriteFamily {
-  const char* name;            // the prefix of every log text
-  bool extendedTypes;          // REG_BINARY as UTF-8 bytes, strtoul DWORDs, REG_MULTI_SZ lists, REG_QWORD
+  const char* name;             // the prefix of every log text
+  bool extendedTypes;           // REG_BINARY as UTF-8 bytes, strtoul DWORDs, REG_MULTI_SZ lists, REG_QWORD
   bool missingArgumentIsError;  // null name or data: logged at ERROR rather than INFO
   DWORD access;
   LONG (*addKey)(HKEY, const char*);
@@ -287,8 +287,7 @@ LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optio
   ScopedKey key;
   const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
   if (openCode != ERROR_SUCCESS) {
-    LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", Printable(keyPath),
-             openCode);
+    LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", Printable(keyPath), openCode);
     return openCode;
   }
   const std::string_view name = Sv(valueName);

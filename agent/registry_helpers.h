@@ -18,16 +18,14 @@ namespace kv {
 // On success out holds the value as text; out is reset first and holds the
 // (possibly empty) buffer also when the second query fails.
 LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::string>& out);
-LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName,
-                 std::optional<std::u16string>& out);
+LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::u16string>& out);
 // value is written only on success.
 LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value);
 
 LONG addRegistryKey(HKEY hive, const char* keyPath);
 LONG addRegistryKeyEx(HKEY hive, const char* keyPath);
 LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
-LONG writeValueEx(HKEY hive, const char* keyPath, const char* valueName, const char* valueData,
-                  DWORD type);
+LONG writeValueEx(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
 LONG deleteValue(HKEY hive, const char* keyPath, const char* valueName);
 LONG deleteValue(HKEY hive, const char16_t* keyPath, const char16_t* valueName);
 bool deleteRegistryKeyTree(HKEY parent, const char* subKey);
@@ -46,8 +44,8 @@ class RegistryKeyHandle {
 
   LONG openKey(HKEY hive, const char* path, DWORD access);
   LONG closeKey();
-  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access,
-                 const void* security, DWORD* disposition);
+  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access, const void* security,
+                 DWORD* disposition);
   LONG queryDword(const char* name, DWORD& value) const;
   // size: in, the buffer's size in bytes; out, the bytes read.
   LONG queryString(const char* name, char* buffer, DWORD& size) const;

@@ -34,8 +34,8 @@ LONG RegistryKeyHandle::closeKey() {
   return code;
 }
 
-LONG RegistryKeyHandle::createKey(HKEY hive, const char* path, const char* /*keyClass*/, DWORD options,
-                                  DWORD access, const void* /*security*/, DWORD* disposition) {
+LONG RegistryKeyHandle::createKey(HKEY hive, const char* path, const char* /*keyClass*/, DWORD options, DWORD access,
+                                  const void* /*security*/, DWORD* disposition) {
   // Keys are made without a class and with default security.
   HKEY created = nullptr;
   DWORD made = 0;

@@ -11,8 +11,9 @@ LONG GetResourceID(std::optional<std::string>& id) {
   const LONG code = ReadRegSZ(HKEY_LOCAL_MACHINE, key.c_str(), "KVAgentResourceID", id);
   if (code == ERROR_SUCCESS) return ERROR_SUCCESS;
   id.reset();  // a value that could not be read whole is no identifier
-  LogError("GetResourceID : Unable to get the KV Agent Resource ID from Registry , So trying to get the same from "
-           "server .\n");
+  LogError(
+      "GetResourceID : Unable to get the KV Agent Resource ID from Registry , So trying to get the same from "
+      "server .\n");
   // The server's resource document is not fetched yet: the registry's answer stands.
   return code;
 }

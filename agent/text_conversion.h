@@ -19,8 +19,7 @@ std::string ReplaceChar(const char* text, char find, char replacement);
 std::string ConcatStrings(const char* a, const char* b);
 // Replaces every occurrence of oldText, found without regard to case; its
 // messages go to standard output. Null input gives null.
-std::optional<std::string> FindAndReplaceWithNoCase(const char* input, const char* oldText,
-                                                    const char* newText);
+std::optional<std::string> FindAndReplaceWithNoCase(const char* input, const char* oldText, const char* newText);
 // The part after the last '\\' (resp. '/'); the whole text when there is none.
 std::optional<std::string> GetLastFileName(const char* path);
 std::optional<std::string> GetLastUrlFileName(const char* urlPath);

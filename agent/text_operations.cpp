@@ -45,8 +45,7 @@ std::string ConcatStrings(const char* a, const char* b) {
   return result;
 }
 
-std::optional<std::string> FindAndReplaceWithNoCase(const char* input, const char* oldText,
-                                                    const char* newText) {
+std::optional<std::string> FindAndReplaceWithNoCase(const char* input, const char* oldText, const char* newText) {
   std::printf("FindAndReplaceWithNoCase : Input String : %s \n", Printable(input));
   std::printf("FindAndReplaceWithNoCase : oldString String : %s \n", Printable(oldText));
   std::printf("FindAndReplaceWithNoCase : newString String : %s \n", Printable(newText));

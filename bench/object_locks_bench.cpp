@@ -64,12 +64,14 @@ void Handoff(benchmark::State& state, Lock lock, Unlock unlock) {
 }
 
 void BM_ObjectLocksHandoff(benchmark::State& state) {
-  Handoff(state, [](const void* k) { kv::LockObject(k); }, [](const void* k) { kv::UnlockObject(k); });
+  Handoff(
+      state, [](const void* k) { kv::LockObject(k); }, [](const void* k) { kv::UnlockObject(k); });
 }
 
 void BM_GrowingBackoffHandoff(benchmark::State& state) {
   static BackoffLocks locks;  // shared by all runs: the counter never resets
-  Handoff(state, [](const void* k) { locks.Lock(k); }, [](const void* k) { locks.Unlock(k); });
+  Handoff(
+      state, [](const void* k) { locks.Lock(k); }, [](const void* k) { locks.Unlock(k); });
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ constexpr DWORD NTE_PROV_TYPE_NOT_DEF = 0x80090017;
 // container null: the default container. With CRYPT_NEWKEYSET the container
 // is created (NTE_EXISTS when it is there), without it opened (NTE_BAD_KEYSET
 // when it is not).
-bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* providerName,
-                          DWORD providerType, DWORD flags);
+bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* providerName, DWORD providerType,
+                          DWORD flags);
 bool CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
 // The container's key pair of a kind (AT_SIGNATURE, AT_KEYEXCHANGE);
 // NTE_NO_KEY when it has none.

@@ -8,9 +8,9 @@ DWORD FromErrno(int error) {
   switch (error) {
     case KV_ENOENT: return ERROR_PATH_NOT_FOUND;
     case KV_EEXIST: return ERROR_ALREADY_EXISTS;
-    case 13: return ERROR_ACCESS_DENIED;   // EACCES
-    case 28: return ERROR_DISK_FULL;       // ENOSPC
-    case 20: return ERROR_DIRECTORY;       // ENOTDIR
+    case 13: return ERROR_ACCESS_DENIED;  // EACCES
+    case 28: return ERROR_DISK_FULL;      // ENOSPC
+    case 20: return ERROR_DIRECTORY;      // ENOTDIR
     default: return ERROR_CANTWRITE;
   }
 }

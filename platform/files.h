@@ -76,8 +76,7 @@ class FileHandle {
 
 // Opens or creates a file as CreateFileA does. Directories can be opened with
 // FILE_FLAG_BACKUP_SEMANTICS.
-DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
-                 FileHandle* result);
+DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* result);
 
 DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
 DWORD DeleteFile(std::string_view path);

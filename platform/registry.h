@@ -58,8 +58,7 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // 32-bit process on 64-bit Windows.
 LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result);
 LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result);
-LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result,
-                     DWORD* disposition);
+LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result, DWORD* disposition);
 LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result,
                      DWORD* disposition);
 LONG RegCloseKey(HKEY key);

@@ -22,8 +22,8 @@ DWORD CreateTimerQueue(HTimerQueue* queue);
 
 // Arms a timer: the callback runs once after dueMs, then every periodMs
 // (0: once only). A callback may create timers on its own queue.
-DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs,
-                            DWORD periodMs, DWORD flags, HTimer* timer);
+DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs, DWORD periodMs,
+                            DWORD flags, HTimer* timer);
 
 // Cancels the queue's pending timers and frees it. A callback that is
 // running is allowed to finish first (unless the caller is that callback),

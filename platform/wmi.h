@@ -31,11 +31,11 @@ constexpr VARTYPE VT_ARRAY = 0x2000;
 // A property value. Only the members of its type are meaningful.
 struct Variant {
   VARTYPE vt = VT_EMPTY;
-  std::int64_t integer = 0;                           // VT_I2, VT_I4, VT_UI1; VT_BOOL: -1 true, 0 false
-  double real = 0;                                    // VT_R4, VT_R8, VT_DATE
-  std::optional<std::u16string> text;                 // VT_BSTR (nullopt: a null string)
-  std::vector<std::optional<std::u16string>> array;   // VT_ARRAY | VT_BSTR elements
-  std::size_t arrayLength = 0;                        // elements of any other array
+  std::int64_t integer = 0;                          // VT_I2, VT_I4, VT_UI1; VT_BOOL: -1 true, 0 false
+  double real = 0;                                   // VT_R4, VT_R8, VT_DATE
+  std::optional<std::u16string> text;                // VT_BSTR (nullopt: a null string)
+  std::vector<std::optional<std::u16string>> array;  // VT_ARRAY | VT_BSTR elements
+  std::size_t arrayLength = 0;                       // elements of any other array
 };
 
 constexpr HRESULT S_OK = 0;
@@ -81,8 +81,8 @@ class WbemEnumerator {
 class WbemServices {
  public:
   virtual ~WbemServices() = default;
-  virtual HRESULT SetProxyBlanket(DWORD authnService, DWORD authzService, DWORD authnLevel,
-                                  DWORD impersonationLevel, DWORD capabilities) = 0;
+  virtual HRESULT SetProxyBlanket(DWORD authnService, DWORD authzService, DWORD authnLevel, DWORD impersonationLevel,
+                                  DWORD capabilities) = 0;
   virtual HRESULT ExecQuery(std::u16string_view language, std::u16string_view query, long flags,
                             std::unique_ptr<WbemEnumerator>* result) = 0;
 };

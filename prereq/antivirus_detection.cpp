@@ -16,13 +16,28 @@ namespace kv {
 namespace {
 
 // Matched as substrings with case, in this order.
-constexpr std::array<const char*, 22> kAntivirusNames{
-    "Avast Antivirus", "Norton Security",       "McAfee",       "Kaspersky",
-    "Webroot Client Service", "Avira Antivirus", "Bitdefender Antivirus", "K7 Antivirus",
-    "G Data Antivirus", "Microsoft security essential", "Windows Defender", "Emsisoft",
-    "F-Secure",        "Malwarebytes",          "Panda",        "Trend Micro",
-    "AppGuard",        "AVG",                   "ESET NOD32",   "MicroWorld eScan",
-    "Symantec",        "Sophos"};
+constexpr std::array<const char*, 22> kAntivirusNames{"Avast Antivirus",
+                                                      "Norton Security",
+                                                      "McAfee",
+                                                      "Kaspersky",
+                                                      "Webroot Client Service",
+                                                      "Avira Antivirus",
+                                                      "Bitdefender Antivirus",
+                                                      "K7 Antivirus",
+                                                      "G Data Antivirus",
+                                                      "Microsoft security essential",
+                                                      "Windows Defender",
+                                                      "Emsisoft",
+                                                      "F-Secure",
+                                                      "Malwarebytes",
+                                                      "Panda",
+                                                      "Trend Micro",
+                                                      "AppGuard",
+                                                      "AVG",
+                                                      "ESET NOD32",
+                                                      "MicroWorld eScan",
+                                                      "Symantec",
+                                                      "Sophos"};
 
 constexpr const char* kDefenderPaths[] = {"c:\\Program Files (x86)\\Windows Defender\\MpClient.dll",
                                           "c:\\Program Files\\Windows Defender\\MpClient.dll"};
@@ -67,10 +82,8 @@ std::uint32_t StateOf(const WbemObject& object) {
   switch (value.vt) {
     case VT_I2:
     case VT_I4:
-    case VT_UI1:
-      return static_cast<std::uint32_t>(value.integer);
-    default:
-      return 0;
+    case VT_UI1: return static_cast<std::uint32_t>(value.integer);
+    default: return 0;
   }
 }
 
@@ -141,7 +154,8 @@ bool defenderStatusCheck() {
   std::int32_t enabled = 0;
   const HRESULT hr = wdStatus(&enabled);
   if (hr != S_OK) {
-    LogError("Function WDStatus failed with HRESULT  = %lu\n", static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
+    LogError("Function WDStatus failed with HRESULT  = %lu\n",
+             static_cast<unsigned long>(static_cast<std::uint32_t>(hr)));
     return false;
   }
   if (enabled == 1) {

@@ -21,8 +21,7 @@ namespace kv {
 namespace {
 
 constexpr const char* kLogFileName = "kvprereqhandler.log";
-constexpr const char* kCompatKey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\QualityCompat";
+constexpr const char* kCompatKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\QualityCompat";
 constexpr const char* kCompatValue = "cadca5fe-87d3-4b96-b7fb-a231484277cc";
 // The Java architecture that keeps the process's own registry view.
 constexpr const char* kDefaultViewArchitecture = "32";
@@ -57,8 +56,7 @@ int RunCheck(int argc, const char* const* argv) {
   auto& agent = Agent();
 
   std::optional<std::string> installDir;
-  if (ReadRegSZ(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVAgentInstallDir", installDir) !=
-      ERROR_SUCCESS)
+  if (ReadRegSZ(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVAgentInstallDir", installDir) != ERROR_SUCCESS)
     return EXIT_NO_INSTALL_DIR;  // before the log exists: nothing is logged
   agent.gv_agentInstallDir = installDir.value_or("");
   if (agent.gv_agentInstallDir.empty()) agent.gv_agentInstallDir = GetCurrentDirectory();

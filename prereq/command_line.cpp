@@ -48,8 +48,7 @@ bool ApplyFlag(CommandLineSettings& s, char letter, const char* value) {
       s.calledFromSoftwareDeployment = 1;
       LogInfo("called from software deployment");
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -101,8 +101,8 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
   RegQueryValueExA(key.key, name, &type, nullptr, nullptr);
 
   const auto fail = [&](LONG code) {
-    LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d.\n", keyPath,
-             valueName, static_cast<int>(code));
+    LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d.\n", keyPath, valueName,
+             static_cast<int>(code));
     value.clear();
     return REGPATH_VALUE_NOT_READ;
   };
@@ -113,8 +113,8 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
     LONG rc = RegQueryValueExA(key.key, name, nullptr, buffer.data(), &size);
     if (rc != static_cast<LONG>(ERROR_MORE_DATA)) return rc;
     buffer.assign(size, 0);
-    LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d. So retrying!\n",
-             keyPath, valueName, static_cast<int>(ERROR_MORE_DATA));
+    LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d. So retrying!\n", keyPath,
+             valueName, static_cast<int>(ERROR_MORE_DATA));
     return RegQueryValueExA(key.key, name, nullptr, buffer.data(), &size);
   };
 
@@ -125,8 +125,8 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
     std::memcpy(&number, buffer.data(), std::min<std::size_t>(sizeof number, buffer.size()));
     // The number is printed as the signed 32-bit value the system's long holds.
     value = std::to_string(static_cast<std::int32_t>(number));
-    LogDebug("GetRegKeyValue : RegValue(dword) : %d RegValue String(hex) : %s\n",
-             static_cast<int>(number), value.c_str());
+    LogDebug("GetRegKeyValue : RegValue(dword) : %d RegValue String(hex) : %s\n", static_cast<int>(number),
+             value.c_str());
     return REGPATH_VALUE_READ;
   }
 

@@ -68,18 +68,14 @@ void ReleaseWmi() {
 
 std::optional<std::u16string> VariantToText(const Variant& value, bool /*dateForm*/) {
   switch (value.vt) {
-    case VT_I2:
-      return Printed("%hu", static_cast<unsigned short>(value.integer));
-    case VT_I4:
-      return Printed("%d", static_cast<int>(value.integer));
+    case VT_I2: return Printed("%hu", static_cast<unsigned short>(value.integer));
+    case VT_I4: return Printed("%d", static_cast<int>(value.integer));
     case VT_R4:
-    case VT_R8:
-      return Printed("%10.4f", value.real);
+    case VT_R8: return Printed("%10.4f", value.real);
     case VT_BSTR:
       // A null string is the empty string, as COM treats it.
       return value.text.value_or(u"");
-    case VT_BOOL:
-      return value.integer ? u"True" : u"False";
+    case VT_BOOL: return value.integer ? u"True" : u"False";
     case VT_UI1: {
       const auto byte = static_cast<unsigned char>(value.integer);
       return byte < 32 ? Printed("%hu", static_cast<unsigned short>(byte)) : Printed("'%c'", byte);
@@ -92,10 +88,8 @@ std::optional<std::u16string> VariantToText(const Variant& value, bool /*dateFor
       }
       return joined;
     }
-    case VT_ARRAY | VT_DISPATCH:
-      return std::nullopt;
-    default:
-      return u"-";
+    case VT_ARRAY | VT_DISPATCH: return std::nullopt;
+    default: return u"-";
   }
 }
 

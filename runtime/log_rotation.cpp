@@ -43,8 +43,7 @@ std::string LogBaseName(const std::string& fileName) {
 // The installation directory as text, without anything after a NUL.
 LONG ReadInstallDirectory(std::string& directory) {
   std::optional<std::string> value;
-  const LONG result =
-      ReadRegSZ(HKEY_LOCAL_MACHINE, Agent().gv_RegKey.c_str(), "KVAgentInstallDir", value);
+  const LONG result = ReadRegSZ(HKEY_LOCAL_MACHINE, Agent().gv_RegKey.c_str(), "KVAgentInstallDir", value);
   if (result == 0) directory = value ? std::string(value->c_str()) : std::string();
   return result;
 }
@@ -216,12 +215,11 @@ void LoggerTimerRoutine(void* parameter, bool fired) {
 
 int RotateLoggerForEverRunningProcess(const char* directory, const char* fileName, int backupCount,
                                       std::int64_t limit) {
-  const std::string folder = directory && *directory ? std::string(directory) + "\\"
-                                                     : Agent().gv_agentInstallDir + "logs\\";
+  const std::string folder =
+      directory && *directory ? std::string(directory) + "\\" : Agent().gv_agentInstallDir + "logs\\";
   const std::string path = folder + (fileName ? fileName : "");
   LogInfo("RotateLoggerForEverRunningProcess : cSfileName : %s \n", path.c_str());
-  if (CheckLogSizeReached(path.c_str(), limit) == 1)
-    return RotateSpecificLogs(folder.c_str(), fileName, backupCount);
+  if (CheckLogSizeReached(path.c_str(), limit) == 1) return RotateSpecificLogs(folder.c_str(), fileName, backupCount);
   return 0;
 }
 

@@ -45,8 +45,7 @@ void LoggerTimerRoutine(void* parameter, bool fired);
 
 // Rotates directory\fileName when it has reached limit bytes; a null or
 // empty directory means the agent's "logs" folder. Result 0.
-int RotateLoggerForEverRunningProcess(const char* directory, const char* fileName, int backupCount,
-                                      std::int64_t limit);
+int RotateLoggerForEverRunningProcess(const char* directory, const char* fileName, int backupCount, std::int64_t limit);
 // 1 when the file is at least limit bytes long, else 0 (also when missing).
 int CheckLogSizeReached(const char* path, std::int64_t limit);
 // Rotates every file of the ";"-separated list regardless of its size.

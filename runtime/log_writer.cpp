@@ -28,8 +28,8 @@ struct TimestampText {
 TimestampText FormatTimestamp() {
   const SystemTime now = GetLocalTime();
   TimestampText out{};
-  std::snprintf(out.text, sizeof out.text, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day,
-                now.hour, now.minute, now.second, now.milliseconds);
+  std::snprintf(out.text, sizeof out.text, "%d-%02d-%02d %02d:%02d:%02d:%03d", now.year, now.month, now.day, now.hour,
+                now.minute, now.second, now.milliseconds);
   return out;
 }
 

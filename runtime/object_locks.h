@@ -5,9 +5,9 @@
 namespace kv {
 
 // Results.
-constexpr int LOCK_ACQUIRED = 1;   // LockObject, and a try-to-lock step that took the key
-constexpr int LOCK_BUSY = 2;       // try-to-lock: the key is held; unlock: the key was not held
-constexpr int LOCK_RELEASED = 4;   // unlock: the key was held and is now free
+constexpr int LOCK_ACQUIRED = 1;  // LockObject, and a try-to-lock step that took the key
+constexpr int LOCK_BUSY = 2;      // try-to-lock: the key is held; unlock: the key was not held
+constexpr int LOCK_RELEASED = 4;  // unlock: the key was held and is now free
 
 // Kinds of ObjectLockStep.
 constexpr int LOCK_STEP_TRY = 1;

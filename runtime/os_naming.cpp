@@ -96,16 +96,25 @@ struct Nt6Names {
 };
 
 constexpr std::array<Nt6Names, 5> kNt6Names{{
-    {6, 0, {"Windows Vista %s", "Windows Vista %s (x64)", "Windows Server 2008 %s", "Windows Server 2008 %s (x64)"},
+    {6,
+     0,
+     {"Windows Vista %s", "Windows Vista %s (x64)", "Windows Server 2008 %s", "Windows Server 2008 %s (x64)"},
      {nullptr, nullptr}},
-    {6, 1, {"Windows 7 %s", "Windows 7 %s (x64)", "Windows Server 2008 R2 %s", "Windows Server 2008 R2 %s (x64)"},
+    {6,
+     1,
+     {"Windows 7 %s", "Windows 7 %s (x64)", "Windows Server 2008 R2 %s", "Windows Server 2008 R2 %s (x64)"},
      {nullptr, nullptr}},
-    {6, 2, {"Windows 8 %s", "Windows 8 %s (x64)", "Windows Server 2012 %s (x64)", "Windows Server 2012 %s (x64)"},
+    {6,
+     2,
+     {"Windows 8 %s", "Windows 8 %s (x64)", "Windows Server 2012 %s (x64)", "Windows Server 2012 %s (x64)"},
      {"Windows 8", "Windows 8 (x64)"}},
-    {6, 3,
+    {6,
+     3,
      {"Windows 8.1 %s", "Windows 8.1 %s (x64)", "Windows Server 2012 R2 %s (x64)", "Windows Server 2012 R2 %s (x64)"},
      {"Windows 8.1", "Windows 8.1 (x64)"}},
-    {10, 0, {"Windows 10 %s", "Windows 10 %s (x64)", "Windows Server 2016 %s (x64)", "Windows Server 2016 %s (x64)"},
+    {10,
+     0,
+     {"Windows 10 %s", "Windows 10 %s (x64)", "Windows Server 2016 %s (x64)", "Windows Server 2016 %s (x64)"},
      {"Windows 10", "Windows 10 (x64)"}},
 }};
 
@@ -168,8 +177,8 @@ std::string NtEditionFromRecord(const OsVersionInfo& v, bool x64) {
 // The oldest systems keep their edition in the registry only.
 std::optional<std::string> NtNameFromRegistry(const OsVersionInfo& v) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0,
-                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS)
     return std::nullopt;
   std::array<BYTE, 1024> data{};
   DWORD size = data.size();
@@ -179,9 +188,12 @@ std::optional<std::string> NtNameFromRegistry(const OsVersionInfo& v) {
   const auto* text = reinterpret_cast<const char*>(data.data());
   const std::string productType(text, std::find(text, text + std::min<std::size_t>(size, data.size()), '\0'));
   const char* edition = "";
-  if (EqualsNoCase(std::string_view(productType), "WINNT")) edition = "Workstation";
-  else if (EqualsNoCase(std::string_view(productType), "LANMANNT")) edition = "Server";
-  else if (EqualsNoCase(std::string_view(productType), "SERVERNT")) edition = "Advanced Server";
+  if (EqualsNoCase(std::string_view(productType), "WINNT"))
+    edition = "Workstation";
+  else if (EqualsNoCase(std::string_view(productType), "LANMANNT"))
+    edition = "Server";
+  else if (EqualsNoCase(std::string_view(productType), "SERVERNT"))
+    edition = "Advanced Server";
   return Format("%s%s %d.%d", GetNTVersionPrefix().c_str(), edition, static_cast<int>(v.majorVersion),
                 static_cast<int>(v.minorVersion));
 }
@@ -236,8 +248,8 @@ std::string GetNT6OSName(DWORD major, DWORD minor, DWORD productInfo, BYTE produ
   }
 
   std::optional<std::string> productName;
-  if (ReadRegSZ(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName",
-                productName) == ERROR_SUCCESS &&
+  if (ReadRegSZ(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "ProductName", productName) ==
+          ERROR_SUCCESS &&
       productName && productName->find("Preview") != std::string::npos) {
     LogInfo("OS Name detected from registry is : %s\n", productName->c_str());
     editionText = "Beta";
@@ -253,8 +265,7 @@ std::optional<std::string> GetOSNameEx() {
   if (!record) return std::nullopt;
   const OsVersionInfo& v = record->info;
 
-  if (const auto productInfo =
-          GetProductInfo(v.majorVersion, v.minorVersion, v.servicePackMajor, v.servicePackMinor)) {
+  if (const auto productInfo = GetProductInfo(v.majorVersion, v.minorVersion, v.servicePackMajor, v.servicePackMinor)) {
     LogDebug("GetOSNameEx : dwMinorVersion : %d\n", 0);
     LogDebug("GetOSNameEx : dwMajorVersion : %d\n", 0);
     LogDebug("osvi.dwMajorVersion : %d\n", static_cast<int>(v.majorVersion));
@@ -267,16 +278,13 @@ std::optional<std::string> GetOSNameEx() {
   }
 
   switch (v.platformId) {
-    case 0:
-      return "Win32s";
-    case 1:
-      return Windows9xName(v);
+    case 0: return "Win32s";
+    case 1: return Windows9xName(v);
     case 2:
       if (!record->extended) return NtNameFromRegistry(v);
       return Format("%s%s", GetNTVersionPrefix().c_str(),
                     NtEditionFromRecord(v, architecture == PROCESSOR_ARCHITECTURE_AMD64).c_str());
-    default:
-      return "";
+    default: return "";
   }
 }
 

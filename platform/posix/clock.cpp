@@ -1,7 +1,8 @@
+#include "platform/clock.h"
+
 #include <sys/time.h>
 #include <time.h>
 
-#include "platform/clock.h"
 #include "platform/posix/machine.h"
 
 namespace kv {
@@ -11,8 +12,8 @@ SystemTime GetSystemTime() {
   gettimeofday(&now, nullptr);
   tm parts{};
   gmtime_r(&now.tv_sec, &parts);
-  return SystemTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_wday, parts.tm_mday, parts.tm_hour,
-                    parts.tm_min,         parts.tm_sec,      static_cast<int>(now.tv_usec / 1000)};
+  return SystemTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_wday, parts.tm_mday,
+                    parts.tm_hour,        parts.tm_min,     parts.tm_sec,  static_cast<int>(now.tv_usec / 1000)};
 }
 
 // The machine's "time_zone_bias" (minutes) when machine.json sets one, else

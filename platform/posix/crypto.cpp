@@ -70,8 +70,8 @@ bool& KeyOf(ContainerState& state, DWORD keySpec) { return keySpec == AT_SIGNATU
 
 }  // namespace
 
-bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* /*providerName*/,
-                          DWORD providerType, DWORD flags) {
+bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* /*providerName*/, DWORD providerType,
+                          DWORD flags) {
   if (provider == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *provider = nullptr;
   const auto& error = posix::MachineValue("/crypto/error");

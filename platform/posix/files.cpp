@@ -5,6 +5,8 @@
 // Sharing modes are accepted but not enforced: Linux has no mandatory
 // sharing, and the agent only ever opens files with generous sharing.
 
+#include "platform/files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +18,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/unique_fd.h"
@@ -348,8 +349,7 @@ DWORD FileHandle::Flush() {
   return ::fsync(fd_) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
 }
 
-DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
-                 FileHandle* result) {
+DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* result) {
   (void)share;  // not enforced, see the top of this file
   if (!result) return Fail(ERROR_INVALID_PARAMETER);
   *result = FileHandle();

@@ -128,9 +128,9 @@ DWORD DsGetDcNameA(const char*, const char*, const void*, const char*, DWORD, Do
   if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   const auto& dc = posix::MachineValue("/identity/domain_controller");
   if (!dc.is_object()) return Fail(ERROR_NO_SUCH_DOMAIN);
-  *info = DomainControllerInfo{OptionalText(dc, "name"),   OptionalText(dc, "address"),
-                               OptionalText(dc, "domain"), OptionalText(dc, "forest"),
-                               OptionalText(dc, "dc_site"), OptionalText(dc, "client_site")};
+  *info =
+      DomainControllerInfo{OptionalText(dc, "name"),   OptionalText(dc, "address"), OptionalText(dc, "domain"),
+                           OptionalText(dc, "forest"), OptionalText(dc, "dc_site"), OptionalText(dc, "client_site")};
   return ERROR_SUCCESS;
 }
 

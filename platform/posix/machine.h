@@ -4,15 +4,14 @@
 // without it the image the build was configured with is used.
 
 #include <mutex>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace kv::posix {
 
 struct MachineImage {
-  std::string directory;       // host path of the image, no trailing '/'
-  bool valid = true;           // false when machine.json could not be read
+  std::string directory;                           // host path of the image, no trailing '/'
+  bool valid = true;                               // false when machine.json could not be read
   nlohmann::json info = nlohmann::json::object();  // machine.json, {} when absent
 };
 

@@ -201,8 +201,10 @@ class RegParser {
     } else {
       return Fail("unknown value data (expected \"text\", dword:, hex: or hex(type):)");
     }
-    if (current_ != nullptr) current_->SetValue(name, type, std::move(data));
-    else if (!inDeletion_) return Fail("a value before the first key");
+    if (current_ != nullptr)
+      current_->SetValue(name, type, std::move(data));
+    else if (!inDeletion_)
+      return Fail("a value before the first key");
     return true;
   }
 
@@ -340,8 +342,7 @@ std::vector<BYTE> Utf16LeBytes(std::u16string_view text) {
 
 std::u16string Utf16LeUnits(const std::vector<BYTE>& data) {
   std::u16string units(data.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  for (std::size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   return units;
 }
 
@@ -408,15 +409,13 @@ bool RegNode::RemoveValue(std::u16string_view name) {
 }
 
 const std::vector<std::u16string>& HiveNames() {
-  static const std::vector<std::u16string> names{u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
-                                                 u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
-                                                 u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
+  static const std::vector<std::u16string> names{u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",   u"HKEY_LOCAL_MACHINE",
+                                                 u"HKEY_USERS",        u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
   return names;
 }
 
 std::u16string_view CanonicalHiveName(std::u16string_view rootName) {
-  static constexpr std::array<std::u16string_view, 6> shortNames{u"HKCR", u"HKCU", u"HKLM",
-                                                                  u"HKU",  u"HKCC", u"HKDD"};
+  static constexpr std::array<std::u16string_view, 6> shortNames{u"HKCR", u"HKCU", u"HKLM", u"HKU", u"HKCC", u"HKDD"};
   const auto& names = HiveNames();
   for (std::size_t i = 0; i < names.size(); ++i)
     if (EqualsNoCase(rootName, names[i]) || EqualsNoCase(rootName, shortNames[i])) return names[i];

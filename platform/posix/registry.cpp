@@ -4,6 +4,8 @@
 // so a handle never holds a node. Numbers are never reused, so a closed or
 // forged handle is always recognised.
 
+#include "platform/registry.h"
+
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -13,7 +15,6 @@
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/registry_store.h"
-#include "platform/registry.h"
 #include "platform/unicode.h"
 
 namespace kv {
@@ -39,10 +40,13 @@ struct OpenKey {
 std::u16string_view HiveOf(HKEY key) {
   const auto value = reinterpret_cast<std::uintptr_t>(key);
   if (value < kClassesRoot || value > kDynData) return {};
-  static constexpr std::u16string_view hives[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
-                                                  u"HKEY_LOCAL_MACHINE", u"HKEY_USERS",
+  static constexpr std::u16string_view hives[] = {u"HKEY_CLASSES_ROOT",
+                                                  u"HKEY_CURRENT_USER",
+                                                  u"HKEY_LOCAL_MACHINE",
+                                                  u"HKEY_USERS",
                                                   u"",  // HKEY_PERFORMANCE_DATA is not kept
-                                                  u"HKEY_CURRENT_CONFIG", u"HKEY_DYN_DATA"};
+                                                  u"HKEY_CURRENT_CONFIG",
+                                                  u"HKEY_DYN_DATA"};
   return hives[value - kClassesRoot];
 }
 
@@ -130,8 +134,7 @@ std::vector<BYTE> NarrowBytes(const std::vector<BYTE>& data) {
   return std::vector<BYTE>(text.begin(), text.end());
 }
 
-LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool create, HKEY* result,
-                  DWORD* disposition) {
+LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool create, HKEY* result, DWORD* disposition) {
   if (result == nullptr) return Result(ERROR_INVALID_PARAMETER);
   *result = nullptr;
   OpenKey start;

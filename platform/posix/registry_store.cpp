@@ -61,9 +61,7 @@ ViewPath Walk(Node& registry, const KeyPath& from, const std::vector<std::u16str
 
 // ---------------------------------------------------------------- files
 
-LONG ReadErrorCode(int error) {
-  return error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTREAD;
-}
+LONG ReadErrorCode(int error) { return error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_CANTREAD; }
 
 LONG WriteErrorCode(int error) {
   if (error == EACCES || error == EPERM || error == EROFS) return ERROR_ACCESS_DENIED;
@@ -180,8 +178,7 @@ ViewPath ResolvePath(const RegNode& registry, const KeyPath& from, const std::ve
   return Walk(registry, from, names, view32);
 }
 
-ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names,
-                    bool view32) {
+ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32) {
   return Walk(registry, from, names, view32);
 }
 

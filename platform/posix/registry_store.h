@@ -46,8 +46,7 @@ struct ViewPath {
 // the missing keys where the view puts them.
 ViewPath ResolvePath(const RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names,
                      bool view32);
-ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names,
-                    bool view32);
+ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32);
 
 // What tells one version of a file from another without reading it.
 struct FileStamp {

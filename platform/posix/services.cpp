@@ -2,6 +2,8 @@
 // names listed under "services" in machine.json, and every control code sent
 // to one is appended to the image's "scm-controls.log" as "name code".
 
+#include "platform/services.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +12,6 @@
 
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
-#include "platform/services.h"
 #include "platform/unicode.h"
 
 namespace kv {

@@ -1,5 +1,7 @@
 // Time, threads, the environment and process exit of the emulated machine.
 
+#include "platform/system.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
-#include "platform/system.h"
 #include "platform/unicode.h"
 
 namespace kv {

@@ -80,14 +80,16 @@ constexpr SystemMessage kMessages[] = {
     {1011, u"The configuration registry key could not be opened.\r\n"},
     {1012, u"The configuration registry key could not be read.\r\n"},
     {1013, u"The configuration registry key could not be written.\r\n"},
-    {1016, u"An I/O operation initiated by the registry failed unrecoverably. The registry could not read in, "
-           u"or write out, or flush, one of the files that contain the system's image of the registry.\r\n"},
+    {1016,
+     u"An I/O operation initiated by the registry failed unrecoverably. The registry could not read in, "
+     u"or write out, or flush, one of the files that contain the system's image of the registry.\r\n"},
     {1018, u"Illegal operation attempted on a registry key that has been marked for deletion.\r\n"},
     {1052, u"The requested control is not valid for this service.\r\n"},
     {1053, u"The service did not respond to the start or control request in a timely fashion.\r\n"},
     {1056, u"An instance of the service is already running.\r\n"},
-    {1058, u"The service cannot be started, either because it is disabled or because it has no enabled "
-           u"devices associated with it.\r\n"},
+    {1058,
+     u"The service cannot be started, either because it is disabled or because it has no enabled "
+     u"devices associated with it.\r\n"},
     {1060, u"The specified service does not exist as an installed service.\r\n"},
     {1061, u"The service cannot accept control messages at this time.\r\n"},
     {1062, u"The service has not been started.\r\n"},
@@ -102,19 +104,23 @@ constexpr SystemMessage kMessages[] = {
     {1460, u"This operation returned because the timeout period expired.\r\n"},
     {1602, u"User cancelled installation.\r\n"},
     {1603, u"Fatal error during installation.\r\n"},
-    {1618, u"Another installation is already in progress. Complete that installation before proceeding "
-           u"with this install.\r\n"},
-    {1641, u"The requested operation completed successfully. The system will be restarted so the changes "
-           u"can take effect.\r\n"},
+    {1618,
+     u"Another installation is already in progress. Complete that installation before proceeding "
+     u"with this install.\r\n"},
+    {1641,
+     u"The requested operation completed successfully. The system will be restarted so the changes "
+     u"can take effect.\r\n"},
     {1722, u"The RPC server is unavailable.\r\n"},
     {1726, u"The remote procedure call failed.\r\n"},
     {2250, u"This network connection does not exist.\r\n"},
-    {3010, u"The requested operation is successful. Changes will not be effective until the system is "
-           u"rebooted.\r\n"},
+    {3010,
+     u"The requested operation is successful. Changes will not be effective until the system is "
+     u"rebooted.\r\n"},
     {10054, u"An existing connection was forcibly closed by the remote host.\r\n"},
-    {10060, u"A connection attempt failed because the connected party did not properly respond after a "
-            u"period of time, or established connection failed because connected host has failed to "
-            u"respond.\r\n"},
+    {10060,
+     u"A connection attempt failed because the connected party did not properly respond after a "
+     u"period of time, or established connection failed because connected host has failed to "
+     u"respond.\r\n"},
     {10061, u"No connection could be made because the target machine actively refused it.\r\n"},
     {11001, u"No such host is known.\r\n"},
 };
@@ -143,8 +149,8 @@ std::u16string JoinLines(std::u16string_view text) {
 
 std::optional<std::u16string> FormatSystemMessage(DWORD code, bool singleLine) {
   const auto* end = std::end(kMessages);
-  const auto* it = std::lower_bound(std::begin(kMessages), end, code,
-                                    [](const SystemMessage& m, DWORD c) { return m.code < c; });
+  const auto* it =
+      std::lower_bound(std::begin(kMessages), end, code, [](const SystemMessage& m, DWORD c) { return m.code < c; });
   if (it == end || it->code != code) return std::nullopt;
   if (singleLine) return JoinLines(it->text);
   return std::u16string(it->text);

@@ -2,6 +2,8 @@
 // earliest timer is due and runs its callback. The queue's mutex is never
 // held while a callback runs, so a callback may arm timers on its own queue.
 
+#include "platform/timer_queue.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/timer_queue.h"
 
 namespace kv {
 
@@ -112,8 +113,8 @@ DWORD CreateTimerQueue(HTimerQueue* queue) {
   return ERROR_SUCCESS;
 }
 
-DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs,
-                            DWORD periodMs, DWORD flags, HTimer* timer) {
+DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs, DWORD periodMs,
+                            DWORD flags, HTimer* timer) {
   (void)flags;  // every callback runs on the queue's worker
   if (timer) *timer = nullptr;
   DWORD result = ERROR_INVALID_PARAMETER;

@@ -54,7 +54,7 @@ class AgentParameters : public testing::Test {
               {"DataTransferRate_KBps", Sz("2048")},
               {"ProxyEnabled", Sz("no")},
               {"RemoteOfficeName", Sz("Head Office")}};
-    server_ = {{"KVServerName", Sz("kv.example")},     {"KVServerFlatName", Sz("KV")},
+    server_ = {{"KVServerName", Sz("kv.example")},    {"KVServerFlatName", Sz("KV")},
                {"KVServerIPAddress", Sz("10.0.0.5")}, {"KVLastAccessName", Sz("kv.example")},
                {"KVServerPort", Sz("8020")},          {"KVServerProtocol", Sz("http")}};
     system_ = {{"KVAgentResourceID", Sz("301")}};
@@ -124,8 +124,9 @@ TEST_F(AgentParameters, FillsEverySettingAndEndsWithZero) {
   EXPECT_EQ(Stored(kAgentKey, "DataTransferRate_KBps"), "2048");  // in range: not rewritten
 
   EXPECT_TRUE(Logged("[DEBUG] @@@@@@@ Inside InitializeAgentParameters Method @@@@@@@@ \n"));
-  EXPECT_TRUE(Logged("[ERROR] InitializeServerDetailsFromRegistry : Error while fetching server installed time from "
-                     "registry! \n"));
+  EXPECT_TRUE(
+      Logged("[ERROR] InitializeServerDetailsFromRegistry : Error while fetching server installed time from "
+             "registry! \n"));
   EXPECT_TRUE(Logged("[ERROR] InitializeAgentDetails : Error while fetching branch office ID from registry! \n"));
   EXPECT_TRUE(Logged("[INFO] Kelvane Server Secondary IPAddress -> (null) \n"));
   EXPECT_TRUE(Logged("[INFO] Kelvane Server Data Path           -> client-data/cust-42/domains/corp \n"));
@@ -145,10 +146,10 @@ TEST_F(AgentParameters, PortFollowsTheProtocol) {
   const Case cases[] = {
       {"https", std::nullopt, "8020", "https", 8383, 8383},  // secure port derived: +363
       {"https", "9443", "8020", "https", 9443, 9443},
-      {"ftp", std::nullopt, "8020", "http", 8383, 8020},     // shorter than 4: http
+      {"ftp", std::nullopt, "8020", "http", 8383, 8020},  // shorter than 4: http
       {std::nullopt, std::nullopt, "8020", "http", 8383, 8020},
-      {"HTTP", std::nullopt, "8020", "HTTP", 8383, 8020},    // compared without regard to case
-      {"https", std::nullopt, "abc", "https", 363, 363},     // atoi of a non-number
+      {"HTTP", std::nullopt, "8020", "HTTP", 8383, 8020},  // compared without regard to case
+      {"https", std::nullopt, "abc", "https", 363, 363},   // atoi of a non-number
       {"https", "x", " 80x", "https", 0, 0},
   };
   for (const Case& c : cases) {
@@ -206,8 +207,8 @@ TEST_F(AgentParameters, ShortSecondaryAddressesAreAbsent) {
 }
 
 TEST_F(AgentParameters, TransferRateRuleWritesZeroBack) {
-  const std::pair<std::optional<std::string>, int> cases[] = {
-      {"5000", 0}, {"3072", 3072}, {"3073", 0}, {"-5", 0}, {"", 0}, {std::nullopt, 0}, {"fast", 0}};
+  const std::pair<std::optional<std::string>, int> cases[] = {{"5000", 0}, {"3072", 3072},    {"3073", 0}, {"-5", 0},
+                                                              {"", 0},     {std::nullopt, 0}, {"fast", 0}};
   for (const auto& [stored, rate] : cases) {
     SCOPED_TRACE(stored.value_or("(absent)"));
     agent_.erase("DataTransferRate_KBps");

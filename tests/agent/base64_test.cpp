@@ -23,12 +23,12 @@ TEST(Base64Decode, EndsAtTheFirstPaddedGroup) {
 }
 
 TEST(Base64Decode, RejectsWhatIsNotBase64) {
-  EXPECT_EQ(Base64Decode("YWJ"), std::nullopt);       // not whole groups
-  EXPECT_EQ(Base64Decode("YW Jj"), std::nullopt);     // blank inside
-  EXPECT_EQ(Base64Decode("YW-j"), std::nullopt);      // URL alphabet
-  EXPECT_EQ(Base64Decode("Y==="), std::nullopt);      // too much padding
+  EXPECT_EQ(Base64Decode("YWJ"), std::nullopt);    // not whole groups
+  EXPECT_EQ(Base64Decode("YW Jj"), std::nullopt);  // blank inside
+  EXPECT_EQ(Base64Decode("YW-j"), std::nullopt);   // URL alphabet
+  EXPECT_EQ(Base64Decode("Y==="), std::nullopt);   // too much padding
   EXPECT_EQ(Base64Decode("===="), std::nullopt);
-  EXPECT_EQ(Base64Decode("YW=j"), std::nullopt);      // padding before data
+  EXPECT_EQ(Base64Decode("YW=j"), std::nullopt);  // padding before data
   EXPECT_EQ(Base64Decode(std::string("YW\0j", 4)), std::nullopt);
   EXPECT_EQ(Base64Decode("\xc3\xa9\xc3\xa9"), std::nullopt);
 }

@@ -125,8 +125,8 @@ TEST_F(MachineIdentity, ListsAreBounded) {
   std::string addresses;
   for (int i = 0; i < 2500; ++i) {
     if (i > 0) addresses += ",";
-    addresses += R"({"ip": "10.0.)" + std::to_string(i / 250) + "." + std::to_string(i % 250) +
-                 R"(", "mask": "255.255.255.0"})";
+    addresses +=
+        R"({"ip": "10.0.)" + std::to_string(i / 250) + "." + std::to_string(i % 250) + R"(", "mask": "255.255.255.0"})";
   }
   UseAdapters(R"([{"index": 1, "mac": "00:15:5d:01:02:03", "addresses": [)" + addresses + "]}]");
   std::optional<std::string> ips, macs, masks;
@@ -189,8 +189,8 @@ TEST_F(MachineIdentity, RequiredNamesFailWith13) {
   Use(R"("identity": {"join_status": "domain", "join_name": "CORP"})");
   EXPECT_EQ(InitializeLocalMachineDetails(), 13);
   EXPECT_TRUE(Logged("[ERROR] GetLocalComputerName: Error while getting computername! 2 \n"));
-  EXPECT_TRUE(Logged(
-      "[ERROR] InitializeLocalMachineDetails : Error occured while retrieving the local computer name !!! \n"));
+  EXPECT_TRUE(
+      Logged("[ERROR] InitializeLocalMachineDetails : Error occured while retrieving the local computer name !!! \n"));
 }
 
 TEST_F(MachineIdentity, HostNameBufferHolds63Characters) {

@@ -233,8 +233,9 @@ TEST_F(RegistryHelpers, DeleteValueBothVariants) {
   EXPECT_EQ(deleteValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Nowhere", "Text"), 2);
 
   EXPECT_TRUE(Logged("[DEBUG] deleteValue: Inside function deleteValue ..... \n"));
-  EXPECT_TRUE(Logged("[DEBUG] deleteValue: Inside function deleteValue ..... subkey : SOFTWARE\\Tarnwick\\Test, "
-                     "Valuename : -- \n"));
+  EXPECT_TRUE(
+      Logged("[DEBUG] deleteValue: Inside function deleteValue ..... subkey : SOFTWARE\\Tarnwick\\Test, "
+             "Valuename : -- \n"));
   EXPECT_TRUE(Logged("[INFO] deleteValue : going to delete the (default) value .\n"));
   EXPECT_TRUE(Logged("[INFO] deleteValue:  Delete value Text success! \n"));
   EXPECT_TRUE(Logged("[ERROR] deleteValue:  Delete value Text failure! \n"));

@@ -45,11 +45,19 @@ TEST(TextConversion, RoundTripsAndTracesOnlyTheUtf8Variant) {
 
 TEST(TextConversion, InvalidUtf8BecomesReplacementCharacters) {
   std::u16string wide;
-  ASSERT_TRUE(ChangeUtf8ToWideStr("a\xff" "b", wide));
+  ASSERT_TRUE(
+      ChangeUtf8ToWideStr("a\xff"
+                          "b",
+                          wide));
   EXPECT_EQ(wide, u"a\uFFFDb");
   std::string normalised;
-  ASSERT_TRUE(ChangeAnsiToUTF8Str("a\xff" "b", normalised));
-  EXPECT_EQ(normalised, "a\xef\xbf\xbd" "b");
+  ASSERT_TRUE(
+      ChangeAnsiToUTF8Str("a\xff"
+                          "b",
+                          normalised));
+  EXPECT_EQ(normalised,
+            "a\xef\xbf\xbd"
+            "b");
 }
 
 TEST(TextOperations, LowerCasesBeyondAscii) {

@@ -95,9 +95,9 @@ TEST_F(FilesTest, CreateFileDispositions) {
 TEST_F(FilesTest, DirectoriesOpenOnlyWithBackupSemantics) {
   FileHandle dir;
   EXPECT_EQ(CreateFile("C:\\Program Files", GENERIC_READ, 0, OPEN_EXISTING, 0, &dir), ERROR_ACCESS_DENIED);
-  ASSERT_EQ(CreateFile("C:\\Program Files", GENERIC_READ | GENERIC_WRITE, 7, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS, &dir),
-            0u);
+  ASSERT_EQ(
+      CreateFile("C:\\Program Files", GENERIC_READ | GENERIC_WRITE, 7, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, &dir),
+      0u);
   std::int64_t size = -1;
   EXPECT_EQ(dir.GetSize(&size), 0u);
   EXPECT_EQ(size, 0);

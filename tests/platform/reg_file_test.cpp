@@ -83,15 +83,26 @@ TEST(RegFile, EveryValueTypeRoundTripsByteForByte) {
   EXPECT_EQ(text, FormatRegFile(again));  // deterministic
 
   // The forms regedit writes, and hex(1) wherever a quoted text would not read back.
-  for (const char* line : {"@=\"default\"", "\"plain\"=\"C:\\\\Program Files\\\\\\\"q\\\" \u00e9\U0001F600\"",
-                           "\"empty\"=\"\"", "\"no terminator\"=hex(1):61,00,62,00,63,00", "\"no data\"=hex(1):",
-                           "\"odd length\"=hex(1):61,00,00", "\"embedded nul\"=hex(1):61,00,00,00,62,00,00,00",
-                           "\"line break\"=hex(1):61,00,0a,00,62,00,00,00", "\"lone surrogate\"=hex(1):00,d8,",
-                           "\"expand\"=hex(2):25,00", "\"multi\"=hex(7):78,00,00,00,79,00,00,00,00,00",
-                           "\"dword\"=dword:8000002a", "\"short dword\"=hex(4):01,02,03",
-                           "\"qword\"=hex(b):01,00,00,00,00,00,00,00", "\"none\"=hex(0):",
-                           "\"big endian\"=hex(5):00,00,00,01", "\"odd type\"=hex(12345):09", "\"blob\"=hex:00,07,0e,",
-                           "\"\\\"quoted\\\\name\\\"\"=hex:\n", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd ]Name\u00e9]\n"})
+  for (const char* line : {"@=\"default\"",
+                           "\"plain\"=\"C:\\\\Program Files\\\\\\\"q\\\" \u00e9\U0001F600\"",
+                           "\"empty\"=\"\"",
+                           "\"no terminator\"=hex(1):61,00,62,00,63,00",
+                           "\"no data\"=hex(1):",
+                           "\"odd length\"=hex(1):61,00,00",
+                           "\"embedded nul\"=hex(1):61,00,00,00,62,00,00,00",
+                           "\"line break\"=hex(1):61,00,0a,00,62,00,00,00",
+                           "\"lone surrogate\"=hex(1):00,d8,",
+                           "\"expand\"=hex(2):25,00",
+                           "\"multi\"=hex(7):78,00,00,00,79,00,00,00,00,00",
+                           "\"dword\"=dword:8000002a",
+                           "\"short dword\"=hex(4):01,02,03",
+                           "\"qword\"=hex(b):01,00,00,00,00,00,00,00",
+                           "\"none\"=hex(0):",
+                           "\"big endian\"=hex(5):00,00,00,01",
+                           "\"odd type\"=hex(12345):09",
+                           "\"blob\"=hex:00,07,0e,",
+                           "\"\\\"quoted\\\\name\\\"\"=hex:\n",
+                           "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd ]Name\u00e9]\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 
   // Long lists wrap as regedit wraps them: about 80 columns, ",\" and an indent of two.

@@ -34,8 +34,10 @@ std::unique_ptr<TempMachine> MakeImage() {
   const std::string saved = previous ? previous : "";
   if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
   auto machine = std::make_unique<TempMachine>();
-  if (previous) setenv("TMPDIR", saved.c_str(), 1);
-  else unsetenv("TMPDIR");
+  if (previous)
+    setenv("TMPDIR", saved.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
   return machine;
 }
 
@@ -162,8 +164,10 @@ TEST(RegistryProcesses, AWriterKilledMidWriteLeavesTheFileWhole) {
     for (int polls = -1; polls < 2 + round * 3;) {
       ASSERT_TRUE(WrittenValues(machine, values));
       ASSERT_TRUE(whole(values, prefix)) << "while " << prefix << " was writing";
-      if (polls >= 0 || values.count(ValueName(prefix, 0))) ++polls;
-      else ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the writer ended early";
+      if (polls >= 0 || values.count(ValueName(prefix, 0)))
+        ++polls;
+      else
+        ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the writer ended early";
       usleep(300);
     }
     kill(pid, SIGKILL);

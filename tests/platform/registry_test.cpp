@@ -257,7 +257,8 @@ TEST_F(Wow64Registry, TheThirtyTwoBitViewStepsIntoWow6432Node) {
   ASSERT_EQ(Write(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policy", "On", "1", KEY_ALL_ACCESS | KEY_WOW64_64KEY), ERROR_SUCCESS);
   const std::string file = machine.ReadFile("registry.reg");
   EXPECT_NE(file.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432NODE\\Agent]\n\"Dir\"=\"C:\\\\Agent\"\n"),
-            std::string::npos) << file;
+            std::string::npos)
+      << file;
   EXPECT_NE(file.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Policy]\n\"On\"=\"1\"\n"), std::string::npos) << file;
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Agent", "Dir", KEY_READ | KEY_WOW64_64KEY), "error 2");
   EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policy", "On"), "error 2");

@@ -45,9 +45,9 @@ class AntivirusTest : public ::testing::Test {
 };
 
 TEST_F(AntivirusTest, SecurityCentreJudgesTheSecondHexDigitOfTheState) {
-  EXPECT_TRUE(SecurityCentreFinds(R"({"displayName":"A","productState":397312})"));   // 0x61000
-  EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":393472})"));  // 0x60100
-  EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":4096})"));    // 0x1000
+  EXPECT_TRUE(SecurityCentreFinds(R"({"displayName":"A","productState":397312})"));    // 0x61000
+  EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":393472})"));   // 0x60100
+  EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":4096})"));     // 0x1000
   EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":1638400})"));  // 0x190000
   EXPECT_TRUE(SecurityCentreFinds(R"({"displayName":"A","productState":1118208})"));   // 0x111000
   EXPECT_FALSE(SecurityCentreFinds(R"({"displayName":"A","productState":0})"));
@@ -113,7 +113,8 @@ TEST_F(AntivirusTest, AFailedQueryIsLoggedWithItsCode) {
 }
 
 TEST_F(AntivirusTest, AFailedProxyBlanketKeepsTheConnection) {
-  UseWmi(R"({"available":true,"proxy_blanket":-2147024891,"namespaces":{"root\\SecurityCenter2":{"AntivirusProduct":[{"displayName":"X","productState":266240}]}}})");
+  UseWmi(
+      R"({"available":true,"proxy_blanket":-2147024891,"namespaces":{"root\\SecurityCenter2":{"AntivirusProduct":[{"displayName":"X","productState":266240}]}}})");
   TestLog log;
   ConnectWmiSecurityCenter2();
   EXPECT_NE(wmiServices(), nullptr);
@@ -182,8 +183,9 @@ TEST_F(DefenderTest, MissingLibraryOrExportAnswersFalse) {
   Defender(R"({"hresult":0,"enabled":1})");
   TestLog log;
   EXPECT_FALSE(defenderStatusCheck());
-  EXPECT_TRUE(log.Contains("[ERROR] Failed to load dll from path : \"c:\\Program Files\\Windows Defender\\MpClient.dll\" "
-                           "with error = 126\n"));
+  EXPECT_TRUE(
+      log.Contains("[ERROR] Failed to load dll from path : \"c:\\Program Files\\Windows Defender\\MpClient.dll\" "
+                   "with error = 126\n"));
   test::InstallLibrary(machine, "MpClientWithoutExport.dll", kNativePath);
   EXPECT_FALSE(defenderStatusCheck());
   EXPECT_TRUE(log.Contains("[ERROR] GetProcAddress failed with error = 127\n"));

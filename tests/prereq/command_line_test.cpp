@@ -18,8 +18,8 @@ const CommandLineSettings& Parse(std::vector<const char*> args) {
 
 TEST(ParseArgumentsTest, EveryFlagTakesTheNextArgument) {
   test::TestLog log;
-  const auto& s = Parse({"-p", "KB4056892", "-l", "Windows", "-v", "10", "-d", "deps.xml", "-x", "64", "-j",
-                         "1.8.0_151", "-c", "+12"});
+  const auto& s = Parse(
+      {"-p", "KB4056892", "-l", "Windows", "-v", "10", "-d", "deps.xml", "-x", "64", "-j", "1.8.0_151", "-c", "+12"});
   EXPECT_EQ(s.patchName, "KB4056892");
   EXPECT_EQ(s.productName, "Windows");
   EXPECT_EQ(s.productVersion, "10");

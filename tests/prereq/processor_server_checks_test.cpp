@@ -21,7 +21,8 @@ class ProcessorServerChecksTest : public ::testing::Test {
   }
   static std::string Processor(const std::string& identifier) {
     return "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\n"
-           "\"PROCESSOR_IDENTIFIER\"=" + identifier + "\n";
+           "\"PROCESSOR_IDENTIFIER\"=" +
+           identifier + "\n";
   }
   test::TempMachine machine;
 };

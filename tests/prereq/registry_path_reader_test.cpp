@@ -41,8 +41,7 @@ TEST_F(RegistryPathReaderTest, RootNamesLongShortAndCaseSensitive) {
   value.clear();
   EXPECT_EQ(GetRegKeyValue("HKLM\\SOFTWARE\\Probe", "Text", value, true), REGPATH_VALUE_READ);
   EXPECT_EQ(value, "native");
-  EXPECT_EQ(GetRegKeyValue("hkey_local_machine\\SOFTWARE\\Probe", "Text", value, true),
-            REGPATH_KEY_NOT_OPENED);
+  EXPECT_EQ(GetRegKeyValue("hkey_local_machine\\SOFTWARE\\Probe", "Text", value, true), REGPATH_KEY_NOT_OPENED);
   EXPECT_EQ(value, "");
   const std::string longRoot(100, 'H');
   EXPECT_EQ(GetRegKeyValue((longRoot + "\\SOFTWARE").c_str(), "Text", value, true), REGPATH_KEY_NOT_OPENED);
@@ -72,8 +71,9 @@ TEST_F(RegistryPathReaderTest, AbsentValueFailsWithTheFileNotFoundCode) {
   TestLog log;
   EXPECT_EQ(GetRegKeyValue("HKLM\\SOFTWARE\\Probe", "Missing", value, true), REGPATH_VALUE_NOT_READ);
   EXPECT_EQ(value, "");
-  EXPECT_TRUE(log.Contains("[ERROR] GetRegKeyValue : Query of Key HKLM\\SOFTWARE\\Probe and valueName is "
-                           "Missing failed due to error: 2.\n"));
+  EXPECT_TRUE(
+      log.Contains("[ERROR] GetRegKeyValue : Query of Key HKLM\\SOFTWARE\\Probe and valueName is "
+                   "Missing failed due to error: 2.\n"));
 }
 
 TEST_F(RegistryPathReaderTest, MissingKeyLogsAndEmptiesTheOutput) {
@@ -105,8 +105,9 @@ TEST_F(RegistryPathReaderTest, LongStringsAreReadOnTheSecondAttempt) {
   TestLog log;
   ASSERT_EQ(GetRegKeyValue("HKLM\\SOFTWARE\\Probe", "Long", value, true), REGPATH_VALUE_READ);
   EXPECT_EQ(value, longText);
-  EXPECT_TRUE(log.Contains("[ERROR] GetRegKeyValue : Query of Key HKLM\\SOFTWARE\\Probe and valueName is Long "
-                           "failed due to error: 234. So retrying!\n"));
+  EXPECT_TRUE(
+      log.Contains("[ERROR] GetRegKeyValue : Query of Key HKLM\\SOFTWARE\\Probe and valueName is Long "
+                   "failed due to error: 234. So retrying!\n"));
 }
 
 TEST_F(RegistryPathReaderTest, UnterminatedDataNeverReadsPastTheValue) {

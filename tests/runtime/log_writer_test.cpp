@@ -59,8 +59,11 @@ TEST_F(LogWriterTest, LevelsDecideWhichEntriesAreWritten) {
   const struct {
     DWORD level;
     bool info, error, debug, trace;
-  } cases[] = {{1, true, false, false, false}, {2, true, true, false, false}, {3, true, true, true, false},
-               {4, true, true, true, true},    {200, true, true, true, true}};
+  } cases[] = {{1, true, false, false, false},
+               {2, true, true, false, false},
+               {3, true, true, true, false},
+               {4, true, true, true, true},
+               {200, true, true, true, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.level);
     ASSERT_TRUE(Open(c.level));
@@ -91,10 +94,10 @@ TEST_F(LogWriterTest, EntryFormat) {
   const std::string log = Contents();
   const std::string stamp = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3})";
   const std::string tid = std::to_string(GetCurrentThreadId());
-  const std::regex expected("Log open time: " + stamp + "\n" +                              //
+  const std::regex expected("Log open time: " + stamp + "\n" +                                                   //
                             R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[INFO\] value 7 of seven)" + "\n" +  //
-                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[ERROR\] no line end, )" +         //
-                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[DEBUG\] continued)" + "\n" +      //
+                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[ERROR\] no line end, )" +           //
+                            R"(\[ )" + stamp + R"( \] \[ )" + tid + R"( \] \[DEBUG\] continued)" + "\n" +        //
                             "Log close time: " + stamp + "\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
   EXPECT_TRUE(std::regex_match(GetLogTimestamp(), std::regex(stamp)));

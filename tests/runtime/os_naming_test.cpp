@@ -30,16 +30,17 @@ constexpr const char* kPreviewProductName =
 TEST(GetOSNameExTest, NamesVersionsAndEditions) {
   const NamingCase cases[] = {
       {"Windows 10 Pro x64",
-       R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
-       "", "Windows 10 Professional Edition (x64)"},
+       R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})", "",
+       "Windows 10 Professional Edition (x64)"},
       {"Server 2016 Datacenter",
-       R"({"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})",
-       "", "Windows Server 2016 Datacenter Edition (x64)"},
+       R"({"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})", "",
+       "Windows Server 2016 Datacenter Edition (x64)"},
       {"Windows 10 single language",
        R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":100,"architecture":9})", "",
        "Windows 10 (x64)"},
-      {"Windows 8.1 core, 32-bit", R"({"major":6,"minor":3,"platform_id":2,"product_type":1,"product_info":98,"architecture":0})",
-       "", "Windows 8.1"},
+      {"Windows 8.1 core, 32-bit",
+       R"({"major":6,"minor":3,"platform_id":2,"product_type":1,"product_info":98,"architecture":0})", "",
+       "Windows 8.1"},
       {"32-bit Windows 7 Ultimate",
        R"({"major":6,"minor":1,"platform_id":2,"product_type":1,"product_info":1,"architecture":0})", "",
        "Windows 7 Ultimate Edition"},
@@ -54,8 +55,9 @@ TEST(GetOSNameExTest, NamesVersionsAndEditions) {
        "Windows 10 Beta (x64)"},
       {"Version the tables do not know",
        R"({"major":11,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9})", "", ""},
-      {"Server 2003 Standard", R"({"major":5,"minor":2,"platform_id":2,"product_type":3,"suite_mask":0,"architecture":0})",
-       "", "Windows Server 2003, Standard Edition"},
+      {"Server 2003 Standard",
+       R"({"major":5,"minor":2,"platform_id":2,"product_type":3,"suite_mask":0,"architecture":0})", "",
+       "Windows Server 2003, Standard Edition"},
       {"Server 2003 Enterprise x64",
        R"({"major":5,"minor":2,"platform_id":2,"product_type":3,"suite_mask":2,"architecture":9})", "",
        "Windows Server 2003, Enterprise x64 Edition"},
@@ -67,10 +69,12 @@ TEST(GetOSNameExTest, NamesVersionsAndEditions) {
        "Windows XP Professional x64 Edition"},
       {"2000 Server", R"({"major":5,"minor":0,"platform_id":2,"product_type":3,"suite_mask":0,"architecture":0})", "",
        "Windows 2000 Server"},
-      {"2000 Advanced Server", R"({"major":5,"minor":0,"platform_id":2,"product_type":3,"suite_mask":2,"architecture":0})",
-       "", "Windows 2000 Advanced Server"},
-      {"NT 4 Terminal Server", R"({"major":4,"minor":0,"platform_id":2,"product_type":3,"suite_mask":16,"architecture":0})",
-       "", "Windows NT Server 4.0, Terminal Server Edition"},
+      {"2000 Advanced Server",
+       R"({"major":5,"minor":0,"platform_id":2,"product_type":3,"suite_mask":2,"architecture":0})", "",
+       "Windows 2000 Advanced Server"},
+      {"NT 4 Terminal Server",
+       R"({"major":4,"minor":0,"platform_id":2,"product_type":3,"suite_mask":16,"architecture":0})", "",
+       "Windows NT Server 4.0, Terminal Server Edition"},
       {"NT 4 with the basic record only",
        R"({"major":4,"minor":0,"platform_id":2,"extended_record":false,"architecture":0})",
        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions]\n\"ProductType\"=\"LanmanNT\"\n",
@@ -92,8 +96,8 @@ TEST(GetOSNameExTest, UnreadableVersionGivesNull) {
 
 TEST(GetOSNameExTest, UnknownProductTypeIsLoggedAsBeta) {
   test::TestLog log;
-  OsNameOn({"", R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":250,"architecture":9})",
-            "", ""});
+  OsNameOn(
+      {"", R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":250,"architecture":9})", "", ""});
   EXPECT_TRUE(log.Contains("[INFO] dwPlatformInfo : 250\n"));
   EXPECT_TRUE(log.Contains("[ERROR] Edition can't be retrieved. So Assuming it as Beta\n"));
   EXPECT_TRUE(log.Contains("[DEBUG] si.wProcessorArchitecture : 9\n"));

@@ -36,8 +36,7 @@ TEST(Banner, DefaultMachineShowsEverySetting) {
   test::TempMachine machine;
   std::filesystem::copy(KV_SOURCE_DIR "/examples/machines/default", machine.dir(),
                         std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-  const test::RunResult run =
-      test::RunProgram(test::BinPath("kvprereqhandler"), {}, {{"KV_MACHINE", machine.dir()}});
+  const test::RunResult run = test::RunProgram(test::BinPath("kvprereqhandler"), {}, {{"KV_MACHINE", machine.dir()}});
   ASSERT_EQ(run.exitCode, 0) << run.err;
 
   const std::string star = "****************************************************************** \n";

@@ -51,8 +51,9 @@ class CheckerTest : public ::testing::Test {
 };
 
 TEST_F(CheckerTest, MissingInstallDirectoryExits13WithoutALog) {
-  machine.WriteRegistry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
-                        "\"KVAgentLogLevel\"=dword:00000004\n");
+  machine.WriteRegistry(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
+      "\"KVAgentLogLevel\"=dword:00000004\n");
   const RunResult r = Run();
   EXPECT_EQ(r.exitCode, 13);
   EXPECT_EQ(wholeExitCode, 13);
@@ -70,7 +71,9 @@ TEST_F(CheckerTest, LogsUnderTheInstallDirectoryWithTimestampedLevelledLines) {
   ASSERT_FALSE(log.empty());
   EXPECT_TRUE(std::regex_search(log, std::regex("^Log open time: \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3}\n")));
   EXPECT_TRUE(std::regex_search(
-      log, std::regex("\\[ \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3} \\] \\[ \\d+ \\] \\[INFO\\] patchName :KB4056892\n")));
+      log,
+      std::regex(
+          "\\[ \\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}:\\d{3} \\] \\[ \\d+ \\] \\[INFO\\] patchName :KB4056892\n")));
   EXPECT_NE(log.find("[DEBUG] \t @@@@@@@@ Inside GetRegKeyValue Method @@@@@@@@\n"), std::string::npos);
   EXPECT_NE(log.find("[INFO]  gv_IsWow64 : "), std::string::npos);
   EXPECT_TRUE(std::regex_search(log, std::regex("Log close time: [^\n]+\n$")));

@@ -31,22 +31,25 @@ std::string Registry(const Row& row) {
   reg += row.amd ? "\"PROCESSOR_IDENTIFIER\"=\"AMD64 Family 23 Model 49 Stepping 0, AuthenticAMD\"\n\n"
                  : "\"PROCESSOR_IDENTIFIER\"=\"Intel64 Family 6 Model 85 Stepping 4, GenuineIntel\"\n\n";
   if (row.compatValue)
-    reg += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\QualityCompat]\n"
-           "\"cadca5fe-87d3-4b96-b7fb-a231484277cc\"=dword:00000000\n\n";
+    reg +=
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\QualityCompat]\n"
+        "\"cadca5fe-87d3-4b96-b7fb-a231484277cc\"=dword:00000000\n\n";
   return reg;
 }
 
 std::string MachineJson(const Row& row) {
   const std::string antivirus = row.antivirus;
   const bool product = antivirus == "product";
-  std::string os = row.server
-                       ? R"("os":{"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})"
-                       : R"("os":{"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})";
-  std::string wmi = R"("wmi":{"available":)" + std::string(antivirus == "no-wmi+defender" ? "false" : "true") +
-                    R"(,"namespaces":{"root\\CIMV2":{"Win32_Product":[{"Name":"Microsoft Office"})" +
-                    (product ? R"(,{"Name":"Kaspersky Endpoint Security 11"})" : "") +
-                    R"(]},"root\\SecurityCenter2":{"AntivirusProduct":[{"displayName":"Old AV","productState":393472})" +
-                    (product ? R"(,{"displayName":"Kaspersky","productState":266240})" : "") + "]}}}";
+  std::string os =
+      row.server
+          ? R"("os":{"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})"
+          : R"("os":{"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})";
+  std::string wmi =
+      R"("wmi":{"available":)" + std::string(antivirus == "no-wmi+defender" ? "false" : "true") +
+      R"(,"namespaces":{"root\\CIMV2":{"Win32_Product":[{"Name":"Microsoft Office"})" +
+      (product ? R"(,{"Name":"Kaspersky Endpoint Security 11"})" : "") +
+      R"(]},"root\\SecurityCenter2":{"AntivirusProduct":[{"displayName":"Old AV","productState":393472})" +
+      (product ? R"(,{"displayName":"Kaspersky","productState":266240})" : "") + "]}}}";
   const bool defender = antivirus.find("defender") != std::string::npos;
   std::string defenderEntry = std::string(R"("defender":{"hresult":0,"enabled":)") + (defender ? "1" : "0") + "}";
   return "{" + os + "," + wmi + "," + defenderEntry + R"(,"cwd":"C:\\Windows\\System32","services":["KVAgent"]})";
@@ -64,16 +67,17 @@ TEST_P(DecisionTest, ExitCodeAndMitigationSettings) {
   machine.WriteMachineJson(MachineJson(row));
   test::InstallLibrary(machine, "MpClient.dll", "C:\\Program Files\\Windows Defender\\MpClient.dll");
 
-  const auto result = test::RunProgram(test::BinPath("kvprereqhandler"), {"-p", "KB4056892"},
-                                       {{"KV_MACHINE", machine.dir()}});
+  const auto result =
+      test::RunProgram(test::BinPath("kvprereqhandler"), {"-p", "KB4056892"}, {{"KV_MACHINE", machine.dir()}});
   EXPECT_EQ(result.exitCode, row.exitCode & 0xFF) << result.err;
   EXPECT_EQ(std::stoi(machine.ReadFile("exit-code")), row.exitCode);
 
   const std::string reg = machine.ReadFile("registry.reg");
   const bool override0 = reg.find("\"FeatureSettingsOverride\"=dword:00000000\n") != std::string::npos;
   const bool mask3 = reg.find("\"FeatureSettingsOverrideMask\"=dword:00000003\n") != std::string::npos;
-  const bool vm1 = reg.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Virtualization]\n"
-                            "\"MinVmVersionForCpuBasedMitigations\"=dword:00000001\n") != std::string::npos;
+  const bool vm1 = reg.find(
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Virtualization]\n"
+                       "\"MinVmVersionForCpuBasedMitigations\"=dword:00000001\n") != std::string::npos;
   EXPECT_EQ(override0, row.mitigations);
   EXPECT_EQ(mask3, row.mitigations);
   EXPECT_EQ(vm1, row.mitigations) << reg;

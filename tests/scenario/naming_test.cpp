@@ -46,23 +46,27 @@ TEST_P(NamingScenario, TheLogNamesTheSystem) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, NamingScenario,
     ::testing::Values(
-        NameRow{"Windows10ProX64",
-                R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
-                "", "Windows 10 Professional Edition (x64)"},
-        NameRow{"Server2016Datacenter",
-                R"({"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})",
-                "", "Windows Server 2016 Datacenter Edition (x64)"},
-        NameRow{"Windows10SingleLanguage",
-                R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":100,"architecture":9,"wow64":true})",
-                "", "Windows 10 (x64)"},
+        NameRow{
+            "Windows10ProX64",
+            R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
+            "", "Windows 10 Professional Edition (x64)"},
+        NameRow{
+            "Server2016Datacenter",
+            R"({"major":10,"minor":0,"platform_id":2,"product_type":3,"product_info":8,"architecture":9,"wow64":true})",
+            "", "Windows Server 2016 Datacenter Edition (x64)"},
+        NameRow{
+            "Windows10SingleLanguage",
+            R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":100,"architecture":9,"wow64":true})",
+            "", "Windows 10 (x64)"},
         NameRow{"Windows7Ultimate32Bit",
                 R"({"major":6,"minor":1,"platform_id":2,"product_type":1,"product_info":1,"architecture":0})", "",
                 "Windows 7 Ultimate Edition"},
-        NameRow{"InsiderPreview",
-                R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
-                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion]\n"
-                "\"ProductName\"=\"Windows 10 Pro Insider Preview\"\n",
-                "Windows 10 Beta (x64)"},
+        NameRow{
+            "InsiderPreview",
+            R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion]\n"
+            "\"ProductName\"=\"Windows 10 Pro Insider Preview\"\n",
+            "Windows 10 Beta (x64)"},
         NameRow{"Server2003Standard", R"({"major":5,"minor":2,"platform_id":2,"product_type":3,"architecture":0})", "",
                 "Windows Server 2003, Standard Edition"},
         NameRow{"XpProfessional", R"({"major":5,"minor":1,"platform_id":2,"product_type":1,"architecture":0})", "",
@@ -83,20 +87,20 @@ class ProductStateScenario : public ::testing::TestWithParam<StateRow> {};
 
 TEST_P(ProductStateScenario, TheSecondDigitDecides) {
   const StateRow& row = GetParam();
-  const std::string log =
-      LogOf(R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
-            std::string(R"(,"wmi":{"available":true,"namespaces":{"root\\SecurityCenter2":{"AntivirusProduct":[)") +
-                row.products + "]}}}");
+  const std::string log = LogOf(
+      R"({"major":10,"minor":0,"platform_id":2,"product_type":1,"product_info":48,"architecture":9,"wow64":true})",
+      std::string(R"(,"wmi":{"available":true,"namespaces":{"root\\SecurityCenter2":{"AntivirusProduct":[)") +
+          row.products + "]}}}");
   EXPECT_NE(log.find(row.enabled ? "[INFO] isAVFound : 1 \n" : "[INFO] isAVFound : 0 \n"), std::string::npos) << log;
   EXPECT_NE(log.find(row.enabled ? "[INFO] Return code : 15613 \n" : "[INFO] Return code : 0 \n"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, ProductStateScenario,
-    ::testing::Values(StateRow{"FiveDigitsWithOne", R"({"displayName":"A","productState":397312})", true},      // 61000
-                      StateRow{"FiveDigitsWithZero", R"({"displayName":"A","productState":393472})", false},    // 60100
-                      StateRow{"FourDigits", R"({"displayName":"A","productState":4096})", false},              // 1000
-                      StateRow{"SixDigitsWithNine", R"({"displayName":"A","productState":1675264})", false},    // 199000
+    ::testing::Values(StateRow{"FiveDigitsWithOne", R"({"displayName":"A","productState":397312})", true},    // 61000
+                      StateRow{"FiveDigitsWithZero", R"({"displayName":"A","productState":393472})", false},  // 60100
+                      StateRow{"FourDigits", R"({"displayName":"A","productState":4096})", false},            // 1000
+                      StateRow{"SixDigitsWithNine", R"({"displayName":"A","productState":1675264})", false},  // 199000
                       StateRow{"EnabledThenDisabled",
                                R"({"displayName":"A","productState":397312},{"displayName":"B","productState":393472})",
                                true}),

@@ -39,7 +39,7 @@ class TempMachine {
 inline constexpr const char* kRegHeader = "Windows Registry Editor Version 5.00\n\n";
 
 struct RunResult {
-  int exitCode = -1;   // -1 when the program did not exit normally
+  int exitCode = -1;  // -1 when the program did not exit normally
   std::string out;
   std::string err;
 };

@@ -7,9 +7,8 @@
 
 #include <cstdint>
 #include <fstream>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace {
 
