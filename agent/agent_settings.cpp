@@ -9,6 +9,4 @@ AgentSettings& Agent() {
 
 void ResetAgentSettings() { Agent() = AgentSettings{}; }
 
-const char* SettingText(const std::optional<std::string>& value) { return value ? value->c_str() : "(null)"; }
-
 }  // namespace kv

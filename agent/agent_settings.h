@@ -91,8 +91,4 @@ AgentSettings& Agent();
 // Back to the initial values (tests).
 void ResetAgentSettings();
 
-// A setting as a log line prints it: a null string as "(null)", which is
-// what the C runtime prints for a null %s.
-const char* SettingText(const std::optional<std::string>& value);
-
 }  // namespace kv

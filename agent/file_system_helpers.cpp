@@ -39,8 +39,7 @@ bool IsFileExist(const char* path) {
   const DWORD rc =
       path ? CreateFile(path, GENERIC_READ, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, &file) : ERROR_INVALID_PARAMETER;
   if (rc != ERROR_SUCCESS || GetLastError() == ERROR_FILE_NOT_FOUND) {
-    LogDebug("IsFileExist : The File Name %s is not found %d\n", path ? path : "(null)",
-             static_cast<int>(GetLastError()));
+    LogDebug("IsFileExist : The File Name %s is not found %d\n", LogText(path), static_cast<int>(GetLastError()));
     return false;
   }
   std::int64_t size = 0;
@@ -69,7 +68,7 @@ DWORD CheckFileExists(const char16_t* pathOrPattern) {
 DWORD CreateFolder(const char16_t* filePath) {
   std::string path;
   LogDebug("CreateFolder : CreateFolder function called with %s\n",
-           filePath ? Utf16ToUtf8(filePath).c_str() : "(null)");
+           filePath ? Utf16ToUtf8(filePath).c_str() : kNullLogText);
   if (!filePath || !ChangeWideToUtf8Str(filePath, path)) {
     LogError("CreateFolder : The directory to create is NULL . \n");
     return ERROR_INVALID_DATA;
@@ -128,7 +127,7 @@ int GetOsFamily() {
 
 int isWin7orWin8() {
   const auto name = GetOSNameEx();
-  LogDebug("isWin7orWin8 : GetOSName %s\n", name ? name->c_str() : "(null)");
+  LogDebug("isWin7orWin8 : GetOSName %s\n", LogText(name));
   const int family = GetOsFamily();
   const bool result = family == OS_FAMILY_7 || family == OS_FAMILY_8;
   LogDebug(result ? "isWin7orWin8 : TRUE\n" : "isWin7orWin8 : FALSE\n");

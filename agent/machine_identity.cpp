@@ -138,12 +138,12 @@ DWORD GetComputerLogonServer(std::optional<std::string>& name) {
     LogError("GetComputerLogonServer: Error while fetching DC name! %d \n", static_cast<int>(code));
     return code;
   }
-  LogDebug("GetComputerLogonServer : DomainControllerName :%s \n", SettingText(info.domainControllerName));
-  LogDebug("DomainControllerAddress :%s\n", SettingText(info.domainControllerAddress));
-  LogDebug("DomainName :%s\n", SettingText(info.domainName));
-  LogDebug("DnsForestName :%s\n", SettingText(info.dnsForestName));
-  LogDebug("DcSiteName :%s\n", SettingText(info.dcSiteName));
-  LogDebug("ClientSiteName :%s\n", SettingText(info.clientSiteName));
+  LogDebug("GetComputerLogonServer : DomainControllerName :%s \n", LogText(info.domainControllerName));
+  LogDebug("DomainControllerAddress :%s\n", LogText(info.domainControllerAddress));
+  LogDebug("DomainName :%s\n", LogText(info.domainName));
+  LogDebug("DnsForestName :%s\n", LogText(info.dnsForestName));
+  LogDebug("DcSiteName :%s\n", LogText(info.dcSiteName));
+  LogDebug("ClientSiteName :%s\n", LogText(info.clientSiteName));
   // The name comes as "\\DC01"; a shorter one is not read past.
   if (info.domainControllerName) {
     const std::string& dc = *info.domainControllerName;

@@ -50,7 +50,7 @@ bool PrepareCryptographicClient() {
 
 // What a log line shows of a secret: whether there is one, never its text.
 const char* Masked(const std::optional<std::string>& secret) {
-  if (!secret) return "(null)";
+  if (!secret) return kNullLogText;
   return secret->empty() ? "" : "********";
 }
 
@@ -86,9 +86,9 @@ int ReadProxySettings() {
   LogDebug("Decrypted password is: %s\n", Masked(agent.gv_proxyPassword));
 
   LogInfo("%s", kProxyStarLine);
-  LogInfo("Proxy Server Name -> %s \n", SettingText(agent.gv_proxyServerName));
-  LogInfo("Proxy UserName    -> %s \n", SettingText(agent.gv_proxyUserName));
-  LogInfo("Proxy ByPass List -> %s \n", SettingText(agent.gv_proxyByPass));
+  LogInfo("Proxy Server Name -> %s \n", LogText(agent.gv_proxyServerName));
+  LogInfo("Proxy UserName    -> %s \n", LogText(agent.gv_proxyUserName));
+  LogInfo("Proxy ByPass List -> %s \n", LogText(agent.gv_proxyByPass));
   LogInfo("%s", kProxyStarLine);
   return 0;
 }

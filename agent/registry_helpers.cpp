@@ -19,8 +19,6 @@ namespace {
 // The registry's view of a missing name or path: the key itself, the default value.
 std::string_view Sv(const char* text) { return text ? std::string_view(text) : std::string_view(); }
 std::u16string_view Sv(const char16_t* text) { return text ? std::u16string_view(text) : std::u16string_view(); }
-// printf("%s") of a null pointer is undefined; show what the C runtime shows.
-const char* Printable(const char* text) { return text ? text : "(null)"; }
 
 // An open key, closed on every path out of a helper.
 class ScopedKey {
@@ -179,7 +177,7 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
     }
     return ERROR_INVALID_DATA;
   }
-  LogDebug("%s: Subkey : %s \n", op, Printable(keyPath));
+  LogDebug("%s: Subkey : %s \n", op, LogText(keyPath));
   LogDebug("%s: Value Name: %s \n", op, valueName);
   LogDebug("%s: Value Data: %s \n", op, valueData);
 
@@ -221,7 +219,7 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
     return ERROR_SUCCESS;
   }
   LogError("%s:  Function WriteValue failure!:%d\n", op, code);
-  LogError("%s:    Subkey: %s \n", op, Printable(keyPath));
+  LogError("%s:    Subkey: %s \n", op, LogText(keyPath));
   LogError("%s:    Valuename: %s \n", op, Utf16ToUtf8(name).c_str());
   LogError("%s:    Valuedata: %s \n", op, Utf16ToUtf8(data).c_str());
   LogError("%s:    Datatype: %d \n", op, static_cast<int>(type));
@@ -237,7 +235,7 @@ LONG AddKeyIn(const char* op, DWORD access, HKEY hive, const char* keyPath) {
   DWORD disposition = 0;
   const LONG code = RegCreateKeyExA(hive, Sv(keyPath), 0, access, &raw, &disposition);
   if (code != ERROR_SUCCESS) {
-    LogError("%s:  Create registry key \"%s\" function failed: %d \n", op, Printable(keyPath), code);
+    LogError("%s:  Create registry key \"%s\" function failed: %d \n", op, LogText(keyPath), code);
     LogErrorCodeText(static_cast<DWORD>(code));
     return code;
   }
@@ -287,7 +285,7 @@ LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optio
   ScopedKey key;
   const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
   if (openCode != ERROR_SUCCESS) {
-    LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", Printable(keyPath), openCode);
+    LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", LogText(keyPath), openCode);
     return openCode;
   }
   const std::string_view name = Sv(valueName);
@@ -307,7 +305,7 @@ LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::opt
   ScopedKey key;
   const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
   if (openCode != ERROR_SUCCESS) {
-    LogError("ReadRegSZEx: Error while opening registry key : %s \n", Printable(keyPath));
+    LogError("ReadRegSZEx: Error while opening registry key : %s \n", LogText(keyPath));
     return openCode;
   }
   std::vector<BYTE> buffer;
@@ -332,12 +330,12 @@ LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName
   ScopedKey key;
   const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
   if (openCode == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
-    LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", Printable(valueName), openCode);
+    LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", LogText(valueName), openCode);
     return openCode;
   }
   if (openCode != ERROR_SUCCESS) {
     LogError("ReadDwordRegistryData: Error while opening registry key %s,and the errorcode is : %d \n",
-             Printable(keyPath), openCode);
+             LogText(keyPath), openCode);
     return openCode;
   }
   // The stored type is not checked; shorter data overwrites only its own bytes.
@@ -347,9 +345,9 @@ LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName
   if (code == ERROR_SUCCESS) {
     value = read;
   } else if (code == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
-    LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", Printable(valueName), code);
+    LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", LogText(valueName), code);
   } else {
-    LogError("ReadDwordRegistryData: Error while reading DWORD value of %s : %d \n", Printable(valueName), code);
+    LogError("ReadDwordRegistryData: Error while reading DWORD value of %s : %d \n", LogText(valueName), code);
   }
   return code;
 }

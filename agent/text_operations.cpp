@@ -11,9 +11,6 @@
 namespace kv {
 namespace {
 
-// printf("%s") of a null pointer is undefined; show what the C runtime shows.
-const char* Printable(const char* text) { return text ? text : "(null)"; }
-
 // The part after the last separator, or the whole text when there is none.
 std::string AfterLast(const char* text, char separator) {
   const char* last = std::strrchr(text, separator);
@@ -46,9 +43,9 @@ std::string ConcatStrings(const char* a, const char* b) {
 }
 
 std::optional<std::string> FindAndReplaceWithNoCase(const char* input, const char* oldText, const char* newText) {
-  std::printf("FindAndReplaceWithNoCase : Input String : %s \n", Printable(input));
-  std::printf("FindAndReplaceWithNoCase : oldString String : %s \n", Printable(oldText));
-  std::printf("FindAndReplaceWithNoCase : newString String : %s \n", Printable(newText));
+  std::printf("FindAndReplaceWithNoCase : Input String : %s \n", LogText(input));
+  std::printf("FindAndReplaceWithNoCase : oldString String : %s \n", LogText(oldText));
+  std::printf("FindAndReplaceWithNoCase : newString String : %s \n", LogText(newText));
 
   if (input == nullptr || std::strlen(input) <= 1) {
     std::printf("FindAndReplaceWithNoCase : The input string is either NULL or empty string \n");

@@ -72,7 +72,7 @@ std::optional<std::u16string> PropertyText(const WbemObject& object, const char1
 }
 
 std::string LogText(const std::optional<std::u16string>& text) {
-  return text ? Utf16ToUtf8(*text) : std::string("(null)");
+  return text ? Utf16ToUtf8(*text) : std::string(kNullLogText);
 }
 
 // The state as a 32-bit number; other kinds of value carry no state.

@@ -40,7 +40,7 @@ bool IsAMDProcessor() {
 
 int IsServerOS() {
   const std::optional<std::string> name = GetOSNameEx();
-  LogInfo("IsServerOS : Os Name %s\n", name ? name->c_str() : "(null)");
+  LogInfo("IsServerOS : Os Name %s\n", LogText(name));
   if (name && name->find(kServerMarker) != std::string::npos) {
     LogInfo("IsServerOS : TRUE\n");
     return 1;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "agent/registry_helpers.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
 #include "runtime/log_writer.h"
@@ -32,8 +33,6 @@ const std::array<RootName, 6> kRoots{{
     {"HKEY_DYN_DATA", "HKDD", HKEY_DYN_DATA},
 }};
 
-const char* Printable(const char* text) { return text ? text : "(null)"; }
-
 // The root key the path starts with (null when none matches) and the
 // subkey after the first backslash.
 HKEY SplitPath(const char* path, std::string_view& subKey) {
@@ -51,14 +50,6 @@ HKEY SplitPath(const char* path, std::string_view& subKey) {
   return nullptr;
 }
 
-// Closes the key on every way out.
-struct OpenKey {
-  HKEY key = nullptr;
-  ~OpenKey() {
-    if (key) RegCloseKey(key);
-  }
-};
-
 // The text of a value buffer up to its first NUL, never past the bytes read.
 std::string TextOf(const std::vector<BYTE>& buffer, DWORD size) {
   const auto* chars = reinterpret_cast<const char*>(buffer.data());
@@ -74,16 +65,16 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
   DWORD type = REG_DWORD;
 
   LogDebug("\t @@@@@@@@ Inside GetRegKeyValue Method @@@@@@@@\n");
-  LogDebug("GetRegKeyValue : Key      : %s\n", Printable(keyPath));
-  LogDebug("GetRegKeyValue : ValueName: %s\n", Printable(valueName));
+  LogDebug("GetRegKeyValue : Key      : %s\n", LogText(keyPath));
+  LogDebug("GetRegKeyValue : ValueName: %s\n", LogText(valueName));
 
   std::string_view subKey;
   const HKEY root = SplitPath(keyPath, subKey);
-  OpenKey key;
+  RegistryKeyHandle key;  // closed on every way out
   const DWORD access = view64 ? (KEY_QUERY_VALUE | KEY_WOW64_64KEY) : KEY_QUERY_VALUE;
-  if (RegOpenKeyExA(root, subKey, 0, access, &key.key) != ERROR_SUCCESS) {
-    key.key = nullptr;
-    LogDebug("GetRegKeyValue : Unable to open the key: %s\n", Printable(keyPath));
+  // The subkey runs to the end of the path, so it is NUL-terminated.
+  if (key.openKey(root, subKey.data(), access) != ERROR_SUCCESS) {
+    LogDebug("GetRegKeyValue : Unable to open the key: %s\n", LogText(keyPath));
     value.clear();
     return REGPATH_KEY_NOT_OPENED;
   }
@@ -98,7 +89,7 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
 
   // Only the type is wanted; when the value is missing the type stays
   // REG_DWORD and the read below reports the error.
-  RegQueryValueExA(key.key, name, &type, nullptr, nullptr);
+  RegQueryValueExA(key.handle(), name, &type, nullptr, nullptr);
 
   const auto fail = [&](LONG code) {
     LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d.\n", keyPath, valueName,
@@ -110,12 +101,12 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
   // Reads the value into the buffer; one retry with the size the system asks for.
   const auto read = [&](DWORD initialSize) -> LONG {
     size = initialSize;
-    LONG rc = RegQueryValueExA(key.key, name, nullptr, buffer.data(), &size);
+    LONG rc = RegQueryValueExA(key.handle(), name, nullptr, buffer.data(), &size);
     if (rc != static_cast<LONG>(ERROR_MORE_DATA)) return rc;
     buffer.assign(size, 0);
     LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d. So retrying!\n", keyPath,
              valueName, static_cast<int>(ERROR_MORE_DATA));
-    return RegQueryValueExA(key.key, name, nullptr, buffer.data(), &size);
+    return RegQueryValueExA(key.handle(), name, nullptr, buffer.data(), &size);
   };
 
   if (type == REG_DWORD) {

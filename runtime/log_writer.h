@@ -39,6 +39,12 @@ struct LoggerState {
   std::unique_ptr<char> logLockKey;
 };
 
+// What a log line shows for a null text: what the C runtime prints for a
+// null %s, without passing it one.
+constexpr const char* kNullLogText = "(null)";
+inline const char* LogText(const char* text) { return text ? text : kNullLogText; }
+inline const char* LogText(const std::optional<std::string>& text) { return text ? text->c_str() : kNullLogText; }
+
 // The process's logger.
 LoggerState& Logger();
 

@@ -176,15 +176,13 @@ std::string NtEditionFromRecord(const OsVersionInfo& v, bool x64) {
 
 // The oldest systems keep their edition in the registry only.
 std::optional<std::string> NtNameFromRegistry(const OsVersionInfo& v) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS)
+  RegistryKeyHandle key;
+  if (key.openKey(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", KEY_QUERY_VALUE) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   std::array<BYTE, 1024> data{};
   DWORD size = data.size();
-  const LONG rc = RegQueryValueExA(key, "ProductType", nullptr, data.data(), &size);
-  RegCloseKey(key);
-  if (rc != ERROR_SUCCESS) return std::nullopt;
+  if (RegQueryValueExA(key.handle(), "ProductType", nullptr, data.data(), &size) != ERROR_SUCCESS) return std::nullopt;
   const auto* text = reinterpret_cast<const char*>(data.data());
   const std::string productType(text, std::find(text, text + std::min<std::size_t>(size, data.size()), '\0'));
   const char* edition = "";
