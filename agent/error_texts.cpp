@@ -9,7 +9,7 @@
 #include "platform/last_error.h"
 #include "platform/system.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

@@ -5,13 +5,14 @@
 
 #include "agent/error_texts.h"
 #include "agent/text_conversion.h"
+#include "agent/text_operations.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/system_info.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
-#include "runtime/os_naming.h"
+#include "base/log_writer.h"
+#include "agent/os_naming.h"
 
 namespace kv {
 namespace {

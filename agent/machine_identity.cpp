@@ -16,7 +16,7 @@
 #include "platform/identity.h"
 #include "platform/last_error.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

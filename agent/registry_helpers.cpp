@@ -9,45 +9,14 @@
 
 #include "agent/agent_settings.h"
 #include "agent/error_texts.h"
+#include "agent/registry_key_handle.h"
 #include "agent/text_conversion.h"
+#include "base/text_format.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {
-
-// The registry's view of a missing name or path: the key itself, the default value.
-std::string_view Sv(const char* text) { return text ? std::string_view(text) : std::string_view(); }
-std::u16string_view Sv(const char16_t* text) { return text ? std::u16string_view(text) : std::u16string_view(); }
-
-// An open key, closed on every path out of a helper.
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ~ScopedKey() { close(); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  HKEY get() const { return key_; }
-  void reset(HKEY key) {
-    close();
-    key_ = key;
-  }
-  void close() {
-    if (key_ != nullptr) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-LONG OpenKey(HKEY hive, const char* path, DWORD access, ScopedKey& key) {
-  HKEY raw = nullptr;
-  const LONG code = RegOpenKeyExA(hive, Sv(path), 0, access, &raw);
-  if (code == ERROR_SUCCESS) key.reset(raw);
-  return code;
-}
 
 // The extended family reaches the native view of a 64-bit machine.
 DWORD ExtendedAccess() { return KEY_ALL_ACCESS | (Agent().gv_IsWow64 != 0 ? KEY_WOW64_64KEY : 0); }
@@ -202,8 +171,8 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
     LogError("%s:  WriteValue failure during key creation! %d \n", op, code);
     return code;
   }
-  ScopedKey key;
-  code = OpenKey(hive, keyPath, family.access, key);
+  RegistryKeyHandle key;
+  code = key.openKey(hive, keyPath, family.access);
   if (code != ERROR_SUCCESS) {
     LogError("%s:  Key open failure! %d \n", op, code);
     LogErrorCodeText(static_cast<DWORD>(code));
@@ -211,10 +180,10 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
   }
   LogDebug("%s:  Key found ...!: %d\n", op, 0);
   LogDebug("%s:  After addRegistryKey method in writeValue method!!\n", op);
-  code = RegSetValueExW(key.get(), name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+  code = RegSetValueExW(key.handle(), name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
   if (code == ERROR_SUCCESS) {
     LogErrorCodeText(0);
-    key.close();
+    key.closeKey();
     LogDebug("@@@@@@@@ End Of %s Method @@@@@@@@ \n", op);
     return ERROR_SUCCESS;
   }
@@ -231,16 +200,14 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
 
 LONG AddKeyIn(const char* op, DWORD access, HKEY hive, const char* keyPath) {
   LogDebug("%s: Inside addRegistryKey method ...... \n", op);
-  HKEY raw = nullptr;
+  RegistryKeyHandle key;  // the key is only made to exist
   DWORD disposition = 0;
-  const LONG code = RegCreateKeyExA(hive, Sv(keyPath), 0, access, &raw, &disposition);
+  const LONG code = key.createKey(hive, keyPath, nullptr, 0, access, nullptr, &disposition);
   if (code != ERROR_SUCCESS) {
     LogError("%s:  Create registry key \"%s\" function failed: %d \n", op, LogText(keyPath), code);
     LogErrorCodeText(static_cast<DWORD>(code));
     return code;
   }
-  ScopedKey key;
-  key.reset(raw);  // the key is only made to exist
   if (disposition == REG_OPENED_EXISTING_KEY) {
     LogDebug("%s:  Opened already existing key! \n", op);
   } else {
@@ -257,23 +224,21 @@ LONG DeleteValueIn(HKEY hive, std::u16string_view keyPath, std::u16string_view v
     valueName = {};
     LogInfo("deleteValue : going to delete the (default) value .\n");
   }
-  HKEY raw = nullptr;
-  const LONG openCode = RegOpenKeyExW(hive, keyPath, 0, KEY_ALL_ACCESS, &raw);
+  RegistryKeyHandle key;
+  const LONG openCode = key.openKey(hive, keyPath, KEY_ALL_ACCESS);
   if (openCode != ERROR_SUCCESS) {
     LogError("deleteValue:  %s Key not found!: %d  \n", keyText.c_str(), openCode);
     LogLastErrorText();
     return openCode;
   }
-  ScopedKey key;
-  key.reset(raw);
   LogInfo("deleteValue:  Key found ...!: %d\n", 0);
-  const LONG code = RegDeleteValueW(key.get(), valueName);
+  const LONG code = RegDeleteValueW(key.handle(), valueName);
   if (code == ERROR_SUCCESS) {
     LogInfo("deleteValue:  Delete value %s success! \n", nameText.c_str());
     return ERROR_SUCCESS;
   }
   LogError("deleteValue:  Delete value %s failure! \n", nameText.c_str());
-  key.close();
+  key.closeKey();
   LogLastErrorText();
   return code;
 }
@@ -282,8 +247,8 @@ LONG DeleteValueIn(HKEY hive, std::u16string_view keyPath, std::u16string_view v
 
 LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::string>& out) {
   out.reset();
-  ScopedKey key;
-  const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
+  RegistryKeyHandle key;
+  const LONG openCode = key.openKey(hive, keyPath, KEY_QUERY_VALUE);
   if (openCode != ERROR_SUCCESS) {
     LogError("ReadRegSZ: Error while opening registry key %s ,and the error is  %d \n", LogText(keyPath), openCode);
     return openCode;
@@ -291,7 +256,7 @@ LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optio
   const std::string_view name = Sv(valueName);
   std::vector<BYTE> buffer;
   const LONG code = ReadStringData(
-      "ReadRegSZ", key.get(),
+      "ReadRegSZ", key.handle(),
       [name](HKEY k, DWORD* type, BYTE* data, DWORD* size) { return RegQueryValueExA(k, name, type, data, size); },
       buffer);
   if (!buffer.empty()) out = std::string(reinterpret_cast<const char*>(buffer.data()));
@@ -302,15 +267,15 @@ LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::opt
   out.reset();
   std::u16string name;
   ChangeUtf8ToWideStr(valueName, name);
-  ScopedKey key;
-  const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
+  RegistryKeyHandle key;
+  const LONG openCode = key.openKey(hive, keyPath, KEY_QUERY_VALUE);
   if (openCode != ERROR_SUCCESS) {
     LogError("ReadRegSZEx: Error while opening registry key : %s \n", LogText(keyPath));
     return openCode;
   }
   std::vector<BYTE> buffer;
   const LONG code = ReadStringData(
-      "ReadRegSZEx", key.get(),
+      "ReadRegSZEx", key.handle(),
       [&name](HKEY k, DWORD* type, BYTE* data, DWORD* size) { return RegQueryValueExW(k, name, type, data, size); },
       buffer);
   if (!buffer.empty()) {
@@ -327,8 +292,8 @@ LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::opt
 }
 
 LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value) {
-  ScopedKey key;
-  const LONG openCode = OpenKey(hive, keyPath, KEY_QUERY_VALUE, key);
+  RegistryKeyHandle key;
+  const LONG openCode = key.openKey(hive, keyPath, KEY_QUERY_VALUE);
   if (openCode == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
     LogDebug("ReadDwordRegistryData:  value  %s Not found: %d \n", LogText(valueName), openCode);
     return openCode;
@@ -341,7 +306,7 @@ LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName
   // The stored type is not checked; shorter data overwrites only its own bytes.
   DWORD read = value;
   DWORD size = sizeof read;
-  const LONG code = RegQueryValueExA(key.get(), Sv(valueName), nullptr, reinterpret_cast<BYTE*>(&read), &size);
+  const LONG code = RegQueryValueExA(key.handle(), Sv(valueName), nullptr, reinterpret_cast<BYTE*>(&read), &size);
   if (code == ERROR_SUCCESS) {
     value = read;
   } else if (code == static_cast<LONG>(ERROR_FILE_NOT_FOUND)) {
@@ -384,13 +349,13 @@ LONG deleteValue(HKEY hive, const char16_t* keyPath, const char16_t* valueName) 
 bool deleteRegistryKeyTree(HKEY parent, const char* subKey) {
   // An empty name would address the parent itself and wipe everything below it.
   if (subKey == nullptr || *subKey == '\0') return false;
-  ScopedKey key;
-  if (OpenKey(parent, subKey, KEY_ALL_ACCESS, key) == ERROR_SUCCESS) {
+  RegistryKeyHandle key;
+  if (key.openKey(parent, subKey, KEY_ALL_ACCESS) == ERROR_SUCCESS) {
     std::string child;
-    while (RegEnumKeyA(key.get(), 0, &child, 260) == ERROR_SUCCESS) {
-      if (!deleteRegistryKeyTree(key.get(), child.c_str())) return false;
+    while (RegEnumKeyA(key.handle(), 0, &child, 260) == ERROR_SUCCESS) {
+      if (!deleteRegistryKeyTree(key.handle(), child.c_str())) return false;
     }
-    key.close();
+    key.closeKey();
   }
   return RegDeleteKeyA(parent, subKey) == ERROR_SUCCESS;
 }

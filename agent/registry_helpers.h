@@ -34,29 +34,4 @@ bool deleteRegistryKeyTree(HKEY parent, const char* subKey);
 std::u16string BuildMultiString(std::u16string_view text);
 std::uint64_t ParseDecimalQword(const char* utf8);
 
-// An open key and the view it was opened in.
-class RegistryKeyHandle {
- public:
-  RegistryKeyHandle() = default;
-  RegistryKeyHandle(const RegistryKeyHandle&) = delete;
-  RegistryKeyHandle& operator=(const RegistryKeyHandle&) = delete;
-  ~RegistryKeyHandle() { closeKey(); }
-
-  LONG openKey(HKEY hive, const char* path, DWORD access);
-  LONG closeKey();
-  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access, const void* security,
-                 DWORD* disposition);
-  LONG queryDword(const char* name, DWORD& value) const;
-  // size: in, the buffer's size in bytes; out, the bytes read.
-  LONG queryString(const char* name, char* buffer, DWORD& size) const;
-  LONG setString(const char* name, const char* text, DWORD type) const;
-
-  HKEY handle() const { return key_; }
-  DWORD viewBits() const { return view_; }
-
- private:
-  HKEY key_ = nullptr;
-  DWORD view_ = 0;
-};
-
 }  // namespace kv

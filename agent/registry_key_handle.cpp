@@ -1,14 +1,14 @@
 // A key held open across several reads and writes, with the view it was
 // opened in, so that keys opened below it can ask for the same view.
 
+#include "agent/registry_key_handle.h"
+
 #include <cstring>
 
-#include "agent/registry_helpers.h"
+#include "base/text_format.h"
 
 namespace kv {
 namespace {
-
-std::string_view Sv(const char* text) { return text ? std::string_view(text) : std::string_view(); }
 
 // A query that did not fit still reports the stored type, and a value of
 // the wrong type is a wrong value whatever its size.
@@ -20,10 +20,22 @@ LONG RegistryKeyHandle::openKey(HKEY hive, const char* path, DWORD access) {
   HKEY opened = nullptr;
   const LONG code = RegOpenKeyExA(hive, Sv(path), 0, access, &opened);
   if (code != ERROR_SUCCESS) return code;  // the key held so far stays
-  closeKey();
-  key_ = opened;
-  view_ = access & KEY_WOW64_RES;
+  hold(opened, access);
   return ERROR_SUCCESS;
+}
+
+LONG RegistryKeyHandle::openKey(HKEY hive, std::u16string_view path, DWORD access) {
+  HKEY opened = nullptr;
+  const LONG code = RegOpenKeyExW(hive, path, 0, access, &opened);
+  if (code != ERROR_SUCCESS) return code;
+  hold(opened, access);
+  return ERROR_SUCCESS;
+}
+
+void RegistryKeyHandle::hold(HKEY key, DWORD access) {
+  closeKey();
+  key_ = key;
+  view_ = access & KEY_WOW64_RES;
 }
 
 LONG RegistryKeyHandle::closeKey() {
@@ -41,9 +53,7 @@ LONG RegistryKeyHandle::createKey(HKEY hive, const char* path, const char* /*key
   DWORD made = 0;
   const LONG code = RegCreateKeyExA(hive, Sv(path), options, access, &created, &made);
   if (code != ERROR_SUCCESS) return code;
-  closeKey();
-  key_ = created;
-  view_ = access & KEY_WOW64_RES;
+  hold(created, access);
   if (disposition != nullptr) *disposition = made;
   return ERROR_SUCCESS;
 }

@@ -1,12 +1,11 @@
-// Small text operations of the agent: lower-casing, character replacement,
-// concatenation, a case-insensitive replace-all and file-name extraction.
+#include "agent/text_operations.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "agent/text_conversion.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

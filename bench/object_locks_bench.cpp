@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/object_locks.h"
+#include "base/object_locks.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/library.h"
 #include "platform/unicode.h"
 #include "prereq/wmi_query.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {
@@ -49,7 +49,7 @@ using WDStatusFunction = HRESULT (*)(std::int32_t* enabled);
 // Runs a query over the current connection; null (after the ERROR line)
 // when there is no connection or the query fails.
 std::unique_ptr<WbemEnumerator> Query(const char16_t* query) {
-  auto& services = wmiServices();
+  WbemServices* services = wmiServices();
   if (!services) {
     LogError("LoadInstalledUpdatesUsingWMI : WMI Connection failed. So ignoring WMI checks\n");
     return nullptr;

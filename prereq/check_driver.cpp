@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "agent/agent_parameters.h"
+#include "startup/agent_parameters.h"
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
 #include "platform/files.h"
@@ -14,8 +14,8 @@
 #include "prereq/registry_path_reader.h"
 #include "prereq/wmi_query.h"
 #include "runtime/log_rotation.h"
-#include "runtime/log_writer.h"
-#include "runtime/os_naming.h"
+#include "base/log_writer.h"
+#include "agent/os_naming.h"
 
 namespace kv {
 namespace {

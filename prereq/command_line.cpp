@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "runtime/log_writer.h"
-#include "store/value_conversions.h"
+#include "base/log_writer.h"
+#include "base/decimal_text.h"
 
 namespace kv {
 namespace {

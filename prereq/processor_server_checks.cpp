@@ -5,8 +5,8 @@
 #include <string>
 
 #include "agent/registry_helpers.h"
-#include "runtime/log_writer.h"
-#include "runtime/os_naming.h"
+#include "base/log_writer.h"
+#include "agent/os_naming.h"
 
 namespace kv {
 namespace {

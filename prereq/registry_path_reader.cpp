@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "agent/registry_helpers.h"
+#include "agent/registry_key_handle.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

@@ -3,7 +3,8 @@
 #include <cstdio>
 
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
+#include "base/text_format.h"
 
 namespace kv {
 namespace {
@@ -12,6 +13,16 @@ constexpr const char16_t* kCimv2 = u"root\\CIMV2";
 constexpr const char16_t* kSecurityCenter2 = u"root\\SecurityCenter2";
 
 unsigned Hex(HRESULT hr) { return static_cast<unsigned>(hr); }
+
+// The process's one connection.
+struct WmiState {
+  std::unique_ptr<WbemServices> services;
+};
+
+WmiState& Wmi() {
+  static WmiState state;
+  return state;
+}
 
 // Connects to one namespace; the result is the HRESULT of the last step tried.
 HRESULT ConnectWmi(const char16_t* ns) {
@@ -28,7 +39,7 @@ HRESULT ConnectWmi(const char16_t* ns) {
     LogError("GetValuesUsingWMIQuery : Failed to create IWbemLocator object. Err code = 0x%x\n", Hex(hr));
     return hr;
   }
-  auto& services = wmiServices();
+  std::unique_ptr<WbemServices>& services = Wmi().services;
   std::unique_ptr<WbemServices> connected;
   hr = locator->ConnectServer(nameSpace, &connected);
   services = std::move(connected);  // null unless the connection was made
@@ -44,41 +55,33 @@ HRESULT ConnectWmi(const char16_t* ns) {
   return hr;
 }
 
-template <typename... Args>
-std::u16string Printed(const char* format, Args... args) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, args...);
-  return Utf8ToUtf16(buffer);
-}
-
 }  // namespace
 
-std::unique_ptr<WbemServices>& wmiServices() {
-  static std::unique_ptr<WbemServices> services;
-  return services;
-}
+WbemServices* wmiServices() { return Wmi().services.get(); }
+
+void ResetWmi() { Wmi().services.reset(); }
 
 HRESULT ConnectWmiCimv2() { return ConnectWmi(kCimv2); }
 HRESULT ConnectWmiSecurityCenter2() { return ConnectWmi(kSecurityCenter2); }
 
 void ReleaseWmi() {
-  wmiServices().reset();
+  ResetWmi();
   CoUninitialize();
 }
 
 std::optional<std::u16string> VariantToText(const Variant& value, bool /*dateForm*/) {
   switch (value.vt) {
-    case VT_I2: return Printed("%hu", static_cast<unsigned short>(value.integer));
-    case VT_I4: return Printed("%d", static_cast<int>(value.integer));
+    case VT_I2: return Utf8ToUtf16(Format("%hu", static_cast<unsigned short>(value.integer)));
+    case VT_I4: return Utf8ToUtf16(Format("%d", static_cast<int>(value.integer)));
     case VT_R4:
-    case VT_R8: return Printed("%10.4f", value.real);
+    case VT_R8: return Utf8ToUtf16(Format("%10.4f", value.real));
     case VT_BSTR:
       // A null string is the empty string, as COM treats it.
       return value.text.value_or(u"");
     case VT_BOOL: return value.integer ? u"True" : u"False";
     case VT_UI1: {
       const auto byte = static_cast<unsigned char>(value.integer);
-      return byte < 32 ? Printed("%hu", static_cast<unsigned short>(byte)) : Printed("'%c'", byte);
+      return Utf8ToUtf16(byte < 32 ? Format("%hu", static_cast<unsigned short>(byte)) : Format("'%c'", byte));
     }
     case VT_ARRAY | VT_BSTR: {
       std::u16string joined;

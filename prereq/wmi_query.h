@@ -2,7 +2,6 @@
 // One process-wide WMI connection for the antivirus probes, and the text of
 // property values.
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,7 +10,9 @@
 namespace kv {
 
 // The current connection; null when there is none.
-std::unique_ptr<WbemServices>& wmiServices();
+WbemServices* wmiServices();
+// Drops the connection without leaving COM (tests).
+void ResetWmi();
 
 HRESULT ConnectWmiCimv2();
 HRESULT ConnectWmiSecurityCenter2();

@@ -8,12 +8,13 @@
 #include <optional>
 
 #include "agent/agent_settings.h"
+#include "runtime/agent_log_file.h"
 #include "agent/error_texts.h"
 #include "agent/registry_helpers.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/timer_queue.h"
-#include "runtime/object_locks.h"
+#include "base/object_locks.h"
 
 namespace kv {
 namespace {
@@ -159,6 +160,12 @@ LONG StartAgentLog(const char* fileName) {
   LogTimer().config = std::move(config);
   StartLogger(started);
   return 0;
+}
+
+void ResetAgentLogTimer() {
+  DeleteLogTimerQueue();
+  LogTimer().timer = nullptr;
+  LogTimer().config.reset();
 }
 
 int StopAgentLog() {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/win_types.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 
@@ -34,6 +34,8 @@ struct LoggerConfig {
 LONG StartAgentLog(const char* fileName);
 // Stops the timer (waiting for a check in progress), closes and frees the log.
 int StopAgentLog();
+// Stops the size checks and forgets their configuration (tests).
+void ResetAgentLogTimer();
 
 // Starts the size checks and opens the log: the result of InitAgentLogFile.
 // config is the timer's parameter and must live until StopAgentLog.

@@ -7,7 +7,7 @@
 #include "platform/last_error.h"
 #include "platform/services.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 

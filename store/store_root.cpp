@@ -1,20 +1,31 @@
 #include "store/store_root.h"
 
+#include "base/log_writer.h"
+
 namespace kv {
 namespace {
-std::optional<std::string>& Root() {
-  static std::optional<std::string> root;
+
+struct StoreRoot {
+  std::optional<std::string> directory;
+};
+
+StoreRoot& Root() {
+  static StoreRoot root;
   return root;
 }
+
 }  // namespace
 
 void SetCFennelRoot(const char* directory) {
   if (directory)
-    Root() = directory;
+    Root().directory = directory;
   else
-    Root().reset();
+    Root().directory.reset();
+  SetLogRootDirectory(directory);
 }
 
-const std::optional<std::string>& CFennelRoot() { return Root(); }
+std::optional<std::string> CFennelRoot() { return Root().directory; }
+
+void ResetCFennelRoot() { SetCFennelRoot(nullptr); }
 
 }  // namespace kv

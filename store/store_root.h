@@ -6,8 +6,12 @@
 
 namespace kv {
 
+// Sets (null: forgets) the root. The process log learns it too: a log opened
+// without a directory goes to "<root>/logs".
 void SetCFennelRoot(const char* directory);
 // Null until a root is set.
-const std::optional<std::string>& CFennelRoot();
+std::optional<std::string> CFennelRoot();
+// Forgets the root (tests).
+void ResetCFennelRoot();
 
 }  // namespace kv

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "agent/registry_helpers.h"
+#include "agent/registry_key_handle.h"
 #include "tests/support/test_machine.h"
 
 namespace kv {

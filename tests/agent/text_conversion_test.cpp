@@ -1,6 +1,7 @@
 // Text conversions and text operations of the agent.
 
 #include "agent/text_conversion.h"
+#include "agent/text_operations.h"
 
 #include <gtest/gtest.h>
 

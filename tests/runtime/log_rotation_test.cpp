@@ -12,44 +12,33 @@
 #include <vector>
 
 #include "agent/agent_settings.h"
-#include "runtime/log_writer.h"
-#include "tests/support/test_machine.h"
+#include "base/log_writer.h"
+#include "tests/support/agent_image.h"
+#include "tests/support/log_fixture.h"
 
 namespace kv {
 namespace {
 
-using test::TempMachine;
-
 constexpr const char* kFolder = "C:\\Kelvane\\logs\\";
 constexpr const char* kName = "kvprereqhandler.log";
 
-class LogRotationTest : public ::testing::Test {
+class LogRotationTest : public test::LoggedMachineTest {
  protected:
-  void SetUp() override {
+  LogRotationTest() {
     machine.MakeDirectory("drive_c/Kelvane/logs");
-    machine.WriteRegistry(
-        "[HKEY_LOCAL_MACHINE\\Software\\Tarnwick\\Kelvane\\KVAgent]\n"
-        "\"KVAgentInstallDir\"=\"C:\\\\Kelvane\\\\\"\n"
-        "\"KVAgentLogLevel\"=dword:00000004\n");
-    machine.Use();
+    machine.WriteRegistry(test::RegKeyBlock(test::kAgentKeyNative,
+                                            "\"KVAgentInstallDir\"=\"C:\\\\Kelvane\\\\\"\n"
+                                            "\"KVAgentLogLevel\"=dword:00000004\n"));
     ResetAgentSettings();
-    CloseLogFile();
-    FreeLoggerParams();
   }
-  void TearDown() override { StopAgentLog(); }
+  ~LogRotationTest() override { StopAgentLog(); }
 
   static std::string Logs(const std::string& name) { return "drive_c/Kelvane/logs/" + name; }
   std::string Read(const std::string& name) const { return machine.ReadFile(Logs(name)); }
   void Write(const std::string& name, const std::string& content) const { machine.WriteFile(Logs(name), content); }
   bool Exists(const std::string& name) const { return machine.Exists(Logs(name)); }
 
-  void OpenLog(DWORD level, bool truncate) {
-    InitLoggerDefaults();
-    SetLoggerParams(kName, "C:\\Kelvane\\logs", level);
-    ASSERT_TRUE(truncate ? CreateLogFile() : OpenLogFile());
-  }
-
-  TempMachine machine;
+  void OpenAgentLog(DWORD level, bool truncate) { ASSERT_TRUE(OpenLog(kName, "C:\\Kelvane\\logs", level, truncate)); }
 };
 
 TEST_F(LogRotationTest, BackupsMoveUpAndTheOldestGoes) {
@@ -109,7 +98,7 @@ TEST_F(LogRotationTest, WriterContinuesAtTheStartOfTheEmptiedLog) {
   for (const bool truncate : {false, true}) {
     SCOPED_TRACE(truncate ? "created log" : "appended log");
     Write(kName, "");
-    OpenLog(1, truncate);
+    OpenAgentLog(1, truncate);
     LogInfo("before rotation\n");
     ASSERT_EQ(RotateSpecificLogs(kFolder, kName, 5), 0);
     LogInfo("after rotation\n");
@@ -162,7 +151,7 @@ TEST_F(LogRotationTest, AgentLogNeedsTheInstallationDirectory) {
   machine.WriteRegistry("");
   EXPECT_EQ(StartAgentLog(kName), 2);
   EXPECT_FALSE(Exists(kName));
-  EXPECT_EQ(Logger().gv_logFilePtr.load(), nullptr);
+  EXPECT_FALSE(IsLogOpen());
 }
 
 TEST_F(LogRotationTest, TimerChecksAgainAndAgain) {
@@ -192,7 +181,7 @@ TEST_F(LogRotationTest, TimerChecksAgainAndAgain) {
 // entry ends up, whole, in exactly one of the backups taken or the live log.
 TEST_F(LogRotationTest, NoEntryIsLostOrTornWhileRotating) {
   constexpr int kThreads = 8, kEntries = 10000;
-  OpenLog(1, false);
+  OpenAgentLog(1, false);
   std::atomic<int> running{kThreads};
   std::vector<std::thread> writers;
   for (int t = 0; t < kThreads; ++t) {

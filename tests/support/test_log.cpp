@@ -7,8 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "runtime/log_writer.h"
-#include "runtime/object_locks.h"
+#include "base/log_writer.h"
 
 namespace kv::test {
 
@@ -17,17 +16,14 @@ TestLog::TestLog(unsigned level) {
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
   path_ = dir_ + "/test.log";
-  InitMutex();
-  CloseLogFile();
-  FreeLoggerParams();
+  ResetLogger();
   InitLoggerDefaults();
   SetLoggerParams("test.log", dir_.c_str(), level);
   if (!CreateLogFile()) throw std::runtime_error("cannot open the test log");
 }
 
 TestLog::~TestLog() {
-  CloseLogFile();
-  FreeLoggerParams();
+  ResetLogger();
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
 }

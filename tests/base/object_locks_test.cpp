@@ -1,4 +1,4 @@
-#include "runtime/object_locks.h"
+#include "base/object_locks.h"
 
 #include <gtest/gtest.h>
 

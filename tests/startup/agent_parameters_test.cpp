@@ -1,7 +1,7 @@
 // The agent's start-up settings against an emulated 64-bit machine on which
 // the agent runs as a 32-bit process, so its keys live under WOW6432Node.
 
-#include "agent/agent_parameters.h"
+#include "startup/agent_parameters.h"
 
 #include <gtest/gtest.h>
 

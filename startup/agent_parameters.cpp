@@ -3,7 +3,7 @@
 // left null and logged, or stops start-up with 13; the texts of the log
 // lines are read by support staff and stay as they are.
 
-#include "agent/agent_parameters.h"
+#include "startup/agent_parameters.h"
 
 #include <algorithm>
 #include <climits>
@@ -11,14 +11,17 @@
 #include <cstdlib>
 
 #include "agent/agent_settings.h"
+#include "startup/agent_banner.h"
+#include "startup/proxy_settings.h"
 #include "agent/machine_identity.h"
 #include "agent/registry_helpers.h"
-#include "agent/resource_id.h"
+#include "startup/resource_id.h"
 #include "agent/text_conversion.h"
+#include "agent/text_operations.h"
 #include "platform/system.h"
 #include "platform/system_info.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

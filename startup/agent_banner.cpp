@@ -1,9 +1,10 @@
 // The settings banners: what the agent runs with, line by line, for support
 // staff reading the log. A setting that is null shows as "(null)".
 
-#include "agent/agent_parameters.h"
+#include "startup/agent_banner.h"
+
 #include "agent/agent_settings.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The agent's start-up: its registry settings read once into the
 // process-wide settings (agent/agent_settings.h), the computer's identity,
-// the resource identifier, and a banner of it all in the log.
+// the resource identifier, the proxy and a banner of it all in the log.
 
 #include <optional>
 #include <string>
@@ -39,21 +39,10 @@ LONG GetEnableDSRoute();
 // "ImagedComputer"; 0 when it cannot be read.
 int GetImagedComputer(DWORD& imaged);
 
-// The proxy settings, read when the proxy is enabled. The password is stored
-// Base64-encoded and held decoded; text that is not Base64 gives an empty
-// password. Returns 0.
-int ReadProxySettings();
-
 // The name through which the management (resp. distribution) server was
 // last reached, stored as REG_SZ under ServerInfo.
 LONG writeLastAccessName(const char* name);
 LONG writeDSLastAccessName(const char* name);
-
-// The settings banners, at INFO.
-void LogAgentBanner();
-void LogDistributionServerBanner();
-// The line that separates the banners' blocks.
-inline constexpr const char* kBannerStarLine = "****************************************************************** \n";
 
 // A string value of the agent's registry; null when it cannot be read.
 std::optional<std::string> ReadAgentString(const std::string& keyPath, const char* valueName);

@@ -9,13 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "base/text_format.h"
 #include "platform/win_types.h"
-
-#if defined(__GNUC__)
-#define KV_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
-#else
-#define KV_PRINTF(fmt, args)
-#endif
 
 namespace kv {
 
@@ -37,6 +32,9 @@ struct LoggerState {
   std::atomic<std::uint8_t> logLevel{0};
   // Its address is the key under which entries are serialised.
   std::unique_ptr<char> logLockKey;
+  // Where a log without a directory goes ("<root>/logs"): the store's root
+  // directory, handed down by the store when it starts.
+  std::optional<std::string> rootDirectory;
 };
 
 // What a log line shows for a null text: what the C runtime prints for a
@@ -45,8 +43,14 @@ constexpr const char* kNullLogText = "(null)";
 inline const char* LogText(const char* text) { return text ? text : kNullLogText; }
 inline const char* LogText(const std::optional<std::string>& text) { return text ? text->c_str() : kNullLogText; }
 
-// The process's logger.
-LoggerState& Logger();
+// The process's logger, to look at; the operations below change it.
+const LoggerState& Logger();
+bool IsLogOpen();
+// Closes the log and forgets its whole configuration (tests).
+void ResetLogger();
+// The root directory under which a log without a directory is opened; null
+// forgets it.
+void SetLogRootDirectory(const char* directory);
 
 void LogInfo(const char* format, ...) KV_PRINTF(1, 2);
 void LogError(const char* format, ...) KV_PRINTF(1, 2);
@@ -61,7 +65,6 @@ void CloseLogFile();
 void FreeLoggerParams();
 std::string GetLogTimestamp();
 int MakeDirectoryTree(const char* path);
-int InitAgentLogFile(const char* fileName, const char* directory, int openMode);
 
 // The key entries are written under (null when the log is not configured).
 const void* LogLockKey();

@@ -1,16 +1,16 @@
-#include "runtime/os_naming.h"
+#include "agent/os_naming.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
+#include "agent/registry_key_handle.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
+#include "base/text_format.h"
 
 namespace kv {
 namespace {
@@ -18,14 +18,10 @@ namespace {
 // Names are formed in a buffer of this many bytes.
 constexpr std::size_t kNameSize = 100;
 
-std::string Format(const char* format, ...) KV_PRINTF(1, 2);
-std::string Format(const char* format, ...) {
-  std::array<char, kNameSize> buffer{};
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer.data(), buffer.size(), format, args);
-  va_end(args);
-  return buffer.data();
+// What fits the name buffer with its terminator.
+std::string FitName(std::string name) {
+  if (name.size() >= kNameSize) name.resize(kNameSize - 1);
+  return name;
 }
 
 struct Edition {
@@ -192,8 +188,8 @@ std::optional<std::string> NtNameFromRegistry(const OsVersionInfo& v) {
     edition = "Server";
   else if (EqualsNoCase(std::string_view(productType), "SERVERNT"))
     edition = "Advanced Server";
-  return Format("%s%s %d.%d", GetNTVersionPrefix().c_str(), edition, static_cast<int>(v.majorVersion),
-                static_cast<int>(v.minorVersion));
+  return FitName(Format("%s%s %d.%d", GetNTVersionPrefix().c_str(), edition, static_cast<int>(v.majorVersion),
+                        static_cast<int>(v.minorVersion)));
 }
 
 std::string Windows9xName(const OsVersionInfo& v) {
@@ -254,7 +250,7 @@ std::string GetNT6OSName(DWORD major, DWORD minor, DWORD productInfo, BYTE produ
   }
 
   if (!names) return "";
-  return Format(names->patterns[(workstation ? 0 : 2) + (x64 ? 1 : 0)], editionText.c_str());
+  return FitName(Format(names->patterns[(workstation ? 0 : 2) + (x64 ? 1 : 0)], editionText.c_str()));
 }
 
 std::optional<std::string> GetOSNameEx() {
@@ -280,8 +276,7 @@ std::optional<std::string> GetOSNameEx() {
     case 1: return Windows9xName(v);
     case 2:
       if (!record->extended) return NtNameFromRegistry(v);
-      return Format("%s%s", GetNTVersionPrefix().c_str(),
-                    NtEditionFromRecord(v, architecture == PROCESSOR_ARCHITECTURE_AMD64).c_str());
+      return FitName(GetNTVersionPrefix() + NtEditionFromRecord(v, architecture == PROCESSOR_ARCHITECTURE_AMD64));
     default: return "";
   }
 }

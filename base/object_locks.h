@@ -18,6 +18,8 @@ int LockObject(const void* key);
 int UnlockObject(const void* key);
 int ObjectLockStep(const void* key, int kind);
 void CloseObjectLocks();
+// Forgets every held key and wakes its waiters (tests).
+void ResetObjectLocks();
 
 // Holds a key for the life of a scope.
 class ObjectLockGuard {

@@ -1,4 +1,4 @@
-#include "store/value_conversions.h"
+#include "base/decimal_text.h"
 
 #include <gtest/gtest.h>
 

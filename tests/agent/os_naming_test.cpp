@@ -1,4 +1,4 @@
-#include "runtime/os_naming.h"
+#include "agent/os_naming.h"
 
 #include <gtest/gtest.h>
 

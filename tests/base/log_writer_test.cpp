@@ -1,43 +1,24 @@
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
-#include "agent/agent_settings.h"
 #include "platform/system.h"
-#include "store/store_root.h"
-#include "tests/support/test_machine.h"
+#include "tests/support/log_fixture.h"
 
 namespace kv {
 namespace {
 
-using test::TempMachine;
-
 constexpr const char* kLogDir = "C:\\Kelvane\\logs";
 constexpr const char* kLogFile = "drive_c/Kelvane/logs/agent.log";
 
-class LogWriterTest : public ::testing::Test {
+class LogWriterTest : public test::LoggedMachineTest {
  protected:
-  void SetUp() override {
-    machine.MakeDirectory("drive_c/Kelvane/logs");
-    machine.Use();
-    ResetAgentSettings();
-    CloseLogFile();
-    FreeLoggerParams();
-  }
-  void TearDown() override {
-    CloseLogFile();
-    FreeLoggerParams();
-    SetCFennelRoot(nullptr);
-  }
+  LogWriterTest() { machine.MakeDirectory("drive_c/Kelvane/logs"); }
 
-  bool Open(DWORD level, bool truncate = true) {
-    InitLoggerDefaults();
-    SetLoggerParams("agent.log", kLogDir, level);
-    return truncate ? CreateLogFile() : OpenLogFile();
-  }
+  bool Open(DWORD level, bool truncate = true) { return OpenLog("agent.log", kLogDir, level, truncate); }
 
   void WriteAllLevels() {
     LogInfo("info line\n");
@@ -47,12 +28,6 @@ class LogWriterTest : public ::testing::Test {
   }
 
   std::string Contents() const { return machine.ReadFile(kLogFile); }
-
-  void WriteRegistry(const std::string& values) const {
-    machine.WriteRegistry("[HKEY_LOCAL_MACHINE\\Software\\Tarnwick\\Kelvane\\KVAgent]\n" + values);
-  }
-
-  TempMachine machine;
 };
 
 TEST_F(LogWriterTest, LevelsDecideWhichEntriesAreWritten) {
@@ -147,9 +122,9 @@ TEST_F(LogWriterTest, DefaultsAndTheirEffectOnAnOpenLog) {
   EXPECT_EQ(Logger().logFileName, "agent.log");
 }
 
-TEST_F(LogWriterTest, StoreRootGivesTheDefaultDirectory) {
+TEST_F(LogWriterTest, RootDirectoryGivesTheDefaultDirectory) {
   machine.MakeDirectory("drive_c/Store");
-  SetCFennelRoot("C:\\Store");
+  SetLogRootDirectory("C:\\Store");
   ASSERT_TRUE(InitLoggerDefaults());
   ASSERT_TRUE(CreateLogFile());
   EXPECT_EQ(Logger().logFilePath, "C:\\Store/logs/cfennel.log");
@@ -162,7 +137,7 @@ TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
   InitLoggerDefaults();
   SetLoggerParams("agent.log", "C:\\Kelvane\\blocker", 4);
   EXPECT_FALSE(CreateLogFile());
-  EXPECT_EQ(Logger().gv_logFilePtr.load(), nullptr);
+  EXPECT_FALSE(IsLogOpen());
   LogInfo("dropped\n");  // must not crash
 }
 
@@ -177,41 +152,6 @@ TEST_F(LogWriterTest, MakeDirectoryTreeResults) {
   EXPECT_FALSE(machine.Exists("drive_c/Missing"));
   machine.WriteFile("tree/file", "x");
   EXPECT_NE(MakeDirectoryTree((root + "/file/sub").c_str()), 0);
-}
-
-TEST_F(LogWriterTest, AgentLogReadsItsLevelFromTheRegistry) {
-  WriteRegistry("\"KVAgentLogLevel\"=dword:00000001\n\"KVEventEnabled\"=dword:00000000\n");
-  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
-  EXPECT_EQ(Logger().logLevel.load(), 1);
-  EXPECT_EQ(Agent().gv_eventEnabled, 0u);
-  CloseLogFile();
-  FreeLoggerParams();
-
-  WriteRegistry("\"KVAgentLogLevel\"=dword:00000100\n");
-  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
-  EXPECT_EQ(Logger().logLevel.load(), 0);
-  EXPECT_EQ(Agent().gv_eventEnabled, 1u);
-  CloseLogFile();
-  FreeLoggerParams();
-
-  WriteRegistry("");
-  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
-  EXPECT_EQ(Logger().logLevel.load(), 2);
-}
-
-TEST_F(LogWriterTest, AgentLogAppendsOrStartsEmpty) {
-  machine.WriteFile(kLogFile, "from an earlier run\n");
-  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_APPEND), 0);
-  CloseLogFile();
-  FreeLoggerParams();
-  EXPECT_EQ(Contents().rfind("from an earlier run\nLog open time: ", 0), 0u);
-
-  ASSERT_EQ(InitAgentLogFile("agent.log", kLogDir, LOG_MODE_TRUNCATE), 0);
-  CloseLogFile();
-  EXPECT_EQ(Contents().rfind("Log open time: ", 0), 0u);
-
-  FreeLoggerParams();
-  EXPECT_EQ(InitAgentLogFile("agent.log", "C:\\Nowhere\\deeper", LOG_MODE_APPEND), 13);
 }
 
 }  // namespace

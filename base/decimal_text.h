@@ -1,5 +1,6 @@
 #pragma once
-// Conversions between texts and the store's typed values.
+// Decimal text to a number, as the store converts its values and the
+// checker reads its numeric flags.
 
 namespace kv {
 

@@ -1,17 +1,14 @@
 // The process-wide log writer: configuration, opening and closing of the one
 // log file, and the four levelled operations that write its entries.
 
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 #include <cstdarg>
 #include <new>
 
-#include "agent/agent_settings.h"
-#include "agent/registry_helpers.h"
+#include "base/object_locks.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "runtime/object_locks.h"
-#include "store/store_root.h"
 
 namespace kv {
 namespace {
@@ -33,8 +30,14 @@ TimestampText FormatTimestamp() {
   return out;
 }
 
+LoggerState& State() {
+  // Never destroyed: threads that log during exit find it intact.
+  static LoggerState* state = new LoggerState;
+  return *state;
+}
+
 KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const char* format, std::va_list args) {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   if (!state.gv_logFilePtr.load()) return;
   const std::uint8_t level = state.logLevel.load();
   if (level == 0 || level < threshold) return;
@@ -64,7 +67,7 @@ KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const c
 // writes at its own position would, after a rotation has emptied the file
 // under it, go on at the old offset and leave a hole of zero bytes.
 bool OpenWithMode(bool truncate) {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   if (state.gv_logFilePtr.load()) {
     LogTrace("gv_logFilePtr already Set\n");
     return true;
@@ -75,7 +78,7 @@ bool OpenWithMode(bool truncate) {
     if (state.logDirectory) {
       MakeDirectoryTree(state.logDirectory->c_str());
       path = *state.logDirectory + "/" + *state.logFileName;
-    } else if (const auto& root = CFennelRoot()) {
+    } else if (const auto& root = state.rootDirectory) {
       const std::string logs = *root + "/logs";
       MakeDirectoryTree(logs.c_str());
       path = *root + "/logs/" + *state.logFileName;
@@ -103,10 +106,23 @@ bool OpenWithMode(bool truncate) {
 
 }  // namespace
 
-LoggerState& Logger() {
-  // Never destroyed: threads that log during exit find it intact.
-  static LoggerState* state = new LoggerState;
-  return *state;
+const LoggerState& Logger() { return State(); }
+
+bool IsLogOpen() { return State().gv_logFilePtr.load() != nullptr; }
+
+void ResetLogger() {
+  CloseLogFile();
+  FreeLoggerParams();
+  LoggerState& state = State();
+  state.logLevel = 0;
+  state.rootDirectory.reset();
+}
+
+void SetLogRootDirectory(const char* directory) {
+  if (directory)
+    State().rootDirectory = directory;
+  else
+    State().rootDirectory.reset();
 }
 
 void LogInfo(const char* format, ...) {
@@ -138,7 +154,7 @@ void LogTrace(const char* format, ...) {
 }
 
 bool InitLoggerDefaults() {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   if (state.gv_logFilePtr.load()) {
     state.logLevel = kDefaultLevel;
     return true;
@@ -157,7 +173,7 @@ bool InitLoggerDefaults() {
 }
 
 bool SetLoggerParams(const char* fileName, const char* directory, DWORD level) {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   state.logFileName.reset();
   state.logDirectory.reset();
   try {
@@ -175,7 +191,7 @@ bool CreateLogFile() { return OpenWithMode(true); }
 bool OpenLogFile() { return OpenWithMode(false); }
 
 void CloseLogFile() {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   const TimestampText timestamp = FormatTimestamp();
   std::FILE* file = nullptr;
   if (const void* key = state.logLockKey.get()) {
@@ -191,7 +207,7 @@ void CloseLogFile() {
 }
 
 void FreeLoggerParams() {
-  LoggerState& state = Logger();
+  LoggerState& state = State();
   state.logFileName.reset();
   state.logDirectory.reset();
   state.logFilePath.reset();
@@ -218,25 +234,6 @@ int MakeDirectoryTree(const char* path) {
   return MakeDirectory(path);
 }
 
-int InitAgentLogFile(const char* fileName, const char* directory, int openMode) {
-  InitMutex();
-  AgentSettings& agent = Agent();
-  DWORD eventEnabled = 0;
-  agent.gv_eventEnabled =
-      ReadDwordRegistryData(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVEventEnabled", eventEnabled) == 0
-          ? eventEnabled
-          : 1;
-  if (!InitLoggerDefaults()) return ERROR_INVALID_DATA;
-
-  DWORD level = LOG_LEVEL_ERROR;
-  if (ReadDwordRegistryData(HKEY_LOCAL_MACHINE, agent.gv_RegKey.c_str(), "KVAgentLogLevel", level) != 0)
-    level = LOG_LEVEL_ERROR;
-  if (!SetLoggerParams(fileName, directory, level)) return ERROR_INVALID_DATA;
-
-  const bool opened = openMode == LOG_MODE_TRUNCATE ? CreateLogFile() : OpenLogFile();
-  return opened ? 0 : ERROR_INVALID_DATA;
-}
-
-const void* LogLockKey() { return Logger().logLockKey.get(); }
+const void* LogLockKey() { return State().logLockKey.get(); }
 
 }  // namespace kv

@@ -1,12 +1,14 @@
 // The proxy through which the agent reaches its server. Its password is kept
 // Base64-encoded in the registry and held decoded; it never reaches the log.
 
-#include "agent/agent_parameters.h"
+#include "startup/proxy_settings.h"
+
 #include "agent/agent_settings.h"
 #include "agent/base64.h"
+#include "base/log_writer.h"
+#include "startup/agent_parameters.h"
 #include "platform/crypto.h"
 #include "platform/last_error.h"
-#include "runtime/log_writer.h"
 
 namespace kv {
 namespace {

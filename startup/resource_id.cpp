@@ -1,8 +1,8 @@
-#include "agent/resource_id.h"
+#include "startup/resource_id.h"
 
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 

@@ -3,7 +3,7 @@
 // until some key is released, then looks again. Waiting costs the same at
 // any age of the process: there is no back-off that grows with use.
 
-#include "runtime/object_locks.h"
+#include "base/object_locks.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "runtime/log_writer.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {
@@ -81,6 +81,15 @@ int LockObject(const void* key) {
 }
 
 int UnlockObject(const void* key) { return ObjectLockStep(key, LOCK_STEP_UNLOCK); }
+
+void ResetObjectLocks() {
+  auto& registry = Registry();
+  {
+    std::lock_guard lock(registry.guard);
+    registry.held.clear();
+  }
+  registry.released.notify_all();
+}
 
 void CloseObjectLocks() {
   // The guard lives for the whole process: code that still locks after the

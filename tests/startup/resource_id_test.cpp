@@ -1,6 +1,6 @@
 // The resource identifier as the registry keeps it.
 
-#include "agent/resource_id.h"
+#include "startup/resource_id.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,41 @@
+#pragma once
+// A registry key held open across several reads and writes, with the view it
+// was opened in, so that keys opened below it can ask for the same view. The
+// key closes when the object goes.
+
+#include <string_view>
+
+#include "platform/registry.h"
+
+namespace kv {
+
+class RegistryKeyHandle {
+ public:
+  RegistryKeyHandle() = default;
+  RegistryKeyHandle(const RegistryKeyHandle&) = delete;
+  RegistryKeyHandle& operator=(const RegistryKeyHandle&) = delete;
+  ~RegistryKeyHandle() { closeKey(); }
+
+  LONG openKey(HKEY hive, const char* path, DWORD access);
+  // The same with a wide path, for callers that hold one.
+  LONG openKey(HKEY hive, std::u16string_view path, DWORD access);
+  LONG closeKey();
+  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access, const void* security,
+                 DWORD* disposition);
+  LONG queryDword(const char* name, DWORD& value) const;
+  // size: in, the buffer's size in bytes; out, the bytes read.
+  LONG queryString(const char* name, char* buffer, DWORD& size) const;
+  LONG setString(const char* name, const char* text, DWORD type) const;
+
+  HKEY handle() const { return key_; }
+  DWORD viewBits() const { return view_; }
+
+ private:
+  // Closes the key held so far and keeps the new one with its view.
+  void hold(HKEY key, DWORD access);
+
+  HKEY key_ = nullptr;
+  DWORD view_ = 0;
+};
+
+}  // namespace kv
