@@ -3,13 +3,14 @@
 
 #include "agent/error_texts.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string_view>
 
+#include "base/log_writer.h"
 #include "platform/last_error.h"
 #include "platform/system.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {
@@ -87,6 +88,16 @@ void LogErrorCodeText(DWORD code) { GetErrorCodeText(code); }
 int LogErrorCodeTextA(DWORD code) {
   LogCodeText(code, TrimBlanks(MessageText(code, false)));
   return 0;
+}
+
+DWORD LogFailure(DWORD code, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  const std::string line = FormatV(format, args);
+  va_end(args);
+  LogError("%s", line.c_str());
+  LogErrorCodeText(code);
+  return code;
 }
 
 void LogLastErrorText() {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/text_format.h"
 #include "platform/win_types.h"
 
 namespace kv {
@@ -15,6 +16,9 @@ void LogErrorCodeText(DWORD code);
 int LogErrorCodeTextA(DWORD code);
 // Logs the text of the calling thread's last error at ERROR.
 void LogLastErrorText();
+// How a failing call ends: its own line at ERROR, then the code's text
+// (LogErrorCodeText); the result is the code, for the caller to return.
+DWORD LogFailure(DWORD code, const char* format, ...) KV_PRINTF(2, 3);
 // The agent's own text for codes the system has no message for.
 std::string GetBuiltinErrorText(DWORD code);
 

@@ -4,15 +4,15 @@
 #include <optional>
 
 #include "agent/error_texts.h"
+#include "agent/os_naming.h"
 #include "agent/text_conversion.h"
 #include "agent/text_operations.h"
+#include "base/log_writer.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/system_info.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
-#include "agent/os_naming.h"
 
 namespace kv {
 namespace {

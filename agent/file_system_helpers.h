@@ -26,7 +26,7 @@ bool IsFileExist(const char* path);
 DWORD CheckFileExists(const char16_t* pathOrPattern);
 // Creates the directory of a file path with its parents: 0 or an error code.
 DWORD CreateFolder(const char16_t* filePath);
-bool GetFileSize64(const char* path, std::int64_t* size);
+[[nodiscard]] bool GetFileSize64(const char* path, std::int64_t* size);
 int GetOsFamily();
 int isWin7orWin8();
 // Milliseconds since 1970-01-01 00:00 UTC, as decimal text.

@@ -13,10 +13,10 @@
 
 #include "agent/agent_settings.h"
 #include "agent/text_conversion.h"
+#include "base/log_writer.h"
 #include "platform/identity.h"
 #include "platform/last_error.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {

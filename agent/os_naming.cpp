@@ -7,10 +7,10 @@
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
 #include "agent/registry_key_handle.h"
-#include "platform/registry.h"
-#include "platform/unicode.h"
 #include "base/log_writer.h"
 #include "base/text_format.h"
+#include "platform/registry.h"
+#include "platform/unicode.h"
 
 namespace kv {
 namespace {

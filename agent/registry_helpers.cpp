@@ -11,9 +11,9 @@
 #include "agent/error_texts.h"
 #include "agent/registry_key_handle.h"
 #include "agent/text_conversion.h"
+#include "base/log_writer.h"
 #include "base/text_format.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {
@@ -173,11 +173,7 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
   }
   RegistryKeyHandle key;
   code = key.openKey(hive, keyPath, family.access);
-  if (code != ERROR_SUCCESS) {
-    LogError("%s:  Key open failure! %d \n", op, code);
-    LogErrorCodeText(static_cast<DWORD>(code));
-    return code;
-  }
+  if (code != ERROR_SUCCESS) return LogFailure(code, "%s:  Key open failure! %d \n", op, code);
   LogDebug("%s:  Key found ...!: %d\n", op, 0);
   LogDebug("%s:  After addRegistryKey method in writeValue method!!\n", op);
   code = RegSetValueExW(key.handle(), name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
@@ -191,9 +187,7 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
   LogError("%s:    Subkey: %s \n", op, LogText(keyPath));
   LogError("%s:    Valuename: %s \n", op, Utf16ToUtf8(name).c_str());
   LogError("%s:    Valuedata: %s \n", op, Utf16ToUtf8(data).c_str());
-  LogError("%s:    Datatype: %d \n", op, static_cast<int>(type));
-  LogErrorCodeText(static_cast<DWORD>(code));
-  return code;
+  return LogFailure(code, "%s:    Datatype: %d \n", op, static_cast<int>(type));
 }
 
 // ---- keys ----
@@ -203,11 +197,8 @@ LONG AddKeyIn(const char* op, DWORD access, HKEY hive, const char* keyPath) {
   RegistryKeyHandle key;  // the key is only made to exist
   DWORD disposition = 0;
   const LONG code = key.createKey(hive, keyPath, nullptr, 0, access, nullptr, &disposition);
-  if (code != ERROR_SUCCESS) {
-    LogError("%s:  Create registry key \"%s\" function failed: %d \n", op, LogText(keyPath), code);
-    LogErrorCodeText(static_cast<DWORD>(code));
-    return code;
-  }
+  if (code != ERROR_SUCCESS)
+    return LogFailure(code, "%s:  Create registry key \"%s\" function failed: %d \n", op, LogText(keyPath), code);
   if (disposition == REG_OPENED_EXISTING_KEY) {
     LogDebug("%s:  Opened already existing key! \n", op);
   } else {

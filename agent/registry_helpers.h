@@ -17,10 +17,11 @@ namespace kv {
 
 // On success out holds the value as text; out is reset first and holds the
 // (possibly empty) buffer also when the second query fails.
-LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::string>& out);
-LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::u16string>& out);
+[[nodiscard]] LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::string>& out);
+[[nodiscard]] LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName,
+                               std::optional<std::u16string>& out);
 // value is written only on success.
-LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value);
+[[nodiscard]] LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value);
 
 LONG addRegistryKey(HKEY hive, const char* keyPath);
 LONG addRegistryKeyEx(HKEY hive, const char* keyPath);

@@ -16,15 +16,15 @@ class RegistryKeyHandle {
   RegistryKeyHandle& operator=(const RegistryKeyHandle&) = delete;
   ~RegistryKeyHandle() { closeKey(); }
 
-  LONG openKey(HKEY hive, const char* path, DWORD access);
+  [[nodiscard]] LONG openKey(HKEY hive, const char* path, DWORD access);
   // The same with a wide path, for callers that hold one.
-  LONG openKey(HKEY hive, std::u16string_view path, DWORD access);
+  [[nodiscard]] LONG openKey(HKEY hive, std::u16string_view path, DWORD access);
   LONG closeKey();
-  LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access, const void* security,
-                 DWORD* disposition);
-  LONG queryDword(const char* name, DWORD& value) const;
+  [[nodiscard]] LONG createKey(HKEY hive, const char* path, const char* keyClass, DWORD options, DWORD access,
+                               const void* security, DWORD* disposition);
+  [[nodiscard]] LONG queryDword(const char* name, DWORD& value) const;
   // size: in, the buffer's size in bytes; out, the bytes read.
-  LONG queryString(const char* name, char* buffer, DWORD& size) const;
+  [[nodiscard]] LONG queryString(const char* name, char* buffer, DWORD& size) const;
   LONG setString(const char* name, const char* text, DWORD type) const;
 
   HKEY handle() const { return key_; }

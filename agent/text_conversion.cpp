@@ -5,9 +5,9 @@
 #include "agent/text_conversion.h"
 
 #include "agent/error_texts.h"
+#include "base/log_writer.h"
 #include "platform/last_error.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "agent/text_conversion.h"
-#include "platform/unicode.h"
 #include "base/log_writer.h"
+#include "platform/unicode.h"
 
 namespace kv {
 namespace {

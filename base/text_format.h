@@ -21,8 +21,6 @@ std::string FormatV(const char* format, std::va_list args) KV_PRINTF(1, 0);
 // A null text is the empty view: for the interfaces that take views, a
 // missing name is the empty name.
 inline std::string_view Sv(const char* text) { return text ? std::string_view(text) : std::string_view(); }
-inline std::u16string_view Sv(const char16_t* text) {
-  return text ? std::u16string_view(text) : std::u16string_view();
-}
+inline std::u16string_view Sv(const char16_t* text) { return text ? std::u16string_view(text) : std::u16string_view(); }
 
 }  // namespace kv

@@ -76,7 +76,8 @@ class FileHandle {
 
 // Opens or creates a file as CreateFileA does. Directories can be opened with
 // FILE_FLAG_BACKUP_SEMANTICS.
-DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* result);
+[[nodiscard]] DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                               FileHandle* result);
 
 DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
 DWORD DeleteFile(std::string_view path);
@@ -109,8 +110,8 @@ class FindHandle {
 
 // ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the
 // directory does not exist. FindNextFile answers ERROR_NO_MORE_FILES at the end.
-DWORD FindFirstFile(std::string_view pattern, FindHandle* search, std::string* name);
-DWORD FindNextFile(FindHandle& search, std::string* name);
+[[nodiscard]] DWORD FindFirstFile(std::string_view pattern, FindHandle* search, std::string* name);
+[[nodiscard]] DWORD FindNextFile(FindHandle& search, std::string* name);
 
 // The process's current directory, as a Windows path.
 std::string GetCurrentDirectory();

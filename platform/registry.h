@@ -56,18 +56,19 @@ constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 // Opening and creating. An empty subkey opens the key itself (a new handle).
 // Without a view flag the process's own view applies: the 32-bit view for a
 // 32-bit process on 64-bit Windows.
-LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result);
-LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result);
-LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result, DWORD* disposition);
-LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result,
-                     DWORD* disposition);
+[[nodiscard]] LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result);
+[[nodiscard]] LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result);
+[[nodiscard]] LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD options, DWORD access, HKEY* result,
+                                   DWORD* disposition);
+[[nodiscard]] LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD options, DWORD access, HKEY* result,
+                                   DWORD* disposition);
 LONG RegCloseKey(HKEY key);
 
 // Reading. data may be null to learn type and size. With a buffer too small
 // the result is ERROR_MORE_DATA and *size receives the size needed. An empty
 // name is the key's default value.
-LONG RegQueryValueExA(HKEY key, std::string_view name, DWORD* type, BYTE* data, DWORD* size);
-LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size);
+[[nodiscard]] LONG RegQueryValueExA(HKEY key, std::string_view name, DWORD* type, BYTE* data, DWORD* size);
+[[nodiscard]] LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size);
 
 // Writing (persisted at once).
 LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size);
@@ -82,6 +83,6 @@ LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
 // Enumerating subkeys by index; ERROR_NO_MORE_ITEMS past the last one. The
 // name must fit nameCapacity characters including a terminator, else
 // ERROR_MORE_DATA.
-LONG RegEnumKeyA(HKEY key, DWORD index, std::string* name, DWORD nameCapacity = 260);
+[[nodiscard]] LONG RegEnumKeyA(HKEY key, DWORD index, std::string* name, DWORD nameCapacity = 260);
 
 }  // namespace kv

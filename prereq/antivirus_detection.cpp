@@ -6,11 +6,11 @@
 #include <string>
 
 #include "agent/file_system_helpers.h"
+#include "base/log_writer.h"
 #include "platform/last_error.h"
 #include "platform/library.h"
 #include "platform/unicode.h"
 #include "prereq/wmi_query.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {

@@ -4,9 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "startup/agent_parameters.h"
 #include "agent/agent_settings.h"
+#include "agent/os_naming.h"
 #include "agent/registry_helpers.h"
+#include "base/log_writer.h"
 #include "platform/files.h"
 #include "prereq/antivirus_detection.h"
 #include "prereq/command_line.h"
@@ -14,8 +15,7 @@
 #include "prereq/registry_path_reader.h"
 #include "prereq/wmi_query.h"
 #include "runtime/log_rotation.h"
-#include "base/log_writer.h"
-#include "agent/os_naming.h"
+#include "startup/agent_parameters.h"
 
 namespace kv {
 namespace {

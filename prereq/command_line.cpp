@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "base/log_writer.h"
 #include "base/decimal_text.h"
+#include "base/log_writer.h"
 
 namespace kv {
 namespace {

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "agent/os_naming.h"
 #include "agent/registry_helpers.h"
 #include "base/log_writer.h"
-#include "agent/os_naming.h"
 
 namespace kv {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "agent/registry_key_handle.h"
+#include "base/log_writer.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 namespace {
@@ -89,7 +89,7 @@ std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::stri
 
   // Only the type is wanted; when the value is missing the type stays
   // REG_DWORD and the read below reports the error.
-  RegQueryValueExA(key.handle(), name, &type, nullptr, nullptr);
+  static_cast<void>(RegQueryValueExA(key.handle(), name, &type, nullptr, nullptr));
 
   const auto fail = [&](LONG code) {
     LogError("GetRegKeyValue : Query of Key %s and valueName is %s failed due to error: %d.\n", keyPath, valueName,

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "platform/unicode.h"
 #include "base/log_writer.h"
 #include "base/text_format.h"
+#include "platform/unicode.h"
 
 namespace kv {
 namespace {

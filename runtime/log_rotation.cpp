@@ -8,13 +8,13 @@
 #include <optional>
 
 #include "agent/agent_settings.h"
-#include "runtime/agent_log_file.h"
 #include "agent/error_texts.h"
 #include "agent/registry_helpers.h"
+#include "base/object_locks.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
 #include "platform/timer_queue.h"
-#include "base/object_locks.h"
+#include "runtime/agent_log_file.h"
 
 namespace kv {
 namespace {
@@ -54,10 +54,7 @@ void DeleteLogTimerQueue() {
   const HTimerQueue queue = LogTimer().queue.exchange(nullptr);
   if (!queue) return;
   const DWORD error = DeleteTimerQueue(queue);
-  if (error) {
-    LogError("ServiceMain : DeleteTimerQueue is failed due to following error !! \n");
-    LogErrorCodeText(error);
-  }
+  if (error) LogFailure(error, "ServiceMain : DeleteTimerQueue is failed due to following error !! \n");
 }
 
 void DeleteRotatedFile(const std::string& path) {
@@ -185,8 +182,7 @@ int StartLogger(LoggerConfig& config) {
       LogTimer().queue = queue;
       LogInfo("ServiceMain : TimerQueue is created successfully \n");
     } else {
-      LogError("ServiceMain : CreateTimerQueue is failed due to following error !! \n");
-      LogErrorCodeText(error);
+      LogFailure(error, "ServiceMain : CreateTimerQueue is failed due to following error !! \n");
     }
     LoggerTimerMethod(config);
   } else {
@@ -208,9 +204,7 @@ DWORD LoggerTimerMethod(LoggerConfig& config) {
              config.timerPeriodMs / 60000);
     return 0;
   }
-  LogError("LoggerTimerMethod : CreateTimerQueueTimer failed due to following error \n");
-  LogErrorCodeText(error);
-  return error;
+  return LogFailure(error, "LoggerTimerMethod : CreateTimerQueueTimer failed due to following error \n");
 }
 
 void LoggerTimerRoutine(void* parameter, bool fired) {

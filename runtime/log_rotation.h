@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/win_types.h"
 #include "base/log_writer.h"
+#include "platform/win_types.h"
 
 namespace kv {
 

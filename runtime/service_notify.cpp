@@ -4,10 +4,10 @@
 
 #include "agent/agent_settings.h"
 #include "agent/text_conversion.h"
+#include "base/log_writer.h"
 #include "platform/last_error.h"
 #include "platform/services.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
 
 namespace kv {
 

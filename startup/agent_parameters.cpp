@@ -11,17 +11,17 @@
 #include <cstdlib>
 
 #include "agent/agent_settings.h"
-#include "startup/agent_banner.h"
-#include "startup/proxy_settings.h"
 #include "agent/machine_identity.h"
 #include "agent/registry_helpers.h"
-#include "startup/resource_id.h"
 #include "agent/text_conversion.h"
 #include "agent/text_operations.h"
+#include "base/log_writer.h"
 #include "platform/system.h"
 #include "platform/system_info.h"
 #include "platform/unicode.h"
-#include "base/log_writer.h"
+#include "startup/agent_banner.h"
+#include "startup/proxy_settings.h"
+#include "startup/resource_id.h"
 
 namespace kv {
 namespace {

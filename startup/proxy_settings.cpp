@@ -6,9 +6,9 @@
 #include "agent/agent_settings.h"
 #include "agent/base64.h"
 #include "base/log_writer.h"
-#include "startup/agent_parameters.h"
 #include "platform/crypto.h"
 #include "platform/last_error.h"
+#include "startup/agent_parameters.h"
 
 namespace kv {
 namespace {

@@ -1,10 +1,11 @@
 // RegistryKeyHandle: a key held open with the view it was opened in.
 
+#include "agent/registry_key_handle.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "agent/registry_key_handle.h"
 #include "tests/support/test_machine.h"
 
 namespace kv {

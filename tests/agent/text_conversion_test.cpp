@@ -1,10 +1,10 @@
 // Text conversions and text operations of the agent.
 
 #include "agent/text_conversion.h"
-#include "agent/text_operations.h"
 
 #include <gtest/gtest.h>
 
+#include "agent/text_operations.h"
 #include "tests/support/test_log.h"
 
 namespace kv {

@@ -22,6 +22,19 @@ TEST(ObjectLocksTest, ResultsOfLockingAndUnlocking) {
   EXPECT_EQ(ObjectLockStep(&key, LOCK_STEP_UNLOCK), LOCK_RELEASED);
 }
 
+TEST(ObjectLocksTest, ResetFreesHeldKeysAndWakesTheirWaiters) {
+  const char key = 0;
+  ASSERT_EQ(LockObject(&key), LOCK_ACQUIRED);
+  std::thread waiter([&] {
+    EXPECT_EQ(LockObject(&key), LOCK_ACQUIRED);
+    EXPECT_EQ(UnlockObject(&key), LOCK_RELEASED);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ResetObjectLocks();
+  waiter.join();
+  EXPECT_EQ(UnlockObject(&key), LOCK_BUSY);
+}
+
 TEST(ObjectLocksTest, SecondLockerWaitsForTheFirst) {
   const char key = 0;
   ASSERT_EQ(LockObject(&key), LOCK_ACQUIRED);

@@ -4,16 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <regex>
 #include <vector>
 
-#include "tests/support/test_machine.h"
+#include "tests/support/agent_image.h"
 
 namespace kv {
 namespace {
-
-constexpr const char* kLogFile = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent/logs/kvprereqhandler.log";
 
 // The texts of the log's INFO entries, in order.
 std::vector<std::string> InfoEntries(const std::string& log) {
@@ -34,10 +31,9 @@ std::vector<std::string> InfoEntries(const std::string& log) {
 
 TEST(Banner, DefaultMachineShowsEverySetting) {
   test::TempMachine machine;
-  std::filesystem::copy(KV_SOURCE_DIR "/examples/machines/default", machine.dir(),
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
-  const test::RunResult run = test::RunProgram(test::BinPath("kvprereqhandler"), {}, {{"KV_MACHINE", machine.dir()}});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  test::CopyExampleMachine(machine, "default");
+  const test::CheckerRun run = test::RunChecker(machine);
+  ASSERT_EQ(run.exitCode, 0) << run.run.err;
 
   const std::string star = "****************************************************************** \n";
   const std::vector<std::string> expected = {
@@ -70,7 +66,7 @@ TEST(Banner, DefaultMachineShowsEverySetting) {
       "Agent Data Transfer Rate in KBps\t\t   -> 0 \n",
       star,
   };
-  const std::vector<std::string> info = InfoEntries(machine.ReadFile(kLogFile));
+  const std::vector<std::string> info = InfoEntries(machine.ReadFile(test::kCheckerLog));
   const auto first = std::find(info.begin(), info.end(), star);
   ASSERT_NE(first, info.end()) << "no banner in the log";
   ASSERT_GE(static_cast<std::size_t>(info.end() - first), expected.size());

@@ -5,24 +5,17 @@
 #include <filesystem>
 #include <regex>
 
-#include "tests/support/test_machine.h"
+#include "tests/support/agent_image.h"
 
 namespace kv {
 namespace {
 
+using test::kAgentInstallDir;
+using test::kCheckerLog;
 using test::RunResult;
 using test::TempMachine;
 
-constexpr const char* kInstallDir = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent";
-constexpr const char* kLogFile = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent/logs/kvprereqhandler.log";
-
-// The agent's key as a 32-bit process on 64-bit Windows sees it.
-std::string AgentKey(const std::string& extraValues = "") {
-  return "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
-         "\"KVAgentInstallDir\"=\"C:\\\\Program Files (x86)\\\\Tarnwick\\\\Kelvane\\\\KVAgent\\\\\"\n"
-         "\"KVAgentLogLevel\"=dword:00000004\n" +
-         extraValues + "\n";
-}
+std::string AgentKey(const std::string& extraValues = "") { return test::AgentKeyBlock(extraValues); }
 
 std::string CompatKey(bool wow6432) {
   return std::string("[HKEY_LOCAL_MACHINE\\SOFTWARE\\") + (wow6432 ? "WOW6432Node\\" : "") +
@@ -34,32 +27,29 @@ class CheckerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     machine.WriteMachineJson(R"({"os":{"architecture":9,"wow64":true},"cwd":"C:\\Windows\\System32"})");
-    machine.MakeDirectory(kInstallDir);
+    machine.MakeDirectory(kAgentInstallDir);
   }
 
   RunResult Run(const std::vector<std::string>& args = {}) {
-    RunResult result = test::RunProgram(test::BinPath("kvprereqhandler"), args, {{"KV_MACHINE", machine.dir()}});
-    // The host keeps 8 bits of the status; the machine keeps the whole code.
-    if (machine.Exists("exit-code")) wholeExitCode = std::stoi(machine.ReadFile("exit-code"));
-    return result;
+    test::CheckerRun result = test::RunChecker(machine, args);
+    wholeExitCode = result.exitCode;
+    return result.run;
   }
 
-  std::string Log() const { return machine.ReadFile(kLogFile); }
+  std::string Log() const { return machine.ReadFile(kCheckerLog); }
 
   TempMachine machine;
   int wholeExitCode = -1;
 };
 
 TEST_F(CheckerTest, MissingInstallDirectoryExits13WithoutALog) {
-  machine.WriteRegistry(
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
-      "\"KVAgentLogLevel\"=dword:00000004\n");
+  machine.WriteRegistry(test::RegKeyBlock(test::kAgentKey32, "\"KVAgentLogLevel\"=dword:00000004\n"));
   const RunResult r = Run();
   EXPECT_EQ(r.exitCode, 13);
   EXPECT_EQ(wholeExitCode, 13);
   EXPECT_EQ(r.out, "");
-  EXPECT_FALSE(machine.Exists(kLogFile));
-  EXPECT_FALSE(machine.Exists(std::string(kInstallDir) + "/logs"));
+  EXPECT_FALSE(machine.Exists(kCheckerLog));
+  EXPECT_FALSE(machine.Exists(std::string(kAgentInstallDir) + "/logs"));
 }
 
 TEST_F(CheckerTest, LogsUnderTheInstallDirectoryWithTimestampedLevelledLines) {
@@ -97,12 +87,12 @@ TEST_F(CheckerTest, ThirtyTwoBitJavaReadsTheProcessView) {
   EXPECT_NE(Log().find("[INFO] Key not found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
   EXPECT_NE(Log().find("[INFO] Return code : 0 \n"), std::string::npos);
 
-  std::filesystem::remove(machine.Path(kLogFile));
+  std::filesystem::remove(machine.Path(kCheckerLog));
   Run({"-x", "32"});
   EXPECT_NE(Log().find("[INFO] Key found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
 
   // Any other architecture text keeps the 64-bit view.
-  std::filesystem::remove(machine.Path(kLogFile));
+  std::filesystem::remove(machine.Path(kCheckerLog));
   Run({"-x", "32bit"});
   EXPECT_NE(Log().find("[INFO] Key not found ::: HKEY_LOCAL_MACHINE"), std::string::npos);
 }
@@ -127,16 +117,14 @@ TEST_F(CheckerTest, MalformedMachineDescriptionIsAClearErrorAndExit13) {
 TEST_F(CheckerTest, ALogThatCannotBeCreatedLeavesTheAnswerUnchanged) {
   machine.WriteRegistry(AgentKey() + CompatKey(false));
   // A file where the logs directory should be.
-  machine.WriteFile(std::string(kInstallDir) + "/logs", "not a directory");
+  machine.WriteFile(std::string(kAgentInstallDir) + "/logs", "not a directory");
   const RunResult r = Run();
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "gv_RegKey : Software\\Tarnwick\\Kelvane\\KVAgent\n");
 }
 
 TEST_F(CheckerTest, TheDefaultExampleMachineMayTakeThePatch) {
-  const std::filesystem::path source = std::string(KV_SOURCE_DIR) + "/examples/machines/default";
-  std::filesystem::copy(source, machine.dir(),
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  test::CopyExampleMachine(machine, "default");
   const std::string registryBefore = machine.ReadFile("registry.reg");
   const RunResult r = Run();
   EXPECT_EQ(r.exitCode, 0);

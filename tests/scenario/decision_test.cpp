@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_machine.h"
+#include "tests/support/agent_image.h"
 
 namespace kv {
 namespace {
@@ -20,13 +20,8 @@ struct Row {
   bool mitigations;
 };
 
-constexpr const char* kAgentKey =
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n"
-    "\"KVAgentInstallDir\"=\"C:\\\\Program Files (x86)\\\\Tarnwick\\\\Kelvane\\\\KVAgent\\\\\"\n"
-    "\"KVAgentLogLevel\"=dword:00000004\n\n";
-
 std::string Registry(const Row& row) {
-  std::string reg = kAgentKey;
+  std::string reg = test::AgentKeyBlock();
   reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment]\n";
   reg += row.amd ? "\"PROCESSOR_IDENTIFIER\"=\"AMD64 Family 23 Model 49 Stepping 0, AuthenticAMD\"\n\n"
                  : "\"PROCESSOR_IDENTIFIER\"=\"Intel64 Family 6 Model 85 Stepping 4, GenuineIntel\"\n\n";
@@ -62,15 +57,14 @@ class DecisionTest : public ::testing::TestWithParam<Row> {};
 TEST_P(DecisionTest, ExitCodeAndMitigationSettings) {
   const Row& row = GetParam();
   TempMachine machine;
-  machine.MakeDirectory("drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent");
+  machine.MakeDirectory(test::kAgentInstallDir);
   machine.WriteRegistry(Registry(row));
   machine.WriteMachineJson(MachineJson(row));
   test::InstallLibrary(machine, "MpClient.dll", "C:\\Program Files\\Windows Defender\\MpClient.dll");
 
-  const auto result =
-      test::RunProgram(test::BinPath("kvprereqhandler"), {"-p", "KB4056892"}, {{"KV_MACHINE", machine.dir()}});
-  EXPECT_EQ(result.exitCode, row.exitCode & 0xFF) << result.err;
-  EXPECT_EQ(std::stoi(machine.ReadFile("exit-code")), row.exitCode);
+  const test::CheckerRun result = test::RunChecker(machine, {"-p", "KB4056892"});
+  EXPECT_EQ(result.run.exitCode, row.exitCode & 0xFF) << result.run.err;
+  EXPECT_EQ(result.exitCode, row.exitCode);
 
   const std::string reg = machine.ReadFile("registry.reg");
   const bool override0 = reg.find("\"FeatureSettingsOverride\"=dword:00000000\n") != std::string::npos;
@@ -83,8 +77,7 @@ TEST_P(DecisionTest, ExitCodeAndMitigationSettings) {
   EXPECT_EQ(vm1, row.mitigations) << reg;
   EXPECT_EQ(reg.find("WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Virtualization"), std::string::npos);
 
-  const std::string log =
-      machine.ReadFile("drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent/logs/kvprereqhandler.log");
+  const std::string log = machine.ReadFile(test::kCheckerLog);
   if (std::string(row.antivirus) == "no-wmi+defender") {
     EXPECT_NE(log.find("[ERROR] GetValuesUsingWMIQuery :Could not connect."), std::string::npos);
     EXPECT_NE(log.find("[INFO] Windows Defender is Enabled\n"), std::string::npos);

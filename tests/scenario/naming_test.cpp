@@ -3,27 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/test_machine.h"
+#include "tests/support/agent_image.h"
 
 namespace kv {
 namespace {
-
-constexpr const char* kLog = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent/logs/kvprereqhandler.log";
 
 // Runs the checker on an agent computer with the given "os" entry (and
 // extra machine.json members and registry keys) and returns its log.
 std::string LogOf(const std::string& os, const std::string& extraJson = "", const std::string& extraRegistry = "") {
   test::TempMachine machine;
-  machine.MakeDirectory("drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent");
+  machine.MakeDirectory(test::kAgentInstallDir);
   // The agent's key as a 32-bit process sees it on 64-bit and on 32-bit Windows.
-  const std::string agentValues =
-      "\"KVAgentInstallDir\"=\"C:\\\\Program Files (x86)\\\\Tarnwick\\\\Kelvane\\\\KVAgent\\\\\"\n"
-      "\"KVAgentLogLevel\"=dword:00000003\n\n";
-  machine.WriteRegistry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n" + agentValues +
-                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwick\\Kelvane\\KVAgent]\n" + agentValues + extraRegistry);
+  machine.WriteRegistry(test::RegKeyBlock(test::kAgentKey32, test::AgentValues(3)) +
+                        test::RegKeyBlock(test::kAgentKeyNative, test::AgentValues(3)) + extraRegistry);
   machine.WriteMachineJson("{\"os\":" + os + extraJson + "}");
-  test::RunProgram(test::BinPath("kvprereqhandler"), {}, {{"KV_MACHINE", machine.dir()}});
-  return machine.ReadFile(kLog);
+  test::RunChecker(machine);
+  return machine.ReadFile(test::kCheckerLog);
 }
 
 struct NameRow {

@@ -87,7 +87,7 @@ class AgentParameters : public testing::Test {
   bool Logged(const std::string& text) const { return log_->Contains(text); }
   static std::optional<std::string> Stored(const char* key, const char* name) {
     std::optional<std::string> value;
-    ReadRegSZ(HKEY_LOCAL_MACHINE, key, name, value);
+    if (ReadRegSZ(HKEY_LOCAL_MACHINE, key, name, value) != ERROR_SUCCESS) value.reset();
     return value;
   }
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "agent/agent_settings.h"
+#include "tests/support/agent_image.h"
 #include "tests/support/test_log.h"
-#include "tests/support/test_machine.h"
 
 namespace kv {
 namespace {
@@ -20,8 +20,7 @@ class ResourceId : public testing::Test {
   void Use(const std::string& systemDetails) {
     ResetAgentSettings();
     machine_.WriteMachineJson(R"({"os":{"architecture":9,"wow64":true}})");
-    machine_.WriteRegistry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Tarnwick\\Kelvane\\KVAgent]\n\n" +
-                           systemDetails);
+    machine_.WriteRegistry(test::RegKeyBlock(test::kAgentKey32) + systemDetails);
     machine_.Use();
   }
 

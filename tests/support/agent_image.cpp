@@ -5,9 +5,7 @@
 
 namespace kv::test {
 
-std::string RegKeyBlock(const std::string& key, const std::string& values) {
-  return "[" + key + "]\n" + values + "\n";
-}
+std::string RegKeyBlock(const std::string& key, const std::string& values) { return "[" + key + "]\n" + values + "\n"; }
 
 std::string AgentValues(int logLevel) {
   char level[16];
