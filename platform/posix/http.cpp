@@ -161,13 +161,12 @@ DWORD FindOption(HttpHandleObject& object, DWORD option, OptionSlot* slot) {
   return ERROR_SUCCESS;
 }
 
-constexpr DWORD kIgnorableCertificateChecks = SECURITY_FLAG_IGNORE_UNKNOWN_CA |
-                                              SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
+constexpr DWORD kIgnorableCertificateChecks = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
                                               SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
                                               SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
-constexpr DWORD kKnownSecureProtocols =
-    WINHTTP_FLAG_SECURE_PROTOCOL_SSL2 | WINHTTP_FLAG_SECURE_PROTOCOL_SSL3 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 |
-    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kKnownSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_SSL2 | WINHTTP_FLAG_SECURE_PROTOCOL_SSL3 |
+                                        WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
+                                        WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
 
 // Percent-encodes what may not stand in a request target as it is.
 std::string EscapeObjectName(std::u16string_view objectName, DWORD flags) {
@@ -296,8 +295,8 @@ DWORD WinHttpOpenRequest(HINTERNET connection, std::u16string_view verb, std::u1
   object->port = owner->port != INTERNET_DEFAULT_PORT ? owner->port
                  : object->secure                     ? INTERNET_DEFAULT_HTTPS_PORT
                                                       : INTERNET_DEFAULT_HTTP_PORT;
-  object->url = (object->secure ? "https://" : "http://") + owner->host + ":" + std::to_string(object->port) +
-                object->path;
+  object->url =
+      (object->secure ? "https://" : "http://") + owner->host + ":" + std::to_string(object->port) + object->path;
   std::string accept;
   for (const auto type : acceptTypes) {
     if (type.empty()) continue;
@@ -378,8 +377,8 @@ DWORD WinHttpSendRequest(HINTERNET request, std::u16string_view headers, const v
   if (const DWORD error = ParseHeaderLines(headers, &extra)) return Fail(error);
   std::lock_guard busy(object->busy);
   object->transfer.reset();
-  object->transfer = std::make_unique<HttpTransfer>(
-      MakeAttempt(*object, extra, optional, optionalLength, totalLength), object->multi, object->closed);
+  object->transfer = std::make_unique<HttpTransfer>(MakeAttempt(*object, extra, optional, optionalLength, totalLength),
+                                                    object->multi, object->closed);
   return Result(object->transfer->Start());
 }
 
@@ -400,8 +399,8 @@ DWORD WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, std::u16string_vie
   if (!bufferLength) return Fail(ERROR_INVALID_PARAMETER);
   std::lock_guard busy(object->busy);
   if (infoLevel & WINHTTP_QUERY_FLAG_REQUEST_HEADERS)
-    return Result(QueryHead(RequestHead(object->verb, object->path, object->version, object->headers), infoLevel,
-                            name, buffer, bufferLength, index));
+    return Result(QueryHead(RequestHead(object->verb, object->path, object->version, object->headers), infoLevel, name,
+                            buffer, bufferLength, index));
   const HttpMessageHead* response = object->transfer ? object->transfer->Response() : nullptr;
   if (!response) return Fail(ERROR_WINHTTP_INCORRECT_HANDLE_STATE);
   return Result(QueryHead(*response, infoLevel, name, buffer, bufferLength, index));

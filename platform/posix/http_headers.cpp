@@ -33,17 +33,77 @@ HttpHeaderList::iterator FindIn(HttpHeaderList& list, std::string_view name) {
 
 // The header each information level stands for.
 std::string_view HeaderNameOfLevel(DWORD level) {
-  static constexpr std::string_view kNames[] = {
-      "MIME-Version", "Content-Type", "Content-Transfer-Encoding", "Content-ID", "Content-Description",
-      "Content-Length", "Content-Language", "Allow", "Public", "Date", "Expires", "Last-Modified", "Message-ID",
-      "URI", "Derived-From", "Cost", "Link", "Pragma", "", "", "", "", "", "Connection", "Accept", "Accept-Charset",
-      "Accept-Encoding", "Accept-Language", "Authorization", "Content-Encoding", "Forwarded", "From",
-      "If-Modified-Since", "Location", "Orig-URI", "Referer", "Retry-After", "Server", "Title", "User-Agent",
-      "WWW-Authenticate", "Proxy-Authenticate", "Accept-Ranges", "Set-Cookie", "Cookie", "", "Refresh",
-      "Content-Disposition", "Age", "Cache-Control", "Content-Base", "Content-Location", "Content-MD5",
-      "Content-Range", "ETag", "Host", "If-Match", "If-None-Match", "If-Range", "If-Unmodified-Since",
-      "Max-Forwards", "Proxy-Authorization", "Range", "Transfer-Encoding", "Upgrade", "Vary", "Via", "Warning",
-      "Expect", "Proxy-Connection", "Unless-Modified-Since"};
+  static constexpr std::string_view kNames[] = {"MIME-Version",
+                                                "Content-Type",
+                                                "Content-Transfer-Encoding",
+                                                "Content-ID",
+                                                "Content-Description",
+                                                "Content-Length",
+                                                "Content-Language",
+                                                "Allow",
+                                                "Public",
+                                                "Date",
+                                                "Expires",
+                                                "Last-Modified",
+                                                "Message-ID",
+                                                "URI",
+                                                "Derived-From",
+                                                "Cost",
+                                                "Link",
+                                                "Pragma",
+                                                "",
+                                                "",
+                                                "",
+                                                "",
+                                                "",
+                                                "Connection",
+                                                "Accept",
+                                                "Accept-Charset",
+                                                "Accept-Encoding",
+                                                "Accept-Language",
+                                                "Authorization",
+                                                "Content-Encoding",
+                                                "Forwarded",
+                                                "From",
+                                                "If-Modified-Since",
+                                                "Location",
+                                                "Orig-URI",
+                                                "Referer",
+                                                "Retry-After",
+                                                "Server",
+                                                "Title",
+                                                "User-Agent",
+                                                "WWW-Authenticate",
+                                                "Proxy-Authenticate",
+                                                "Accept-Ranges",
+                                                "Set-Cookie",
+                                                "Cookie",
+                                                "",
+                                                "Refresh",
+                                                "Content-Disposition",
+                                                "Age",
+                                                "Cache-Control",
+                                                "Content-Base",
+                                                "Content-Location",
+                                                "Content-MD5",
+                                                "Content-Range",
+                                                "ETag",
+                                                "Host",
+                                                "If-Match",
+                                                "If-None-Match",
+                                                "If-Range",
+                                                "If-Unmodified-Since",
+                                                "Max-Forwards",
+                                                "Proxy-Authorization",
+                                                "Range",
+                                                "Transfer-Encoding",
+                                                "Upgrade",
+                                                "Vary",
+                                                "Via",
+                                                "Warning",
+                                                "Expect",
+                                                "Proxy-Connection",
+                                                "Unless-Modified-Since"};
   return level < std::size(kNames) ? kNames[level] : std::string_view();
 }
 
@@ -56,8 +116,7 @@ DWORD TextOf(const HttpMessageHead& head, DWORD level, std::u16string_view custo
     return ERROR_SUCCESS;
   };
   switch (level) {
-    case WINHTTP_QUERY_STATUS_CODE:
-      return single(std::to_string(head.status), head.method.empty() && head.status != 0);
+    case WINHTTP_QUERY_STATUS_CODE: return single(std::to_string(head.status), head.method.empty() && head.status != 0);
     case WINHTTP_QUERY_STATUS_TEXT: return single(head.statusText, head.method.empty() && head.status != 0);
     case WINHTTP_QUERY_VERSION: return single(head.version, !head.version.empty());
     case WINHTTP_QUERY_REQUEST_METHOD: return single(head.method, !head.method.empty());

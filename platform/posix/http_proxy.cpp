@@ -77,8 +77,8 @@ bool BypassesProxy(std::string_view bypassList, std::string_view host, unsigned 
     }
     // An entry with a port matches only that port.
     const std::size_t colon = entry.rfind(':');
-    const bool hasPort = colon != std::string_view::npos && entry.find(']') == std::string_view::npos &&
-                         entry.find(':') == colon;
+    const bool hasPort =
+        colon != std::string_view::npos && entry.find(']') == std::string_view::npos && entry.find(':') == colon;
     if (hasPort ? Matches(entry, hostPort) : Matches(entry, host)) return true;
   }
   return false;

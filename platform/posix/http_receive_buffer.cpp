@@ -5,8 +5,7 @@
 
 namespace kv::posix {
 
-HttpReceiveBuffer::HttpReceiveBuffer(std::size_t capacity)
-    : bytes_(new char[capacity]), capacity_(capacity) {}
+HttpReceiveBuffer::HttpReceiveBuffer(std::size_t capacity) : bytes_(new char[capacity]), capacity_(capacity) {}
 
 bool HttpReceiveBuffer::Append(const char* data, std::size_t length) {
   if (length > Free()) return false;

@@ -20,26 +20,21 @@ DWORD FlagThatWaives(int error) {
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
     case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
     case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
-    case X509_V_ERR_CERT_UNTRUSTED:
-      return SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+    case X509_V_ERR_CERT_UNTRUSTED: return SECURITY_FLAG_IGNORE_UNKNOWN_CA;
     case X509_V_ERR_CERT_NOT_YET_VALID:
-    case X509_V_ERR_CERT_HAS_EXPIRED:
-      return SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
-    case X509_V_ERR_INVALID_PURPOSE:
-      return SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
+    case X509_V_ERR_CERT_HAS_EXPIRED: return SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+    case X509_V_ERR_INVALID_PURPOSE: return SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
     case X509_V_ERR_HOSTNAME_MISMATCH:
-    case X509_V_ERR_IP_ADDRESS_MISMATCH:
-      return SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
-    default:
-      return 0;
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+    default: return 0;
   }
 }
 
 int VerifyCertificate(int preverified, X509_STORE_CTX* store) {
   if (preverified) return 1;
   auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-  auto* policy = ssl ? static_cast<HttpCertificatePolicy*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), PolicyIndex()))
-                     : nullptr;
+  auto* policy =
+      ssl ? static_cast<HttpCertificatePolicy*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), PolicyIndex())) : nullptr;
   if (!policy) return 0;
   const DWORD waiver = FlagThatWaives(X509_STORE_CTX_get_error(store));
   if (waiver != 0 && (policy->securityFlags & waiver)) {

@@ -206,8 +206,7 @@ DWORD HttpTransfer::Drive(Ready ready, Wait wait) {
     bool expired = false;
     const int waitMs = WaitMs(wait, start, &expired);
     if (expired) return Abandon(ERROR_WINHTTP_TIMEOUT);
-    if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK)
-      return Abandon(ERROR_WINHTTP_INTERNAL_ERROR);
+    if (curl_multi_poll(multi_, nullptr, 0, waitMs, nullptr) != CURLM_OK) return Abandon(ERROR_WINHTTP_INTERNAL_ERROR);
   }
 }
 
@@ -265,9 +264,7 @@ int HttpTransfer::WaitMs(Wait wait, Clock::time_point start, bool* expired) cons
       limit(idleSince, attempt_.timeouts.receive);
       limit(start, attempt_.timeouts.receiveResponse);
       break;
-    case Wait::kBody:
-      limit(idleSince, attempt_.timeouts.receive);
-      break;
+    case Wait::kBody: limit(idleSince, attempt_.timeouts.receive); break;
   }
   if (deadline <= now) {
     *expired = true;

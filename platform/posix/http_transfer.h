@@ -115,7 +115,7 @@ class HttpTransfer {
   // Progress, as the callbacks see it.
   bool connected_ = false;
   bool ended_ = false;
-  DWORD outcome_ = 0;      // once ended_: 0, or the error code
+  DWORD outcome_ = 0;        // once ended_: 0, or the error code
   DWORD callbackError_ = 0;  // why a callback stopped the transfer
   Clock::time_point lastProgress_;
 

@@ -9,8 +9,7 @@ HttpExchange::HttpExchange(const HttpExchangeOptions& o) {
   openError_ = WinHttpOpen(u"KelvaneAgent", access, o.proxy, o.bypass, 0, &session_);
   if (!openError_) openError_ = WinHttpConnect(session_, o.server, static_cast<INTERNET_PORT>(o.port), &connection_);
   const DWORD flags = WINHTTP_FLAG_REFRESH | (o.secure ? WINHTTP_FLAG_SECURE : 0);
-  if (!openError_)
-    openError_ = WinHttpOpenRequest(connection_, o.verb, o.path, {}, {}, {u"*/*"}, flags, &request_);
+  if (!openError_) openError_ = WinHttpOpenRequest(connection_, o.verb, o.path, {}, {}, {u"*/*"}, flags, &request_);
   if (!openError_) openError_ = WinHttpSetOption(request_, WINHTTP_OPTION_RECEIVE_TIMEOUT, o.receiveTimeoutMs);
   if (!openError_) openError_ = WinHttpSetOption(request_, WINHTTP_OPTION_SEND_TIMEOUT, o.sendTimeoutMs);
   if (!openError_ && o.securityFlags)
@@ -39,8 +38,7 @@ DWORD HttpExchange::Run(const std::string& body) const {
 DWORD HttpExchange::Status() const {
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (WinHttpQueryHeaders(request_, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, {}, &status, &size,
-                          nullptr))
+  if (WinHttpQueryHeaders(request_, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, {}, &status, &size, nullptr))
     return 0;
   return status;
 }

@@ -3,11 +3,10 @@
 // shows, with the bytes that came before it still handed out.
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
@@ -75,8 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"ClosedMidBody", u"/bytes/100000?fault=close&at=5000", Stage::kBody, ERROR_WINHTTP_CONNECTION_ERROR,
               5000},
         Fault{"StallMidBody", u"/bytes/100000?stall=body&at=5000&ms=5000", Stage::kBody, ERROR_WINHTTP_TIMEOUT, 5000},
-        Fault{"LengthLongerThanBody", u"/bytes/100000?length=long&by=100", Stage::kBody,
-              ERROR_WINHTTP_CONNECTION_ERROR, 100000},
+        Fault{"LengthLongerThanBody", u"/bytes/100000?length=long&by=100", Stage::kBody, ERROR_WINHTTP_CONNECTION_ERROR,
+              100000},
         Fault{"LengthShorterThanBody", u"/bytes/100000?length=short&by=100", Stage::kNone, 0, 99900},
         Fault{"NoLengthEndsWithTheConnection", u"/bytes/100000?length=none", Stage::kNone, 0, 100000},
         Fault{"Chunked", u"/bytes/100000?chunked=1", Stage::kNone, 0, 100000},
@@ -124,8 +123,8 @@ TEST(HttpFaultTest, StatusCodesAreResponsesNotFailures) {
     std::u16string path;
     DWORD status;
   };
-  for (const Case& c : {Case{u"/bytes/10?status=407", 407}, Case{u"/bytes/10?status=500", 500},
-                        Case{u"/missing", 404}}) {
+  for (const Case& c :
+       {Case{u"/bytes/10?status=407", 407}, Case{u"/bytes/10?status=500", 500}, Case{u"/missing", 404}}) {
     HttpExchangeOptions options;
     options.port = server.Port();
     options.path = c.path;

@@ -18,8 +18,8 @@ constexpr DWORD kUsage = SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
 struct CertificateCase {
   const char* name;
   CertificateSpec certificate;
-  DWORD enough;      // the flags that let the request through
-  DWORD notEnough;   // flags that still leave one check failing
+  DWORD enough;     // the flags that let the request through
+  DWORD notEnough;  // flags that still leave one check failing
 };
 
 class HttpCertificateTest : public ::testing::TestWithParam<CertificateCase> {};
@@ -53,12 +53,12 @@ TEST_P(HttpCertificateTest, PassesOnlyWithTheFlagsForItsFlaws) {
 
 INSTANTIATE_TEST_SUITE_P(
     Flaws, HttpCertificateTest,
-    ::testing::Values(CertificateCase{"SelfSignedForAnotherHost", {"other.example", -1, 30, false}, kUnknownCa | kName,
-                                      kUnknownCa},
-                      CertificateCase{"SelfSignedExpired", {"127.0.0.1", -30, -1, false}, kUnknownCa | kDate,
-                                      kUnknownCa | kName | kUsage},
-                      CertificateCase{"SelfSignedForClientsOnly", {"127.0.0.1", -1, 30, true}, kUnknownCa | kUsage,
-                                      kUnknownCa | kName | kDate}),
+    ::testing::Values(
+        CertificateCase{"SelfSignedForAnotherHost", {"other.example", -1, 30, false}, kUnknownCa | kName, kUnknownCa},
+        CertificateCase{
+            "SelfSignedExpired", {"127.0.0.1", -30, -1, false}, kUnknownCa | kDate, kUnknownCa | kName | kUsage},
+        CertificateCase{
+            "SelfSignedForClientsOnly", {"127.0.0.1", -1, 30, true}, kUnknownCa | kUsage, kUnknownCa | kName | kDate}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class HttpProxyTest : public ::testing::Test {

@@ -95,8 +95,8 @@ TEST(HttpSessionTest, QueryHeadersFollowsTheBufferProtocol) {
 
   DWORD length = 0;
   size = sizeof length;
-  ASSERT_EQ(WinHttpQueryHeaders(get.request(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER, {},
-                                &length, &size, nullptr),
+  ASSERT_EQ(WinHttpQueryHeaders(get.request(), WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER, {}, &length,
+                                &size, nullptr),
             0u);
   EXPECT_EQ(length, 5u);
   size = sizeof length;
@@ -130,8 +130,8 @@ TEST(HttpSessionTest, RequestHeadersAreEditedAsWinHttpEditsThem) {
   DWORD index = 1;
   char16_t text[16];
   DWORD size = sizeof text;
-  ASSERT_EQ(WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM | WINHTTP_QUERY_FLAG_REQUEST_HEADERS, u"x-d", text,
-                                &size, &index),
+  ASSERT_EQ(WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM | WINHTTP_QUERY_FLAG_REQUEST_HEADERS, u"x-d", text, &size,
+                                &index),
             0u);
   EXPECT_EQ(std::u16string(text), u"9");
   EXPECT_EQ(index, 2u);

@@ -87,8 +87,8 @@ void Accept(HttpTestServer::Shared& shared) {
       if (!(fds[i].revents & POLLIN)) continue;
       const int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
       if (fd < 0) continue;
-      const Role role = static_cast<Role>(std::find(shared.listeners, shared.listeners + 3, fds[i].fd) -
-                                          shared.listeners);
+      const Role role =
+          static_cast<Role>(std::find(shared.listeners, shared.listeners + 3, fds[i].fd) - shared.listeners);
       std::lock_guard lock(shared.mutex);
       shared.openConnections.insert(fd);
       shared.connections.emplace_back(Serve, std::ref(shared), fd, role);
@@ -273,7 +273,8 @@ bool ReadRequest(ServerStream& stream, std::string& pending, HttpTestServer::Sha
   request->path = record.target.substr(0, question);
   if (question != std::string::npos) request->query = ParseQuery(std::string_view(record.target).substr(question + 1));
   const std::string connection = HeaderOf(record, "Connection");
-  request->keepAlive = record.version == "HTTP/1.1" ? !SameText(connection, "close") : SameText(connection, "keep-alive");
+  request->keepAlive =
+      record.version == "HTTP/1.1" ? !SameText(connection, "close") : SameText(connection, "keep-alive");
   request->index = shared.Record(record);
 
   if (SameText(HeaderOf(record, "Transfer-Encoding"), "chunked")) {
@@ -286,8 +287,7 @@ bool ReadRequest(ServerStream& stream, std::string& pending, HttpTestServer::Sha
     while (ReadLine(stream, pending, &line) && !line.empty()) {
     }
   } else if (const std::string length = HeaderOf(record, "Content-Length"); !length.empty()) {
-    if (!ReadBody(stream, pending, shared, request->index, std::strtoull(length.c_str(), nullptr, 10)))
-      return false;
+    if (!ReadBody(stream, pending, shared, request->index, std::strtoull(length.c_str(), nullptr, 10))) return false;
   }
   std::lock_guard lock(shared.mutex);
   request->record.body = shared.requests[request->index].body;

@@ -58,7 +58,7 @@ struct RecordedRequest {
 struct HttpTestServerOptions {
   bool tls = false;  // also listen for HTTPS
   CertificateSpec certificate;
-  bool proxy = false;  // also listen as a proxy
+  bool proxy = false;     // also listen as a proxy
   std::string proxyUser;  // empty: no credentials needed
   std::string proxyPassword;
   std::string root;  // a directory whose files are served, optional

@@ -1,8 +1,8 @@
 // The origin server's answers: resources with Range, Last-Modified and
 // If-Modified-Since, and the faults a request's query asks for.
 
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>

@@ -88,8 +88,7 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
 
 // The proxy's handling of a request: credentials, then a tunnel (CONNECT)
 // or a forwarded request, relayed until either side closes.
-void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& request,
-             std::string& pending);
+void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& request, std::string& pending);
 
 std::string HeaderOf(const RecordedRequest& request, std::string_view name);
 bool SameText(std::string_view a, std::string_view b);

@@ -82,8 +82,7 @@ void Relay(ServerStream& client, int upstream, HttpTestServer::Shared& shared, s
 
 }  // namespace
 
-void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& request,
-             std::string& pending) {
+void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& request, std::string& pending) {
   const RecordedRequest& record = request.record;
   const auto& options = shared.options;
   if (!options.proxyUser.empty() &&
@@ -99,8 +98,10 @@ void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedR
       stream.Write("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
       return;
     }
-    if (stream.Write("HTTP/1.1 200 Connection established\r\n\r\n")) Relay(stream, upstream, shared, pending);
-    else ::close(upstream);
+    if (stream.Write("HTTP/1.1 200 Connection established\r\n\r\n"))
+      Relay(stream, upstream, shared, pending);
+    else
+      ::close(upstream);
     return;
   }
   // "http://host:port/path": to the origin in origin form, closing after.
@@ -117,8 +118,8 @@ void Forward(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedR
   std::string forwarded = record.method + " " + (pathStart == std::string::npos ? "/" : target.substr(pathStart)) +
                           " " + record.version + "\r\n";
   for (const auto& [name, value] : record.headers)
-    if (!SameText(name, "Proxy-Authorization") && !SameText(name, "Proxy-Connection") && !SameText(name, "Connection") &&
-        !SameText(name, "Transfer-Encoding") && !SameText(name, "Content-Length"))
+    if (!SameText(name, "Proxy-Authorization") && !SameText(name, "Proxy-Connection") &&
+        !SameText(name, "Connection") && !SameText(name, "Transfer-Encoding") && !SameText(name, "Content-Length"))
       forwarded += name + ": " + value + "\r\n";
   if (!record.body.empty() || !HeaderOf(record, "Content-Length").empty())
     forwarded += "Content-Length: " + std::to_string(record.body.size()) + "\r\n";

@@ -1,9 +1,8 @@
 #include "tests/servers/test_certificate.h"
 
+#include <arpa/inet.h>
 #include <openssl/evp.h>
 #include <openssl/x509v3.h>
-
-#include <arpa/inet.h>
 
 #include <memory>
 
