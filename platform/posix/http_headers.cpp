@@ -27,7 +27,8 @@ bool IsToken(std::string_view name) {
   return true;
 }
 
-HttpHeaderList::iterator FindIn(HttpHeaderList& list, std::string_view name) {
+template <typename List>
+auto FindIn(List& list, std::string_view name) {
   return std::find_if(list.begin(), list.end(), [&](const HttpHeader& h) { return EqualsNoCase(h.name, name); });
 }
 
@@ -228,8 +229,7 @@ DWORD EditHeaders(HttpHeaderList& list, const HttpHeaderList& headers, DWORD mod
 }
 
 const HttpHeader* FindHeader(const HttpHeaderList& list, std::string_view name) {
-  const auto found =
-      std::find_if(list.begin(), list.end(), [&](const HttpHeader& h) { return EqualsNoCase(h.name, name); });
+  const auto found = FindIn(list, name);
   return found == list.end() ? nullptr : &*found;
 }
 

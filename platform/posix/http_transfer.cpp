@@ -295,7 +295,9 @@ DWORD HttpTransfer::MapResult(CURLcode result) const {
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_BAD_CONTENT_ENCODING: return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
     case CURLE_URL_MALFORMAT: return ERROR_WINHTTP_INVALID_URL;
-    case CURLE_OUT_OF_MEMORY: return ERROR_NOT_ENOUGH_MEMORY;
+    case CURLE_OUT_OF_MEMORY:
+      // libcurl's answer to a header line beyond its own limit.
+      return connected_ && !haveResponse_ ? ERROR_WINHTTP_HEADER_SIZE_OVERFLOW : ERROR_NOT_ENOUGH_MEMORY;
     case CURLE_RECV_ERROR:
       // A chunked body that cannot be decoded is a response we cannot
       // parse; anything else went wrong on the connection.

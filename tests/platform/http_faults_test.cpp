@@ -67,6 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
               0},
         Fault{"StatusLineOf100KB", u"/bytes/10?fault=longstatus&n=100000", Stage::kReceive,
               ERROR_WINHTTP_HEADER_SIZE_OVERFLOW, 0},
+        Fault{"StatusLineOf300KB", u"/bytes/10?fault=longstatus&n=300000", Stage::kReceive,
+              ERROR_WINHTTP_HEADER_SIZE_OVERFLOW, 0},
         Fault{"EndlessHeaders", u"/bytes/10?fault=endlessheaders", Stage::kReceive, ERROR_WINHTTP_HEADER_SIZE_OVERFLOW,
               0},
         Fault{"ResetBeforeAnswer", u"/bytes/10?fault=resetnow", Stage::kReceive, ERROR_WINHTTP_CONNECTION_ERROR, 0},
