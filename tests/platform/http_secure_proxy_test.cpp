@@ -78,8 +78,8 @@ class HttpProxyTest : public ::testing::Test {
     options.path = u"/doc";
     options.secure = secure;
     options.securityFlags = secure ? 0x3300 : 0;
-    options.proxy = u"127.0.0.1:" + std::u16string(std::to_string(server_.ProxyPort()).begin(),
-                                                   std::to_string(server_.ProxyPort()).end());
+    const std::string port = std::to_string(server_.ProxyPort());
+    options.proxy = u"127.0.0.1:" + std::u16string(port.begin(), port.end());
     options.bypass = u"<local>";
     options.proxyUser = std::move(user);
     options.proxyPassword = std::move(password);
