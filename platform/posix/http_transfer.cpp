@@ -129,9 +129,11 @@ DWORD HttpTransfer::Start() {
       },
       Wait::kSend);
   if (error) return error;
-  // A tunnel the proxy refused ends the transfer with its answer as the
-  // response; anything else that ended it is the failure of the send.
-  return ended_ && !haveResponse_ ? outcome_ : ERROR_SUCCESS;
+  // What ends the transfer once the request is out (a reset, no answer, a
+  // refused tunnel answered by the proxy) is for ReceiveResponse to tell,
+  // however quickly it came; before that it is the failure of the send.
+  const bool requestOut = connected_ && bodySent_ == attempt_.totalLength;
+  return ended_ && !haveResponse_ && !requestOut ? outcome_ : ERROR_SUCCESS;
 }
 
 DWORD HttpTransfer::Write(const void* data, DWORD length, DWORD* written) {
