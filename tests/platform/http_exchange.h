@@ -23,6 +23,14 @@ struct HttpExchangeOptions {
   DWORD sendTimeoutMs = 10000;
 };
 
+inline HttpExchangeOptions RequestTo(unsigned port, std::u16string path, std::u16string verb = u"GET") {
+  HttpExchangeOptions options;
+  options.port = port;
+  options.path = std::move(path);
+  options.verb = std::move(verb);
+  return options;
+}
+
 class HttpExchange {
  public:
   explicit HttpExchange(const HttpExchangeOptions& options);

@@ -34,9 +34,7 @@ class HttpFaultTest : public ::testing::TestWithParam<Fault> {};
 TEST_P(HttpFaultTest, EndsWithItsCode) {
   const Fault& fault = GetParam();
   HttpTestServer server;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = fault.path;
+  HttpExchangeOptions options = RequestTo(server.Port(), fault.path);
   options.receiveTimeoutMs = 400;
   HttpExchange get(options);
   ASSERT_EQ(get.OpenError(), 0u);
@@ -88,10 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HttpFaultTest, ResetMidBodyIsAConnectionError) {
   HttpTestServer server;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = u"/bytes/1000000?fault=reset&at=300000";
-  HttpExchange get(options);
+  HttpExchange get(RequestTo(server.Port(), u"/bytes/1000000?fault=reset&at=300000"));
   ASSERT_EQ(get.Run(), 0u);
   DWORD error = 0;
   const std::string body = get.ReadBody(&error);
@@ -99,19 +94,33 @@ TEST(HttpFaultTest, ResetMidBodyIsAConnectionError) {
   EXPECT_LE(body.size(), 300000u);
 }
 
+// A socket bound on loopback that nobody serves: without listen() a
+// connection is refused; with it the kernel completes connections, and
+// nobody reads or answers.
+class SilentSocket {
+ public:
+  explicit SilentSocket(bool listen) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (listen) ::listen(fd_, 4);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+  }
+  ~SilentSocket() { ::close(fd_); }
+  unsigned Port() const { return port_; }
+
+ private:
+  int fd_;
+  unsigned port_;
+};
+
 TEST(HttpFaultTest, ServersThatCannotBeReached) {
-  // Nothing listens on a port just released.
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
-  ::close(fd);
-  HttpExchangeOptions refused;
-  refused.port = ntohs(address.sin_port);
-  EXPECT_EQ(HttpExchange(refused).Send(), ERROR_WINHTTP_CANNOT_CONNECT);
+  const SilentSocket closed(false);
+  EXPECT_EQ(HttpExchange(RequestTo(closed.Port(), u"/")).Send(), ERROR_WINHTTP_CANNOT_CONNECT);
 
   HttpExchangeOptions unknown;
   unknown.server = u"no-such-host.invalid";
@@ -127,10 +136,7 @@ TEST(HttpFaultTest, StatusCodesAreResponsesNotFailures) {
   };
   for (const Case& c :
        {Case{u"/bytes/10?status=407", 407}, Case{u"/bytes/10?status=500", 500}, Case{u"/missing", 404}}) {
-    HttpExchangeOptions options;
-    options.port = server.Port();
-    options.path = c.path;
-    HttpExchange get(options);
+    HttpExchange get(RequestTo(server.Port(), c.path));
     ASSERT_EQ(get.Run(), 0u);
     EXPECT_EQ(get.Status(), c.status);
     DWORD error = 1;
@@ -149,10 +155,7 @@ TEST(HttpFaultTest, RangeAnswersAreHandedOnAsTheServerGaveThem) {
   };
   for (const Case& c : {Case{u"", 206, "bytes 1000-99999/100000", 1000}, Case{u"?range=ignore", 200, "", 0},
                         Case{u"?range=wrongstart", 206, "bytes 1001-99999/100000", 1001}}) {
-    HttpExchangeOptions options;
-    options.port = server.Port();
-    options.path = u"/bytes/100000" + c.query;
-    HttpExchange get(options);
+    HttpExchange get(RequestTo(server.Port(), u"/bytes/100000" + c.query));
     ASSERT_EQ(WinHttpAddRequestHeaders(get.request(), u"Range: bytes=1000-100000", WINHTTP_ADDREQ_FLAG_ADD), 0u);
     ASSERT_EQ(get.Run(), 0u);
     EXPECT_EQ(get.Status(), c.status);
@@ -164,34 +167,9 @@ TEST(HttpFaultTest, RangeAnswersAreHandedOnAsTheServerGaveThem) {
   }
 }
 
-// A listener that never accepts: the kernel completes connections, nobody
-// reads or answers.
-class SilentListener {
- public:
-  SilentListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(fd_, 4);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-  }
-  ~SilentListener() { ::close(fd_); }
-  unsigned Port() const { return port_; }
-
- private:
-  int fd_;
-  unsigned port_;
-};
-
 TEST(HttpFaultTest, SendAndResponseTimeOuts) {
-  SilentListener silent;
-  HttpExchangeOptions options;
-  options.port = silent.Port();
-  options.verb = u"POST";
+  const SilentSocket silent(true);
+  HttpExchangeOptions options = RequestTo(silent.Port(), u"/", u"POST");
   options.receiveTimeoutMs = 300;
   options.sendTimeoutMs = 300;
   {
@@ -219,10 +197,7 @@ TEST(HttpFaultTest, SendAndResponseTimeOuts) {
 TEST(HttpFaultTest, ASlowReaderHoldsTheServerBack) {
   HttpTestServer server;
   constexpr std::uint64_t kSize = 128ull << 20;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = u"/bytes/134217728";
-  HttpExchange get(options);
+  HttpExchange get(RequestTo(server.Port(), u"/bytes/134217728"));
   ASSERT_EQ(get.Run(), 0u);
   char byte = 0;
   DWORD read = 0;
@@ -249,10 +224,7 @@ TEST(HttpFaultTest, ASlowReaderHoldsTheServerBack) {
 
 TEST(HttpFaultTest, AnEndlessBodyIsReadInBoundedPieces) {
   HttpTestServer server;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = u"/bytes/10?fault=endlessbody";
-  HttpExchange get(options);
+  HttpExchange get(RequestTo(server.Port(), u"/bytes/10?fault=endlessbody"));
   ASSERT_EQ(get.Run(), 0u);
   std::uint64_t total = 0;
   std::string piece;

@@ -21,10 +21,7 @@ TEST(HttpNginxTest, DownloadsAFileWholeAndInRanges) {
   std::ofstream(std::string(dir) + "/file.bin", std::ios::binary) << content;
   {
     NginxServer nginx(dir);
-    HttpExchangeOptions options;
-    options.port = nginx.Port();
-    options.path = u"/file.bin";
-    HttpExchange get(options);
+    HttpExchange get(RequestTo(nginx.Port(), u"/file.bin"));
     ASSERT_EQ(get.Run(), 0u);
     EXPECT_EQ(get.Status(), 200u);
     EXPECT_EQ(get.Header(WINHTTP_QUERY_CONTENT_LENGTH), std::to_string(content.size()));
@@ -33,7 +30,7 @@ TEST(HttpNginxTest, DownloadsAFileWholeAndInRanges) {
     EXPECT_TRUE(get.ReadBody(&error) == content);
     EXPECT_EQ(error, 0u);
 
-    HttpExchange range(options);
+    HttpExchange range(RequestTo(nginx.Port(), u"/file.bin"));
     ASSERT_EQ(WinHttpAddRequestHeaders(range.request(), u"Range: bytes=4000000-", WINHTTP_ADDREQ_FLAG_ADD), 0u);
     ASSERT_EQ(range.Run(), 0u);
     EXPECT_EQ(range.Status(), 206u);

@@ -32,16 +32,12 @@ TEST_P(HttpCertificateTest, PassesOnlyWithTheFlagsForItsFlaws) {
   HttpTestServer server(serverOptions);
   server.Put("/secret", "over tls");
   for (const DWORD flags : {0u, c.notEnough}) {
-    HttpExchangeOptions options;
-    options.port = server.TlsPort();
-    options.path = u"/secret";
+    HttpExchangeOptions options = RequestTo(server.TlsPort(), u"/secret");
     options.secure = true;
     options.securityFlags = flags;
     EXPECT_EQ(HttpExchange(options).Send(), ERROR_WINHTTP_SECURE_FAILURE) << "flags " << flags;
   }
-  HttpExchangeOptions options;
-  options.port = server.TlsPort();
-  options.path = u"/secret";
+  HttpExchangeOptions options = RequestTo(server.TlsPort(), u"/secret");
   options.secure = true;
   options.securityFlags = c.enough;
   HttpExchange get(options);
@@ -73,9 +69,7 @@ class HttpProxyTest : public ::testing::Test {
     return options;
   }
   HttpExchangeOptions Via(bool secure, std::u16string user, std::u16string password) const {
-    HttpExchangeOptions options;
-    options.port = secure ? server_.TlsPort() : server_.Port();
-    options.path = u"/doc";
+    HttpExchangeOptions options = RequestTo(secure ? server_.TlsPort() : server_.Port(), u"/doc");
     options.secure = secure;
     options.securityFlags = secure ? 0x3300 : 0;
     const std::string port = std::to_string(server_.ProxyPort());

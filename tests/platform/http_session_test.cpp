@@ -14,17 +14,10 @@
 namespace kv::test {
 namespace {
 
-HttpExchangeOptions To(const HttpTestServer& server, std::u16string path) {
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = std::move(path);
-  return options;
-}
-
 TEST(HttpSessionTest, GetSendsWhatWinHttpSendsAndReadsTheAnswer) {
   HttpTestServer server;
   server.Put("/doc.xml", "<doc>hello</doc>");
-  HttpExchange get(To(server, u"/doc.xml?x=1"));
+  HttpExchange get(RequestTo(server.Port(), u"/doc.xml?x=1"));
   ASSERT_EQ(get.OpenError(), 0u);
   ASSERT_EQ(WinHttpAddRequestHeaders(get.request(), u"Connection: close", WINHTTP_ADDREQ_FLAG_ADD), 0u);
   ASSERT_EQ(get.Run(), 0u);
@@ -53,9 +46,7 @@ TEST(HttpSessionTest, GetSendsWhatWinHttpSendsAndReadsTheAnswer) {
 
 TEST(HttpSessionTest, PostSendsNoHeadersOfItsOwnBeyondTheLength) {
   HttpTestServer server;
-  HttpExchangeOptions options = To(server, u"/echo");
-  options.verb = u"POST";
-  HttpExchange post(options);
+  HttpExchange post(RequestTo(server.Port(), u"/echo", u"POST"));
   ASSERT_EQ(post.OpenError(), 0u);
   const std::string body("a\0b", 3);
   ASSERT_EQ(post.Run(body), 0u);
@@ -71,7 +62,7 @@ TEST(HttpSessionTest, PostSendsNoHeadersOfItsOwnBeyondTheLength) {
 TEST(HttpSessionTest, QueryHeadersFollowsTheBufferProtocol) {
   HttpTestServer server;
   server.Put("/f", "12345");
-  HttpExchange get(To(server, u"/f"));
+  HttpExchange get(RequestTo(server.Port(), u"/f"));
   DWORD size = 0;
   // Before a response there are no response headers to ask for.
   EXPECT_EQ(WinHttpQueryHeaders(get.request(), WINHTTP_QUERY_LAST_MODIFIED, {}, nullptr, &size, nullptr),
@@ -113,7 +104,7 @@ TEST(HttpSessionTest, QueryHeadersFollowsTheBufferProtocol) {
 
 TEST(HttpSessionTest, RequestHeadersAreEditedAsWinHttpEditsThem) {
   HttpTestServer server;
-  HttpExchange get(To(server, u"/bytes/1"));
+  HttpExchange get(RequestTo(server.Port(), u"/bytes/1"));
   const HINTERNET request = get.request();
   EXPECT_EQ(WinHttpAddRequestHeaders(request, u"X-A: 1\r\nX-B: 2\r\n", WINHTTP_ADDREQ_FLAG_ADD), 0u);
   EXPECT_EQ(WinHttpAddRequestHeaders(request, u"X-A: 3", WINHTTP_ADDREQ_FLAG_ADD_IF_NEW),
@@ -182,7 +173,7 @@ TEST(HttpSessionTest, HandlesAreCheckedAndClosedOnce) {
 
 TEST(HttpSessionTest, ARequestCanBeSentAgainOnTheSameHandle) {
   HttpTestServer server;
-  HttpExchange get(To(server, u"/bytes/100?fault=close&at=10"));
+  HttpExchange get(RequestTo(server.Port(), u"/bytes/100?fault=close&at=10"));
   ASSERT_EQ(get.Run(), 0u);
   DWORD error = 0;
   EXPECT_EQ(get.ReadBody(&error).size(), 10u);
@@ -193,7 +184,7 @@ TEST(HttpSessionTest, ARequestCanBeSentAgainOnTheSameHandle) {
 
 TEST(HttpSessionTest, ClosingARequestEndsAWaitOnIt) {
   HttpTestServer server;
-  HttpExchangeOptions options = To(server, u"/bytes/100?stall=body&at=10&ms=20000");
+  HttpExchangeOptions options = RequestTo(server.Port(), u"/bytes/100?stall=body&at=10&ms=20000");
   options.receiveTimeoutMs = 30000;
   HttpExchange get(options);
   ASSERT_EQ(get.Run(), 0u);

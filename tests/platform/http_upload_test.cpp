@@ -24,11 +24,7 @@ bool WaitUntil(const HttpTestServer& server, std::uint64_t bytes) {
 
 TEST(HttpUploadTest, EachWriteReachesTheServerBeforeTheNext) {
   HttpTestServer server;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = u"/echo";
-  options.verb = u"POST";
-  HttpExchange post(options);
+  HttpExchange post(RequestTo(server.Port(), u"/echo", u"POST"));
   const std::string head = "head:";
   const std::string chunk = TestBytes(0, 10000);
   const DWORD total = static_cast<DWORD>(head.size() + 3 * chunk.size());
@@ -56,11 +52,7 @@ TEST(HttpUploadTest, EachWriteReachesTheServerBeforeTheNext) {
 
 TEST(HttpUploadTest, ABodyCutShortIsAFailureOfTheAnswer) {
   HttpTestServer server;
-  HttpExchangeOptions options;
-  options.port = server.Port();
-  options.path = u"/echo";
-  options.verb = u"POST";
-  HttpExchange post(options);
+  HttpExchange post(RequestTo(server.Port(), u"/echo", u"POST"));
   ASSERT_EQ(WinHttpSendRequest(post.request(), {}, nullptr, 0, 100), 0u);
   DWORD written = 0;
   ASSERT_EQ(WinHttpWriteData(post.request(), "0123456789", 10, &written), 0u);
