@@ -17,7 +17,7 @@ constexpr DWORD kUsage = SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE;
 
 struct CertificateCase {
   const char* name;
-  CertificateSpec certificate;
+  CertificateTraits certificate;
   DWORD enough;     // the flags that let the request through
   DWORD notEnough;  // flags that still leave one check failing
 };

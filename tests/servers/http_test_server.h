@@ -57,7 +57,7 @@ struct RecordedRequest {
 
 struct HttpTestServerOptions {
   bool tls = false;  // also listen for HTTPS
-  CertificateSpec certificate;
+  CertificateTraits certificate;
   bool proxy = false;     // also listen as a proxy
   std::string proxyUser;  // empty: no credentials needed
   std::string proxyPassword;

@@ -34,22 +34,22 @@ bool IsAddress(const std::string& name) {
 
 }  // namespace
 
-SSL_CTX* MakeServerContext(const CertificateSpec& spec) {
+SSL_CTX* MakeServerContext(const CertificateTraits& traits) {
   std::unique_ptr<EVP_PKEY, KeyFree> key(EVP_EC_gen("P-256"));
   std::unique_ptr<X509, CertFree> cert(X509_new());
   if (!key || !cert) return nullptr;
   X509_set_version(cert.get(), 2);
   ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), 1);
-  X509_gmtime_adj(X509_getm_notBefore(cert.get()), long{spec.validFromDays} * 86400);
-  X509_gmtime_adj(X509_getm_notAfter(cert.get()), long{spec.validToDays} * 86400);
+  X509_gmtime_adj(X509_getm_notBefore(cert.get()), long{traits.validFromDays} * 86400);
+  X509_gmtime_adj(X509_getm_notAfter(cert.get()), long{traits.validToDays} * 86400);
   X509_set_pubkey(cert.get(), key.get());
   X509_NAME* name = X509_get_subject_name(cert.get());
-  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(spec.hostName.c_str()),
+  X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(traits.hostName.c_str()),
                              -1, -1, 0);
   X509_set_issuer_name(cert.get(), name);
-  if (!AddExtension(cert.get(), NID_subject_alt_name, (IsAddress(spec.hostName) ? "IP:" : "DNS:") + spec.hostName))
+  if (!AddExtension(cert.get(), NID_subject_alt_name, (IsAddress(traits.hostName) ? "IP:" : "DNS:") + traits.hostName))
     return nullptr;
-  if (spec.clientAuthOnly && !AddExtension(cert.get(), NID_ext_key_usage, "clientAuth")) return nullptr;
+  if (traits.clientAuthOnly && !AddExtension(cert.get(), NID_ext_key_usage, "clientAuth")) return nullptr;
   if (X509_sign(cert.get(), key.get(), EVP_sha256()) == 0) return nullptr;
 
   SSL_CTX* context = SSL_CTX_new(TLS_server_method());

@@ -8,7 +8,7 @@
 
 namespace kv::test {
 
-struct CertificateSpec {
+struct CertificateTraits {
   std::string hostName = "other.example";  // the name (or IP address) it is made out to
   int validFromDays = -1;                  // relative to now
   int validToDays = 30;
@@ -17,6 +17,6 @@ struct CertificateSpec {
 
 // A server context presenting a fresh certificate of that kind; null on
 // failure. The caller frees it with SSL_CTX_free.
-SSL_CTX* MakeServerContext(const CertificateSpec& spec);
+SSL_CTX* MakeServerContext(const CertificateTraits& traits);
 
 }  // namespace kv::test
