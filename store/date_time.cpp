@@ -20,7 +20,7 @@ int DaysInMonth(int year, int month) {
 }
 
 TarnDate MakeDate(int year, int month, int day) {
-  return TarnDate{static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day)};
+  return TarnDate(static_cast<std::uint16_t>(year), static_cast<std::uint8_t>(month), static_cast<std::uint8_t>(day));
 }
 
 TarnTime MakeTime(int hours, int minutes, int seconds) {
@@ -91,7 +91,7 @@ std::optional<TarnDateTime> CreateTarnDateTime(int year, int month, int day, int
 
 DateTimeText FormatTarnDate(const TarnDate& date) {
   DateTimeText out{};
-  std::snprintf(out.text, sizeof out.text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  std::snprintf(out.text, sizeof out.text, "%04d-%02d-%02d", date.year(), date.month, date.day);
   return out;
 }
 
@@ -108,7 +108,7 @@ DateTimeText FormatTarnDateTime(const TarnDateTime& value) {
   if (time && !date) return FormatTarnTime(value.time);
   DateTimeText out{};
   if (date && time)
-    std::snprintf(out.text, sizeof out.text, "%04d-%02d-%02d %02d:%02d:%02d", value.date.year, value.date.month,
+    std::snprintf(out.text, sizeof out.text, "%04d-%02d-%02d %02d:%02d:%02d", value.date.year(), value.date.month,
                   value.date.day, value.time.hours, value.time.minutes, value.time.seconds);
   return out;
 }

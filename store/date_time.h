@@ -23,27 +23,34 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace kv {
 
-#pragma pack(push, 1)
+// Every field is a byte (the year two of them, low-order first), so that
+// the records have no padding and no alignment: a stored value is read in
+// place wherever it lies.
 struct TarnDate {
-  std::uint16_t year;
-  std::uint8_t month;
-  std::uint8_t day;
+  std::uint8_t yearBytes[2] = {0, 0};
+  std::uint8_t month = 0;
+  std::uint8_t day = 0;
+
+  constexpr TarnDate() = default;
+  constexpr TarnDate(std::uint16_t year, std::uint8_t month, std::uint8_t day)
+      : yearBytes{static_cast<std::uint8_t>(year), static_cast<std::uint8_t>(year >> 8)}, month(month), day(day) {}
+  constexpr std::uint16_t year() const { return static_cast<std::uint16_t>(yearBytes[0] | yearBytes[1] << 8); }
 };
 struct TarnTime {
-  std::uint8_t hours;
-  std::uint8_t minutes;
-  std::uint8_t seconds;
+  std::uint8_t hours = 0;
+  std::uint8_t minutes = 0;
+  std::uint8_t seconds = 0;
 };
 struct TarnDateTime {
   TarnDate date;
   TarnTime time;
-  std::uint8_t parts;  // TARN_DATE_PART | TARN_TIME_PART
-  std::uint8_t reserved[3];
+  std::uint8_t parts = 0;  // TARN_DATE_PART | TARN_TIME_PART
+  std::uint8_t reserved[3] = {0, 0, 0};
 };
-#pragma pack(pop)
 using TarnGenDateTime = TarnDateTime;
 
 constexpr std::uint8_t TARN_DATE_PART = 1;
@@ -54,7 +61,8 @@ constexpr int TARN_DATE_LENGTH = 4;
 constexpr int TARN_TIME_LENGTH = 3;
 constexpr int TARN_DATETIME_LENGTH = 11;
 static_assert(sizeof(TarnDate) == TARN_DATE_LENGTH && sizeof(TarnTime) == TARN_TIME_LENGTH &&
-              sizeof(TarnDateTime) == TARN_DATETIME_LENGTH);
+              sizeof(TarnDateTime) == TARN_DATETIME_LENGTH && alignof(TarnDateTime) == 1);
+static_assert(std::is_trivially_copyable_v<TarnDateTime>);
 
 bool IsValidTarnDate(int year, int month, int day);
 bool IsValidTarnTime(int hours, int minutes, int seconds);

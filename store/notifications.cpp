@@ -18,6 +18,13 @@ NotificationListener* FindListener(const char* name) {
   return nullptr;
 }
 
+// The listener a caller names, or null with the message for a missing one.
+NotificationListener* NamedListener(const char* name) {
+  NotificationListener* listener = FindListener(name);
+  if (!listener) LogError("Listener with name %s doesn't exists\n", LogText(name));
+  return listener;
+}
+
 // For each position, the smallest of the names from there on is exchanged
 // into it.
 void ExchangeSort(std::vector<std::string>& names) {
@@ -77,11 +84,8 @@ bool AddNotificationListener(const char* name, std::uint8_t eventType, Notificat
 
 bool DisableNotification(const char* name) {
   LogTrace("In Disable notification\n");
-  NotificationListener* listener = FindListener(name);
-  if (!listener) {
-    LogError("Listener with name %s doesn't exists\n", LogText(name));
-    return false;
-  }
+  NotificationListener* listener = NamedListener(name);
+  if (!listener) return false;
   listener->enabled = 0;
   LogDebug("Listener with name %s disabled\n", listener->name.c_str());
   return true;
@@ -89,11 +93,8 @@ bool DisableNotification(const char* name) {
 
 bool RemoveNotification(const char* name) {
   LogTrace("In Remove notification\n");
-  NotificationListener* listener = FindListener(name);
-  if (!listener) {
-    LogError("Listener with name %s doesn't exists\n", LogText(name));
-    return false;
-  }
+  NotificationListener* listener = NamedListener(name);
+  if (!listener) return false;
   LogDebug("Listener with name %s removed\n", listener->name.c_str());
   Notifications().listeners.Remove(listener);
   return true;

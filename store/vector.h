@@ -140,6 +140,13 @@ class VectorOf {
   std::int32_t Count() const { return list_.count; }
   bool Empty() const { return list_.count == 0; }
   T* First() const { return list_.head ? static_cast<T*>(list_.head->data) : nullptr; }
+  // The element at a position (a walk from the head), or null.
+  T* At(std::int32_t index) const {
+    if (index < 0) return nullptr;
+    VectorNode* node = list_.head;
+    for (; node && index > 0; --index) node = node->next;
+    return node ? static_cast<T*>(node->data) : nullptr;
+  }
   VectorIterator<T> begin() const { return VectorIterator<T>(list_.head); }
   VectorIterator<T> end() const { return VectorIterator<T>(); }
   // The underlying list, for the Vector operations that only read it.

@@ -73,9 +73,9 @@ TEST(DateTimeTest, StoredValuesReadByTheirLength) {
 TEST(DateTimeTest, CurrentDateAndTime) {
   const std::optional<TarnDateTime> now = GetCurrentTarnDateTime();
   ASSERT_TRUE(now);
-  EXPECT_GE(now->date.year, 2024);
+  EXPECT_GE(now->date.year(), 2024);
   EXPECT_EQ(now->parts, TARN_DATE_PART | TARN_TIME_PART);
-  EXPECT_TRUE(IsValidTarnDate(now->date.year, now->date.month, now->date.day));
+  EXPECT_TRUE(IsValidTarnDate(now->date.year(), now->date.month, now->date.day));
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(NotificationsTest, TheSnapshotCopiesTheRow) {
   Send(ROW_STATE_MODIFIED);
   EXPECT_EQ(copy.tableName, "Agentparams");
   EXPECT_EQ(copy.state, ROW_STATE_MODIFIED);
-  EXPECT_GE(copy.timeStamp.date.year, 2024);
+  EXPECT_GE(copy.timeStamp.date.year(), 2024);
 
   EXPECT_EQ(CreateIMDSNotification(RowView{}, "Nowhere"), nullptr);  // no definition: nothing sent
   Send(ROW_STATE_NEW, "Nowhere");

@@ -145,6 +145,9 @@ TEST(VectorOfTest, OwnsAndFreesItsElements) {
   VectorOf<std::string> strings;
   ASSERT_TRUE(strings.Append(std::make_unique<std::string>("x")));
   ASSERT_TRUE(strings.Append(std::make_unique<std::string>("y")));
+  EXPECT_EQ(*strings.At(1), "y");
+  EXPECT_EQ(strings.At(2), nullptr);
+  EXPECT_EQ(strings.At(-1), nullptr);
   EXPECT_TRUE(strings.Remove(strings.First()));
   EXPECT_EQ(*strings.First(), "y");
   EXPECT_FALSE(strings.Remove(nullptr));
