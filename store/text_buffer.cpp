@@ -5,12 +5,33 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace kv {
 
 TextBuffer::TextBuffer(std::size_t capacity, std::size_t step) : step_(step) {
   if (capacity < SIZE_MAX) data_.reset(new (std::nothrow) char[capacity + 1]());
-  if (data_) capacity_ = capacity;
+  if (!data_) return;
+  capacity_ = capacity;
+  allocated_ = capacity + 1;
+}
+
+TextBuffer::TextBuffer(TextBuffer&& other) noexcept
+    : data_(std::move(other.data_)),
+      allocated_(std::exchange(other.allocated_, 0)),
+      length_(std::exchange(other.length_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      step_(other.step_) {}
+
+TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
+  if (this != &other) {
+    data_ = std::move(other.data_);
+    allocated_ = std::exchange(other.allocated_, 0);
+    length_ = std::exchange(other.length_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    step_ = other.step_;
+  }
+  return *this;
 }
 
 int TextBuffer::Reserve(std::size_t more) {
@@ -24,10 +45,20 @@ int TextBuffer::Reserve(std::size_t more) {
     if (steps > (SIZE_MAX - 1 - capacity) / step) return 99;
     capacity += steps * step;
   }
-  std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity + 1]());
-  if (!grown) return 99;
-  if (length_) std::memcpy(grown.get(), data_.get(), length_);
-  data_ = std::move(grown);
+  if (capacity + 1 > allocated_ || !data_) {
+    // Twice the storage when that is more, the exact size when it cannot be had.
+    std::size_t size = capacity + 1;
+    std::unique_ptr<char[]> grown;
+    if (allocated_ <= SIZE_MAX / 2 && allocated_ * 2 > size) grown.reset(new (std::nothrow) char[allocated_ * 2]());
+    if (grown)
+      size = allocated_ * 2;
+    else
+      grown.reset(new (std::nothrow) char[size]());
+    if (!grown) return 99;
+    if (length_) std::memcpy(grown.get(), data_.get(), length_);
+    data_ = std::move(grown);
+    allocated_ = size;
+  }
   capacity_ = capacity;
   return 1;
 }

@@ -6,8 +6,9 @@
 // zero-filled buffer of capacity + 1 bytes. Operations answer 1, or 99 when
 // memory runs out (the text is then unchanged).
 //
-// Each growth copies the text once, so a writer that makes long texts picks
-// a step in proportion to what it writes.
+// The capacity follows that rule exactly, but the storage under it grows at
+// least twofold whenever it must move, so that a long text made of many
+// small appends costs linear time whatever the step.
 
 #include <cstddef>
 #include <memory>
@@ -28,8 +29,9 @@ class TextBuffer {
   explicit TextBuffer(std::size_t capacity = kDefaultCapacity, std::size_t step = kDefaultStep);
   TextBuffer(const TextBuffer&) = delete;
   TextBuffer& operator=(const TextBuffer&) = delete;
-  TextBuffer(TextBuffer&&) noexcept = default;
-  TextBuffer& operator=(TextBuffer&&) noexcept = default;
+  // The moved-from buffer is empty with capacity 0.
+  TextBuffer(TextBuffer&& other) noexcept;
+  TextBuffer& operator=(TextBuffer&& other) noexcept;
 
   [[nodiscard]] int Append(std::string_view text);
   [[nodiscard]] int AppendChar(char c) { return Append(std::string_view(&c, 1)); }
@@ -50,7 +52,8 @@ class TextBuffer {
   // Makes room for `more` further bytes; 1 or 99.
   int Reserve(std::size_t more);
 
-  std::unique_ptr<char[]> data_;
+  std::unique_ptr<char[]> data_;  // allocated_ bytes, zero beyond the text
+  std::size_t allocated_ = 0;
   std::size_t length_ = 0;
   std::size_t capacity_ = 0;
   std::size_t step_;

@@ -19,23 +19,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // Sign and digits; false for any other text or a value beyond the type.
 template <class T>
 bool ParseInteger(std::string_view text, T& out) {
-  bool negative = false;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    negative = text[0] == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty()) return false;
-  using U = std::make_unsigned_t<T>;
-  const U limit = static_cast<U>(std::numeric_limits<T>::max()) + (negative ? 1 : 0);
-  U value = 0;
-  for (char c : text) {
-    if (!IsDigit(c)) return false;
-    const U digit = static_cast<U>(c - '0');
-    if (value > (limit - digit) / 10) return false;
-    value = static_cast<U>(value * 10 + digit);
-  }
-  out = negative ? static_cast<T>(U{0} - value) : static_cast<T>(value);
-  return true;
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  const std::size_t digitsFrom = !text.empty() && text[0] == '-' ? 1 : 0;
+  if (text.size() <= digitsFrom || !IsDigit(text[digitsFrom])) return false;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end;
 }
 
 template <class T>

@@ -43,6 +43,24 @@ TEST(TextBufferTest, AZeroStepGrowsByWhatIsNeeded) {
   EXPECT_EQ(text.capacity(), 4u);
 }
 
+TEST(TextBufferTest, ManySmallAppendsAndMoves) {
+  TextBuffer text(16, 16);
+  std::string expected;
+  for (int i = 0; i < 100000; ++i) {
+    ASSERT_EQ(text.AppendFormat("<r i=\"%d\"/>", i), 1);
+    expected += "<r i=\"" + std::to_string(i) + "\"/>";
+  }
+  EXPECT_EQ(text.view(), expected);
+  EXPECT_EQ(text.capacity() % 16, 0u);  // still whole steps
+  EXPECT_LT(text.capacity() - text.length(), 16u);
+
+  TextBuffer moved(std::move(text));
+  EXPECT_EQ(moved.length(), expected.size());
+  EXPECT_EQ(text.length(), 0u);  // NOLINT(bugprone-use-after-move): the moved-from buffer stays usable
+  EXPECT_EQ(text.Append("again"), 1);
+  EXPECT_EQ(text.view(), "again");
+}
+
 TEST(TextBufferTest, ASizeBeyondMemoryAnswers99AndKeepsTheText) {
   TextBuffer text(8, 8);
   ASSERT_EQ(text.Append("keep"), 1);
