@@ -54,7 +54,7 @@ class TableWalker {
  public:
   explicit TableWalker(xmlTextReaderPtr reader) : reader_(reader) {}
 
-  // Step 3: the tag tree of the `table` element the reader is on.
+  // The tag tree of the `table` element the reader is on.
   bool ReadTable(XmlTagInfo& table) {
     if (Name() != "table") {
       LogError("\nTABLE tag missing\n");

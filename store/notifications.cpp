@@ -73,12 +73,12 @@ bool AddNotificationListener(const char* name, std::uint8_t eventType, Notificat
   listener->enabled = enabled;
   listener->eventType = eventType;
   ExchangeSort(listener->tables);
-  const std::string added = listener->name;
+  const NotificationListener* added = listener.get();
   if (!state.listeners.Append(std::move(listener))) {
     LogError("Buffer allocation is failed for nodePtr !!!\n");
     return false;
   }
-  LogDebug("Listener with name %s added\n", added.c_str());
+  LogDebug("Listener with name %s added\n", added->name.c_str());
   return true;
 }
 
