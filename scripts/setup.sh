@@ -9,6 +9,7 @@ packages=(
   nlohmann-json3-dev
   libcurl4-openssl-dev libssl-dev nginx
   libbenchmark-dev
+  libxml2-dev
 )
 
 missing=()
