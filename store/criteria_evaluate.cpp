@@ -45,6 +45,12 @@ bool TextHolds(std::uint8_t op, const StoredValue& value, const CriteriaOperand&
   return Holds(op, CompareText(value.data, rowLength, operand.text, literalLength), 0);
 }
 
+// Rows built from documents hold every integer in 4 bytes: that case needs
+// no look at the type.
+int IntegerWidth(const StoredValue& value, std::uint8_t type) {
+  return value.length == 4 ? 4 : StoredIntegerWidth(value.length, type);
+}
+
 // A leaf whose column holds no value in the row (NULL, or a row shorter
 // than the table) matches under no operator.
 bool LeafHolds(const RowView& row, const CriteriaNode& leaf) {
@@ -54,10 +60,9 @@ bool LeafHolds(const RowView& row, const CriteriaNode& leaf) {
   if (value.IsNull() || value.length < 0) return false;
   switch (operand.kind) {
     case CriteriaOperand::SIGNED:
-      return Holds(leaf.op, ReadSignedInteger(value.data, StoredIntegerWidth(value.length, leaf.columnType)),
-                   operand.integer);
+      return Holds(leaf.op, ReadSignedInteger(value.data, IntegerWidth(value, leaf.columnType)), operand.integer);
     case CriteriaOperand::UNSIGNED:
-      return Holds(leaf.op, ReadUnsignedInteger(value.data, StoredIntegerWidth(value.length, leaf.columnType)),
+      return Holds(leaf.op, ReadUnsignedInteger(value.data, IntegerWidth(value, leaf.columnType)),
                    static_cast<std::uint64_t>(operand.integer));
     case CriteriaOperand::FLOAT:
       return value.length >= static_cast<std::int32_t>(sizeof(float)) &&
