@@ -155,20 +155,6 @@ TEST(CriteriaEvaluateTest, OtherTypesUnknownColumnsAndMissingValuesMatchNothing)
   EXPECT_EQ(table.Select("N!=0 or DBL<5"), "");
 }
 
-TEST(CriteriaEvaluateTest, AndOrAndParenthesesCombineLeaves) {
-  CriteriaTable table({{"A", TARN_SQL_INT}, {"B", TARN_SQL_INT}});
-  for (int a = 0; a < 2; ++a) {
-    for (int b = 0; b < 2; ++b) table.AddRow({Stored<std::int32_t>(a), Stored<std::int32_t>(b)});
-  }
-  // Rows: 1 = (0,0), 2 = (0,1), 3 = (1,0), 4 = (1,1).
-  EXPECT_EQ(table.Select("A=1 and B=1"), "4");
-  EXPECT_EQ(table.Select("A=1 or B=1"), "2 3 4");
-  EXPECT_EQ(table.Select("A=0 and B=0 or A=1"), "1");  // A=0 and (B=0 or A=1)
-  EXPECT_EQ(table.Select("(A=0 and B=0) or A=1"), "1 3 4");
-  EXPECT_EQ(table.Select("A=1 or B=1 and A=0"), "2 3 4");  // A=1 or (B=1 and A=0)
-  EXPECT_EQ(table.Select("(A=1 or B=1) and A=0"), "2");
-}
-
 TEST(CriteriaEvaluateTest, AbsentCriteriaHoldsAndEmptyTextDoesNotParse) {
   EXPECT_TRUE(EvaluateCriteria(RowView{}, nullptr));
   CriteriaTable table({{"A", TARN_SQL_INT}});
