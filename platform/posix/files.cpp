@@ -280,16 +280,19 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
 
 FileHandle::FileHandle(FileHandle&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
 
+// Dropping a handle that is not open is no failure: the thread's last error stays.
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    if (IsOpen()) Close();
     native_ = other.native_;
     other.native_ = kClosed;
   }
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  if (IsOpen()) Close();
+}
 
 DWORD FileHandle::Close() {
   if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
@@ -451,6 +454,9 @@ DWORD RemoveDirectory(std::string_view path) {
 
 DWORD GetFileAttributes(std::string_view path) {
   constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+  // Windows marks every file it creates or changes for archiving; a file
+  // never reports FILE_ATTRIBUTE_NORMAL, which is only a value to set.
+  constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
   const std::string host = MapPath(path);
   struct stat st;
   if (::stat(host.c_str(), &st) != 0) {
@@ -458,7 +464,7 @@ DWORD GetFileAttributes(std::string_view path) {
     return INVALID_FILE_ATTRIBUTES;
   }
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-  return (st.st_mode & S_IWUSR) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+  return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
 }
 
 // Directory searches
