@@ -50,14 +50,16 @@ FileHandle::FileHandle(FileHandle&& other) noexcept : native_(other.native_) { o
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    if (IsOpen()) Close();
     native_ = other.native_;
     other.native_ = kClosed;
   }
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  if (IsOpen()) Close();
+}
 
 DWORD FileHandle::Close() {
   if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
@@ -139,7 +141,9 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
   if (handle == INVALID_HANDLE_VALUE) return LastFailure();
   // The last error stays as CreateFile left it: ERROR_ALREADY_EXISTS tells
   // that CREATE_ALWAYS or OPEN_ALWAYS found the file.
+  const DWORD found = ::GetLastError();
   *result = FileHandle(reinterpret_cast<std::intptr_t>(handle));
+  ::SetLastError(found);
   return ERROR_SUCCESS;
 }
 

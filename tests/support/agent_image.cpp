@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tests/support/wine.h"
+
 namespace kv::test {
 
 std::string RegKeyBlock(const std::string& key, const std::string& values) { return "[" + key + "]\n" + values + "\n"; }
@@ -26,7 +28,8 @@ void CopyExampleMachine(const TempMachine& machine, const std::string& name) {
 
 CheckerRun RunChecker(const TempMachine& machine, const std::vector<std::string>& args) {
   CheckerRun result;
-  result.run = RunProgram(BinPath("kvprereqhandler"), args, {{"KV_MACHINE", machine.dir()}});
+  result.run = WineMode() ? RunUnderWine(machine, "kvprereqhandler", args)
+                          : RunProgram(BinPath("kvprereqhandler"), args, {{"KV_MACHINE", machine.dir()}});
   // The host keeps 8 bits of the status; the machine keeps the whole code.
   if (machine.Exists("exit-code")) result.exitCode = std::stoi(machine.ReadFile("exit-code"));
   return result;

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "platform/posix/machine.h"
+#include "tests/support/wine.h"
 
 extern char** environ;
 
@@ -114,9 +115,12 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   return result;
 }
 
-std::string BinPath(const std::string& name) { return std::string(KV_BIN_DIR) + "/" + name; }
+std::string BinPath(const std::string& name) {
+  return WineMode() ? WineBin() + "/" + name + ".exe" : std::string(KV_BIN_DIR) + "/" + name;
+}
 
-std::string LibPath(const std::string& name) { return std::string(KV_LIB_DIR) + "/" + name; }
+// The Windows build keeps its libraries beside its programs.
+std::string LibPath(const std::string& name) { return (WineMode() ? WineBin() : std::string(KV_LIB_DIR)) + "/" + name; }
 
 void InstallLibrary(const TempMachine& machine, const std::string& library, const std::string& windowsPath) {
   // "C:" -> drive_c/a/b

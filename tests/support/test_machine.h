@@ -48,7 +48,7 @@ struct RunResult {
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
 
-// Path of a program the build made.
+// Path of a program the build made (in Wine mode, the Windows build's).
 std::string BinPath(const std::string& name);
 // Path of a library the build made ("MpClient.dll").
 std::string LibPath(const std::string& name);

@@ -1,7 +1,6 @@
 # nlohmann/json for a cross-build: the build machine's header-only library,
 # seen through a folder that holds only its headers. Its own package
 # configuration would add /usr/include, whose C library headers are Linux's.
-set(nlohmann_json_VERSION 3)
 if(NOT TARGET nlohmann_json::nlohmann_json)
   set(_kv_json_root ${CMAKE_BINARY_DIR}/include/third_party)
   file(MAKE_DIRECTORY ${_kv_json_root})
