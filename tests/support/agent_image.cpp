@@ -21,6 +21,11 @@ std::string AgentKeyBlock(const std::string& extraValues, int logLevel) {
   return RegKeyBlock(kAgentKey32, AgentValues(logLevel) + extraValues);
 }
 
+std::string ProcessorBlock(const std::string& identifier) {
+  return RegKeyBlock("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+                     "\"PROCESSOR_IDENTIFIER\"=\"" + identifier + "\"\n");
+}
+
 void CopyExampleMachine(const TempMachine& machine, const std::string& name) {
   std::filesystem::copy(std::string(KV_SOURCE_DIR) + "/examples/machines/" + name, machine.dir(),
                         std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);

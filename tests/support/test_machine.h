@@ -25,6 +25,7 @@ class TempMachine {
   void WriteMachineJson(const std::string& json) const;
   void WriteFile(const std::string& relative, const std::string& content) const;
   void MakeDirectory(const std::string& relative) const;
+  // In Wine mode with CR LF line ends read as LF.
   std::string ReadFile(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
 

@@ -82,25 +82,34 @@ std::string Quoted(const std::string& text) {
 }
 
 // Makes the image a Wine prefix: Wine's own files linked in beside what the
-// image's drive_c/ holds (the image's files win).
+// image's drive_c/ holds (the image's files win). The update stamp comes
+// along, or Wine would set the prefix up anew, which takes a quarter minute.
 void MakePrefix(const TempMachine& machine) {
   if (machine.Exists("system.reg")) return;
   const std::string source = WineTemplate::Instance().prefix();
   const RunResult copy = RunProgram("/bin/sh", {"-c", "cp -a -l -n " + Quoted(source + "/drive_c") + " " +
                                                           Quoted(machine.dir()) + " && cp -a " +
-                                                          Quoted(source) + "/*.reg " + Quoted(source + "/dosdevices") +
+                                                          Quoted(source) + "/*.reg " + Quoted(source + "/.update-timestamp") + " " +
+                                                          Quoted(source + "/dosdevices") +
                                                           " " + Quoted(machine.dir())});
   if (copy.exitCode != 0) throw std::runtime_error("cannot make a Wine prefix of the image: " + copy.err);
 }
 
-// The Wine version that gives the image's kind of system: servers as Windows
-// Server 2008 R2, the newest server Wine knows; clients as Windows 10.
-std::string WineVersionOf(const TempMachine& machine) {
+// Wine's commands that make it the image's kind of system: a server as
+// Windows Server 2008 (Wine 8's "win2008r2" tells a workstation's product
+// type), a client as Windows 10. As winecfg does, the product options say so
+// too, since programs (this one included) read them from the registry.
+std::string SystemKindCommands(const TempMachine& machine) {
   const auto json = nlohmann::json::parse(machine.ReadFile("machine.json"), nullptr, false);
   const auto type = json.is_object() && json.contains("os") && json["os"].is_object()
                         ? json["os"].value("product_type", 1)
                         : 1;
-  return type == 1 ? "win10" : "win2008r2";
+  const bool server = type != 1;
+  return std::string(" && wine reg add 'HKCU\\Software\\Wine' /v Version /d ") +
+         (server ? "win2008" : "win10") +
+         " /f >/dev/null && wine reg add 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions' /v ProductType "
+         "/d " +
+         (server ? "ServerNT" : "WinNT") + " /f >/dev/null";
 }
 
 // Wine's system.reg as registry.reg text: the machine hive's keys under
@@ -145,9 +154,11 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
   const std::string prefix = machine.dir();
   // One server for the whole run, kept a second after its last client.
   Shell("wineserver -p1", prefix);
+  // As regedit on 64-bit Windows, the 64-bit reg imports: every key lands
+  // where the file names it ("wine reg" alone is the 32-bit one, whose view
+  // would redirect SOFTWARE).
   const RunResult imported = Shell("wine reg import " + Quoted(WindowsPath(machine.Path("registry.reg"))) +
-                                       " && wine reg add 'HKCU\\Software\\Wine' /v Version /d " +
-                                       WineVersionOf(machine) + " /f >/dev/null",
+                                       " /reg:64" + SystemKindCommands(machine),
                                    prefix);
   if (imported.exitCode != 0) throw std::runtime_error("Wine's reg import failed: " + imported.err);
   // The stand-in Defender library reads the machine.json beside it.
@@ -159,6 +170,10 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
                                     WindowsPath(WineBin() + "/" + program + ".exe")};
   wineArgs.insert(wineArgs.end(), args.begin(), args.end());
   RunResult result = RunProgram("/usr/bin/wine", wineArgs, WineTemplate::Environment(prefix));
+  // Windows' C runtime writes a line end of text mode as CR LF; the tests
+  // compare lines.
+  for (std::string* text : {&result.out, &result.err})
+    for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
   // The server writes the registry back to system.reg as it ends.
   Shell("wineserver -w", prefix);
   machine.WriteFile("registry.reg", MachineHiveAsRegFile(Slurp(machine.Path("system.reg"))));
