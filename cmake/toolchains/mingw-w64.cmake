@@ -14,6 +14,9 @@ set(CMAKE_C_COMPILER ${triple}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${triple}-windres)
 
+# Tests of the Windows build run under Wine, each program in a prefix of its own.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-run.sh)
+
 # The programs carry their runtime (libgcc, libstdc++, winpthread) so that
 # they run on a Windows computer as the only files installed.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
