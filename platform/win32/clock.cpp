@@ -1,16 +1,16 @@
 // Universal time and the time zone through kernel32.
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/clock.h"
+
+#include "platform/win32/windows_api.h"
 
 namespace kv {
 
 SystemTime GetSystemTime() {
   SYSTEMTIME now{};
   ::GetSystemTime(&now);
-  return SystemTime{now.wYear, now.wMonth, now.wDayOfWeek, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                    now.wMilliseconds};
+  return SystemTime{now.wYear, now.wMonth,  now.wDayOfWeek, now.wDay,
+                    now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
 long GetTimeZoneBias() {

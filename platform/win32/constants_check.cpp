@@ -2,8 +2,6 @@
 // wrong number in a shared header fails the Windows build here instead of
 // surfacing as a wrong answer on a customer's computer.
 
-#include "platform/win32/windows_api.h"
-
 #include "platform/crypto.h"
 #include "platform/files.h"
 #include "platform/identity.h"
@@ -12,6 +10,7 @@
 #include "platform/services.h"
 #include "platform/system_info.h"
 #include "platform/timer_queue.h"
+#include "platform/win32/windows_api.h"
 #include "platform/win_types.h"
 #include "platform/wmi.h"
 

@@ -1,9 +1,9 @@
 // CryptoAPI key containers through advapi32. The seam's handles are the
 // Windows handles' values.
 
-#include "platform/win32/wide.h"
-
 #include "platform/crypto.h"
+
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -49,8 +49,6 @@ bool CryptGenKey(HCRYPTPROV provider, DWORD algorithm, DWORD flags, HCRYPTKEY* k
   return true;
 }
 
-bool CryptDestroyKey(HCRYPTKEY key) {
-  return ::CryptDestroyKey(reinterpret_cast<::HCRYPTKEY>(key)) ? true : Failed();
-}
+bool CryptDestroyKey(HCRYPTKEY key) { return ::CryptDestroyKey(reinterpret_cast<::HCRYPTKEY>(key)) ? true : Failed(); }
 
 }  // namespace kv

@@ -3,15 +3,15 @@
 // and become wide text here; both slashes separate components, as Windows
 // accepts. Failures are Windows' own last errors.
 
-#include "platform/win32/wide.h"
+#include "platform/files.h"
 
 #include <direct.h>
 
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/files.h"
 #include "platform/last_error.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -153,9 +153,7 @@ DWORD CopyFile(std::string_view source, std::string_view destination, bool failI
   return ERROR_SUCCESS;
 }
 
-DWORD DeleteFile(std::string_view path) {
-  return ::DeleteFileW(Wide(path).c_str()) ? ERROR_SUCCESS : LastFailure();
-}
+DWORD DeleteFile(std::string_view path) { return ::DeleteFileW(Wide(path).c_str()) ? ERROR_SUCCESS : LastFailure(); }
 
 DWORD MoveFile(std::string_view source, std::string_view destination) {
   return ::MoveFileW(Wide(source).c_str(), Wide(destination).c_str()) ? ERROR_SUCCESS : LastFailure();

@@ -1,11 +1,11 @@
 // Network identity through iphlpapi (adapters), netapi32 (domain controller,
 // join state), kernel32 (host name) and ws2_32 (Winsock start-up).
 
-#include "platform/win32/wide.h"
+#include "platform/identity.h"
 
 #include <vector>
 
-#include "platform/identity.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -36,8 +36,8 @@ DWORD GetAdaptersInfo(std::vector<AdapterInfo>* adapters, DWORD* size) {
   for (auto* adapter = reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()); adapter; adapter = adapter->Next) {
     AdapterInfo info;
     info.index = adapter->Index;
-    const unsigned length = adapter->AddressLength < MAX_ADAPTER_ADDRESS_LENGTH ? adapter->AddressLength
-                                                                                 : MAX_ADAPTER_ADDRESS_LENGTH;
+    const unsigned length =
+        adapter->AddressLength < MAX_ADAPTER_ADDRESS_LENGTH ? adapter->AddressLength : MAX_ADAPTER_ADDRESS_LENGTH;
     info.address.assign(adapter->Address, adapter->Address + length);
     for (const IP_ADDR_STRING* address = &adapter->IpAddressList; address; address = address->Next)
       info.ipAddressList.push_back(
@@ -55,9 +55,10 @@ DWORD DsGetDcNameA(const char* computerName, const char* domainName, const void*
   const DWORD code = ::DsGetDcNameA(computerName, domainName, static_cast<GUID*>(const_cast<void*>(domainGuid)),
                                     siteName, flags, &native);
   if (code != ERROR_SUCCESS) return win32::Fail(code);
-  *info = DomainControllerInfo{OptionalText(native->DomainControllerName), OptionalText(native->DomainControllerAddress),
-                               OptionalText(native->DomainName),           OptionalText(native->DnsForestName),
-                               OptionalText(native->DcSiteName),           OptionalText(native->ClientSiteName)};
+  *info =
+      DomainControllerInfo{OptionalText(native->DomainControllerName), OptionalText(native->DomainControllerAddress),
+                           OptionalText(native->DomainName),           OptionalText(native->DnsForestName),
+                           OptionalText(native->DcSiteName),           OptionalText(native->ClientSiteName)};
   ::NetApiBufferFree(native);
   return ERROR_SUCCESS;
 }
@@ -78,8 +79,8 @@ DWORD NetGetJoinInformation(const char16_t* server, std::u16string* name, DWORD*
 bool GetComputerNameExW(DWORD nameType, char16_t* buffer, DWORD* size) {
   if (size == nullptr) return win32::Fail(ERROR_INVALID_PARAMETER), false;
   ::DWORD length = *size;
-  const BOOL ok = ::GetComputerNameExW(static_cast<COMPUTER_NAME_FORMAT>(nameType),
-                                       reinterpret_cast<wchar_t*>(buffer), &length);
+  const BOOL ok =
+      ::GetComputerNameExW(static_cast<COMPUTER_NAME_FORMAT>(nameType), reinterpret_cast<wchar_t*>(buffer), &length);
   *size = static_cast<DWORD>(length);
   if (!ok) win32::LastFailure();
   return ok != FALSE;

@@ -1,8 +1,8 @@
 // Dynamic libraries through kernel32: LoadLibraryW, GetProcAddress, FreeLibrary.
 
-#include "platform/win32/wide.h"
-
 #include "platform/library.h"
+
+#include "platform/win32/wide.h"
 
 namespace kv {
 

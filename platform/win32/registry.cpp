@@ -5,14 +5,14 @@
 // agent's narrow text is UTF-8 on every platform. Windows' registry functions
 // do not set the last error; the seam records every failure there.
 
-#include "platform/win32/wide.h"
+#include "platform/registry.h"
 
 #include <cstring>
 #include <vector>
 
 #include "platform/last_error.h"
-#include "platform/registry.h"
 #include "platform/unicode.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -110,8 +110,8 @@ LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, 
     bytes.resize(units.size() * 2);
     std::memcpy(bytes.data(), units.data(), bytes.size());
   }
-  return Result(::RegSetValueExW(Native(key), Wide(name).c_str(), 0, type, bytes.data(),
-                                 static_cast<::DWORD>(bytes.size())));
+  return Result(
+      ::RegSetValueExW(Native(key), Wide(name).c_str(), 0, type, bytes.data(), static_cast<::DWORD>(bytes.size())));
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The service control manager through advapi32.
 
-#include "platform/win32/wide.h"
-
 #include "platform/services.h"
+
+#include "platform/win32/wide.h"
 
 namespace kv {
 

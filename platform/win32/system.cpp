@@ -1,10 +1,10 @@
 // Time, threads, the environment and process exit through kernel32.
 
-#include "platform/win32/wide.h"
+#include "platform/system.h"
 
 #include <cstdio>
 
-#include "platform/system.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -30,7 +30,8 @@ std::optional<std::string> GetEnvironmentVariable(std::string_view name) {
   std::wstring value(64, L'\0');
   for (;;) {
     ::SetLastError(ERROR_SUCCESS);
-    const ::DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<::DWORD>(value.size()));
+    const ::DWORD length =
+        ::GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<::DWORD>(value.size()));
     // An empty variable answers 0 with no error.
     if (length == 0 && ::GetLastError() != ERROR_SUCCESS) {
       win32::LastFailure();
@@ -48,6 +49,5 @@ void ExitProcess(DWORD code) {
   std::fflush(nullptr);
   ::ExitProcess(code);
 }
-
 
 }  // namespace kv

@@ -3,9 +3,9 @@
 // before XP SP2) do not export them, and the agent must say so instead of
 // failing to start.
 
-#include "platform/win32/wide.h"
-
 #include "platform/system_info.h"
+
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {

@@ -1,8 +1,7 @@
 // The system's message texts through FormatMessageW.
 
-#include "platform/win32/wide.h"
-
 #include "platform/system.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 

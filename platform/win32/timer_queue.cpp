@@ -2,13 +2,13 @@
 // convention, so each timer holds the seam's callback and parameter and a
 // trampoline of Windows' kind calls it.
 
-#include "platform/win32/wide.h"
+#include "platform/timer_queue.h"
 
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "platform/timer_queue.h"
+#include "platform/win32/wide.h"
 
 namespace kv {
 

@@ -4,11 +4,10 @@
 // failures recorded as the thread's last error, which on Windows is
 // GetLastError's own.
 
-#include "platform/win32/windows_api.h"
-
 #include <string>
 #include <string_view>
 
+#include "platform/win32/windows_api.h"
 #include "platform/win_types.h"
 
 namespace kv::win32 {

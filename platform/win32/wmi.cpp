@@ -2,9 +2,9 @@
 // and IWbemClassObject, each held by the seam's object of the same role and
 // released with it. Property values become the seam's variants here.
 
-#include "platform/win32/wide.h"
-
 #include "platform/wmi.h"
+
+#include "platform/win32/wide.h"
 
 namespace kv {
 namespace {
@@ -41,6 +41,16 @@ class Bstr {
  private:
   BSTR b_;
 };
+
+// Gives a new COM object to the seam's object that owns it, or releases it
+// when the caller asked for none.
+template <typename Owner, typename Seam, typename Interface>
+void HandOver(Interface* object, std::unique_ptr<Seam>* out) {
+  if (out)
+    *out = std::make_unique<Owner>(object);
+  else
+    object->Release();
+}
 
 std::optional<std::u16string> TextOf(BSTR text) {
   if (!text) return std::nullopt;
@@ -110,10 +120,7 @@ class ComEnumerator : public WbemEnumerator {
     ULONG returned = 0;
     const HRESULT hr = enumerator_->Next(timeoutMs, 1, &next, &returned);
     if (returned == 0 || !next) return hr == WBEM_S_NO_ERROR ? WBEM_S_FALSE : hr;
-    if (object)
-      *object = std::make_unique<ComObject>(next);
-    else
-      next->Release();
+    HandOver<ComObject>(next, object);
     return hr;
   }
 
@@ -135,10 +142,7 @@ class ComServices : public WbemServices {
     IEnumWbemClassObject* enumerator = nullptr;
     const HRESULT hr = services_->ExecQuery(bstrLanguage.get(), bstrQuery.get(), flags, nullptr, &enumerator);
     if (FAILED(hr) || !enumerator) return FAILED(hr) ? hr : WBEM_E_FAILED;
-    if (result)
-      *result = std::make_unique<ComEnumerator>(enumerator);
-    else
-      enumerator->Release();
+    HandOver<ComEnumerator>(enumerator, result);
     return hr;
   }
 
@@ -155,10 +159,7 @@ class ComLocator : public WbemLocator {
     const HRESULT hr =
         locator_->ConnectServer(bstrNamespace.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, &connected);
     if (FAILED(hr) || !connected) return FAILED(hr) ? hr : WBEM_E_FAILED;
-    if (services)
-      *services = std::make_unique<ComServices>(connected);
-    else
-      connected->Release();
+    HandOver<ComServices>(connected, services);
     return hr;
   }
 
@@ -177,10 +178,7 @@ HRESULT CreateWbemLocator(std::unique_ptr<WbemLocator>* locator) {
   const HRESULT hr = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                                         reinterpret_cast<void**>(&created));
   if (FAILED(hr)) return hr;
-  if (locator)
-    *locator = std::make_unique<ComLocator>(created);
-  else
-    created->Release();
+  HandOver<ComLocator>(created, locator);
   return hr;
 }
 

@@ -45,7 +45,9 @@ TEST_F(RegistryTest, NarrowReadsConvertWideStringsToUtf8AndAskForRoomWhenShort) 
   EXPECT_EQ(GetLastError(), ERROR_MORE_DATA);
   narrow.resize(size);
   ASSERT_EQ(RegQueryValueExA(key, "Greeting", &type, reinterpret_cast<BYTE*>(narrow.data()), &size), ERROR_SUCCESS);
-  EXPECT_EQ(narrow, std::string("Gr\xc3\xbc\xc3\x9f" "e") + '\0');
+  EXPECT_EQ(narrow, std::string("Gr\xc3\xbc\xc3\x9f"
+                                "e") +
+                        '\0');
 
   // A narrow write stores UTF-16 that a wide read returns unchanged.
   const std::string text = "caf\xc3\xa9";
@@ -130,8 +132,8 @@ TEST_F(RegistryTest, TheThirtyTwoBitViewOfSoftwareIsItsWow6432Node) {
 
   DWORD size = 4, value = 0;
   HKEY native = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432Node\\KvBackendTests", 0,
-                          KEY_READ | KEY_WOW64_64KEY, &native),
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432Node\\KvBackendTests", 0, KEY_READ | KEY_WOW64_64KEY,
+                          &native),
             ERROR_SUCCESS);
   EXPECT_EQ(RegQueryValueExA(native, "View", nullptr, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 1u);

@@ -2,6 +2,8 @@
 // WMI and identity, held to the same answers on the emulated machine and on
 // Windows (or said to be Wine's own where Wine differs from Windows).
 
+#include "platform/system.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,7 +16,6 @@
 #include "platform/identity.h"
 #include "platform/last_error.h"
 #include "platform/services.h"
-#include "platform/system.h"
 #include "platform/system_info.h"
 #include "platform/timer_queue.h"
 #include "platform/wmi.h"
@@ -64,7 +65,9 @@ TEST_F(SystemTest, TimersFireOnTheQueueAndTheQueueGoesFromItsOwnCallback) {
   for (int i = 0; i < 500 && !shared.deleted; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_TRUE(shared.deleted);
   EXPECT_EQ(shared.fired, 1);
-  EXPECT_EQ(CreateTimerQueueTimer(nullptr, [](void*, bool) {}, nullptr, 0, 0, 0, nullptr), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(CreateTimerQueueTimer(
+                nullptr, [](void*, bool) {}, nullptr, 0, 0, 0, nullptr),
+            ERROR_INVALID_HANDLE);
 }
 
 TEST_F(SystemTest, AnUnknownServiceIsTheServiceThatDoesNotExist) {

@@ -61,8 +61,9 @@ TEST_P(DecisionTest, ExitCodeAndMitigationSettings) {
   // Only rows that get as far as the antivirus probes need what Wine lacks.
   const bool probesAntivirus = !row.amd && !row.compatValue;
   if (probesAntivirus && antivirus == "product")
-    KV_SKIP_UNDER_WINE("its WMI lists no installed product (Win32_Product) and has no security centre "
-                       "(root\\SecurityCenter2) to register one");
+    KV_SKIP_UNDER_WINE(
+        "its WMI lists no installed product (Win32_Product) and has no security centre "
+        "(root\\SecurityCenter2) to register one");
   if (probesAntivirus && antivirus == "no-wmi+defender") KV_SKIP_UNDER_WINE("its WMI service cannot be stopped");
   TempMachine machine;
   machine.MakeDirectory(test::kAgentInstallDir);

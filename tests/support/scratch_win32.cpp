@@ -29,8 +29,8 @@ bool Scratch::RunsUnderWine() {
 
 Scratch::Scratch() {
   static int counter = 0;
-  const fs::path base = fs::temp_directory_path() / ("kvbackend-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                      std::to_string(++counter));
+  const fs::path base = fs::temp_directory_path() /
+                        ("kvbackend-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter));
   fs::remove_all(base);
   fs::create_directories(base);
   directory_ = base.string();

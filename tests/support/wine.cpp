@@ -87,11 +87,10 @@ std::string Quoted(const std::string& text) {
 void MakePrefix(const TempMachine& machine) {
   if (machine.Exists("system.reg")) return;
   const std::string source = WineTemplate::Instance().prefix();
-  const RunResult copy = RunProgram("/bin/sh", {"-c", "cp -a -l -n " + Quoted(source + "/drive_c") + " " +
-                                                          Quoted(machine.dir()) + " && cp -a " +
-                                                          Quoted(source) + "/*.reg " + Quoted(source + "/.update-timestamp") + " " +
-                                                          Quoted(source + "/dosdevices") +
-                                                          " " + Quoted(machine.dir())});
+  const RunResult copy = RunProgram(
+      "/bin/sh", {"-c", "cp -a -l -n " + Quoted(source + "/drive_c") + " " + Quoted(machine.dir()) + " && cp -a " +
+                            Quoted(source) + "/*.reg " + Quoted(source + "/.update-timestamp") + " " +
+                            Quoted(source + "/dosdevices") + " " + Quoted(machine.dir())});
   if (copy.exitCode != 0) throw std::runtime_error("cannot make a Wine prefix of the image: " + copy.err);
 }
 
@@ -101,12 +100,10 @@ void MakePrefix(const TempMachine& machine) {
 // too, since programs (this one included) read them from the registry.
 std::string SystemKindCommands(const TempMachine& machine) {
   const auto json = nlohmann::json::parse(machine.ReadFile("machine.json"), nullptr, false);
-  const auto type = json.is_object() && json.contains("os") && json["os"].is_object()
-                        ? json["os"].value("product_type", 1)
-                        : 1;
+  const auto type =
+      json.is_object() && json.contains("os") && json["os"].is_object() ? json["os"].value("product_type", 1) : 1;
   const bool server = type != 1;
-  return std::string(" && wine reg add 'HKCU\\Software\\Wine' /v Version /d ") +
-         (server ? "win2008" : "win10") +
+  return std::string(" && wine reg add 'HKCU\\Software\\Wine' /v Version /d ") + (server ? "win2008" : "win10") +
          " /f >/dev/null && wine reg add 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions' /v ProductType "
          "/d " +
          (server ? "ServerNT" : "WinNT") + " /f >/dev/null";
@@ -157,14 +154,15 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
   // As regedit on 64-bit Windows, the 64-bit reg imports: every key lands
   // where the file names it ("wine reg" alone is the 32-bit one, whose view
   // would redirect SOFTWARE).
-  const RunResult imported = Shell("wine reg import " + Quoted(WindowsPath(machine.Path("registry.reg"))) +
-                                       " /reg:64" + SystemKindCommands(machine),
-                                   prefix);
+  const RunResult imported = Shell(
+      "wine reg import " + Quoted(WindowsPath(machine.Path("registry.reg"))) + " /reg:64" + SystemKindCommands(machine),
+      prefix);
   if (imported.exitCode != 0) throw std::runtime_error("Wine's reg import failed: " + imported.err);
   // The stand-in Defender library reads the machine.json beside it.
   const std::string defender = "drive_c/Program Files/Windows Defender";
-  if (machine.Exists(defender)) fs::copy_file(machine.Path("machine.json"), machine.Path(defender + "/machine.json"),
-                                              fs::copy_options::overwrite_existing);
+  if (machine.Exists(defender))
+    fs::copy_file(machine.Path("machine.json"), machine.Path(defender + "/machine.json"),
+                  fs::copy_options::overwrite_existing);
 
   std::vector<std::string> wineArgs{WineBin() + "/kv_exit_code.exe", WindowsPath(machine.Path("exit-code")),
                                     WindowsPath(WineBin() + "/" + program + ".exe")};
