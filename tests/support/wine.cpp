@@ -154,10 +154,17 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
   // As regedit on 64-bit Windows, the 64-bit reg imports: every key lands
   // where the file names it ("wine reg" alone is the 32-bit one, whose view
   // would redirect SOFTWARE).
-  const RunResult imported = Shell(
-      "wine reg import " + Quoted(WindowsPath(machine.Path("registry.reg"))) + " /reg:64" + SystemKindCommands(machine),
-      prefix);
-  if (imported.exitCode != 0) throw std::runtime_error("Wine's reg import failed: " + imported.err);
+  // Each run imports the image's own registry.reg: Wine sets some values
+  // (the processor's name among them) anew whenever its server starts. A
+  // registry.reg that is still what the last run wrote back stands for the
+  // file imported then.
+  const std::string captured = "registry.reg.wine", original = "registry.reg.image";
+  if (!machine.Exists(captured) || machine.ReadFile(captured) != machine.ReadFile("registry.reg"))
+    fs::copy_file(machine.Path("registry.reg"), machine.Path(original), fs::copy_options::overwrite_existing);
+  const RunResult import =
+      Shell("wine reg import " + Quoted(WindowsPath(machine.Path(original))) + " /reg:64" + SystemKindCommands(machine),
+            prefix);
+  if (import.exitCode != 0) throw std::runtime_error("Wine's reg import failed: " + import.err);
   // The stand-in Defender library reads the machine.json beside it.
   const std::string defender = "drive_c/Program Files/Windows Defender";
   if (machine.Exists(defender))
@@ -174,7 +181,9 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
     for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
   // The server writes the registry back to system.reg as it ends.
   Shell("wineserver -w", prefix);
-  machine.WriteFile("registry.reg", MachineHiveAsRegFile(Slurp(machine.Path("system.reg"))));
+  const std::string hive = MachineHiveAsRegFile(Slurp(machine.Path("system.reg")));
+  machine.WriteFile("registry.reg", hive);
+  machine.WriteFile(captured, hive);
   return result;
 }
 
