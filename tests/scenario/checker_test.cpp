@@ -104,7 +104,7 @@ TEST_F(CheckerTest, ThirtyTwoBitJavaReadsTheProcessView) {
 
 TEST_F(CheckerTest, MalformedRegistryIsAClearErrorAndExit13) {
   KV_SKIP_UNDER_WINE("its registry is a database of its own, not a file the program reads");
-  machine.WriteRegistry(AgentKey() + "\"Broken\"=dword:xyz\n");
+  machine.WriteRegistry(test::AgentKeyBlock() + "\"Broken\"=dword:xyz\n");
   const std::string before = machine.ReadFile("registry.reg");
   const RunResult r = Run();
   EXPECT_EQ(r.exitCode, 13);
