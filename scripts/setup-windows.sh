@@ -54,7 +54,10 @@ if ! apt-cache showsrc libxml2 >/dev/null 2>&1 || ! apt-cache showsrc libxml2 | 
   apt-get update -qq
 fi
 
-xml_version=$(dpkg-query -W -f='${Version}' libxml2-dev 2>/dev/null || dpkg-query -W -f='${Version}' 'libxml2:amd64')
+# The version of libxml2 the Linux build uses, so that both builds parse alike.
+xml_version=$(dpkg-query -W -f='${Version}' libxml2-dev 2>/dev/null ||
+  dpkg-query -W -f='${Version}' "libxml2:$(dpkg --print-architecture)" 2>/dev/null ||
+  apt-cache policy libxml2 | awk '/Candidate:/ {print $2}')
 gtest_version=$(dpkg-query -W -f='${Version}' googletest)
 # Versions as folder names: no characters a shell or CMake would mind.
 safe() { echo "$1" | tr '~+:' '_._'; }
