@@ -22,8 +22,8 @@ struct SortKey {
 SortKey KeyOf(const ResultNode* node, std::int32_t column) {
   const StoredValue& value = node->row->values[column];
   if (value.IsNull() || value.length <= 0) return SortKey{};
-  return SortKey{true, static_cast<std::int32_t>(
-                           ReadSignedInteger(value.data, StoredIntegerWidth(value.length, TARN_SQL_INT)))};
+  return SortKey{
+      true, static_cast<std::int32_t>(ReadSignedInteger(value.data, StoredIntegerWidth(value.length, TARN_SQL_INT)))};
 }
 
 // A stable merge sort of the node list: a node of the right half goes first
@@ -141,8 +141,7 @@ const char* GetColumnValueByName(const char* columnName, std::int32_t* length, c
   return value.data;
 }
 
-const char* GetColumnValue(const char* tableName, const char* columnName, const char* criteria,
-                           std::int32_t* length) {
+const char* GetColumnValue(const char* tableName, const char* columnName, const char* criteria, std::int32_t* length) {
   if (length) *length = 0;
   ResultDataPtr result = SelectRows(tableName, criteria);
   if (!result) {

@@ -59,8 +59,7 @@ ResultDataPtr SelectRowByRowIdx(const char* tableName, std::int32_t n);
 // the value NULL.
 const char* GetColumnValueByName(const char* columnName, std::int32_t* length, const ResultData* result);
 // The value of a column in the first row the criteria selects.
-const char* GetColumnValue(const char* tableName, const char* columnName, const char* criteria,
-                           std::int32_t* length);
+const char* GetColumnValue(const char* tableName, const char* columnName, const char* criteria, std::int32_t* length);
 // The column's type code, 0 when unknown.
 std::uint8_t GetColumnTypeByName(const char* columnName, const ResultData* result);
 // The name of the column at a position counted from 0, or null.

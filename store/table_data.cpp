@@ -184,7 +184,8 @@ RowObject* AddNewRow(TableData* table, std::span<const StoredValue> values, std:
   const bool complete = table->kind == TABLE_DATA_KIND_TABLE && table->tableDefn;
   VectorIterator<ColumnDefn> column = complete ? table->tableDefn->columns.begin() : VectorIterator<ColumnDefn>();
   for (std::int32_t i = 0; i < table->columnCount; ++i) {
-    StoredValue value = static_cast<std::size_t>(i) < values.size() ? values[static_cast<std::size_t>(i)] : StoredValue{};
+    StoredValue value =
+        static_cast<std::size_t>(i) < values.size() ? values[static_cast<std::size_t>(i)] : StoredValue{};
     std::int32_t identifier = -1;
     if (column != VectorIterator<ColumnDefn>()) {
       if (value.IsNull() && column->generatorName) {

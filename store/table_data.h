@@ -102,8 +102,7 @@ int SortTableByName(const TableData& a, const TableData& b);
 // still NULL gets the column's default. Returns the row, or null when the
 // table is unknown, has no columns or memory runs out.
 RowObject* AddNewRow(TableData* table, std::span<const StoredValue> values, std::uint8_t state = ROW_STATE_NEW);
-RowObject* AddNewRow(const char* tableName, std::span<const StoredValue> values,
-                     std::uint8_t state = ROW_STATE_NEW);
+RowObject* AddNewRow(const char* tableName, std::span<const StoredValue> values, std::uint8_t state = ROW_STATE_NEW);
 
 // Replaces one value of a row of the table by a copy of length bytes and
 // sets the modified bit. A primary-key column of a table cannot be changed.

@@ -14,7 +14,8 @@ namespace kv {
 namespace {
 
 bool Contains(const std::vector<std::string>& names, std::string_view name) {
-  return std::any_of(names.begin(), names.end(), [&](const std::string& item) { return AsciiEqualsNoCase(item, name); });
+  return std::any_of(names.begin(), names.end(),
+                     [&](const std::string& item) { return AsciiEqualsNoCase(item, name); });
 }
 
 bool IsUniqueColumn(const TableDefn& table, std::string_view name) {
@@ -156,8 +157,8 @@ std::string SampleText(const UseCaseGroup& group, int number) {
   const std::string key = Format("%s:%s:1", group.root.referenceTable.c_str(), group.root.referenceColumn.c_str());
   const bool wrapped = number >= 6;
   const int rows = number == 3 || number == 5 || number == 8 ? 2 : 1;
-  std::string text = Format("\n<%s %s=\"%s\" >\n", group.root.referenceTable.c_str(),
-                            group.root.referenceColumn.c_str(), key.c_str());
+  std::string text =
+      Format("\n<%s %s=\"%s\" >\n", group.root.referenceTable.c_str(), group.root.referenceColumn.c_str(), key.c_str());
   for (const UseCaseMember& member : group.members) {
     const char* indent = wrapped ? "\t\t" : "\t";
     if (wrapped) text += Format("\t<%sList>\n", member.table.c_str());

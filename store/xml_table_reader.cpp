@@ -1,5 +1,7 @@
 #include "store/xml_table_reader.h"
 
+#include <libxml/parser.h>
+
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -9,8 +11,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include <libxml/parser.h>
 
 #include "base/log_writer.h"
 #include "platform/files.h"

@@ -8,10 +8,10 @@
 // identifiers, the same text the same identifier throughout one document.
 // Rows added before a failure stay in their tables.
 
+#include <libxml/tree.h>
+
 #include <cstddef>
 #include <memory>
-
-#include <libxml/tree.h>
 
 #include "store/hash_table.h"
 

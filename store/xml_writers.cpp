@@ -24,7 +24,7 @@ constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-
 
 // What distinguishes the three writers.
 struct WriterMode {
-  bool inMemory = false;        // 64-bit integers as their low word; defaults left out
+  bool inMemory = false;  // 64-bit integers as their low word; defaults left out
   bool lookUpForeignKeys = false;
   bool references = false;
 };
@@ -107,9 +107,7 @@ class DocumentWriter {
  public:
   DocumentWriter(Output& output, WriterMode mode) : output_(output), mode_(mode) {}
 
-  bool Begin(const char* rootName) {
-    return output_.Write(kDeclaration) && output_.Write(Format("<%s>\n", rootName));
-  }
+  bool Begin(const char* rootName) { return output_.Write(kDeclaration) && output_.Write(Format("<%s>\n", rootName)); }
   bool End(const char* rootName) { return output_.Write(Format("</%s>\n", rootName)); }
 
   bool WriteTable(const TableData& table) {
@@ -196,8 +194,7 @@ bool NamesAreXml(const char* rootName, const std::vector<const TableData*>& tabl
   return true;
 }
 
-bool WriteDocument(Output& output, WriterMode mode, const char* rootName,
-                   const std::vector<const TableData*>& tables) {
+bool WriteDocument(Output& output, WriterMode mode, const char* rootName, const std::vector<const TableData*>& tables) {
   DocumentWriter writer(output, mode);
   if (!writer.Begin(rootName)) return false;
   for (const TableData* table : tables) {
