@@ -187,6 +187,7 @@ class DocumentReader {
       } else if (!table && name.find("List") != std::string_view::npos) {
         reading = std::make_unique<TableReading>();
       } else {
+        LogError("CreateRowFromXMLNode : %s is neither a table nor a list\n", tableName.c_str());
         return nullptr;
       }
       known = readings_.emplace(name, std::move(reading)).first;
@@ -273,10 +274,16 @@ std::unique_ptr<HashTable> ConstructRows(xmlNodePtr firstChild) {
 template <class Read>
 Document Parse(const char* operation, Read read) {
   std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
+  // The options hold from the start: opening the input may fail already.
+  if (context) xmlCtxtUseOptions(context.get(), kParseOptions);
   Document document(context ? read(context.get()) : nullptr);
   if (document && xmlDocGetRootElement(document.get())) return document;
-  if (const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr; error && error->message)
-    LogError("%s : line %d: %s", operation, error->line, error->message);
+  if (const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr; error && error->message) {
+    if (error->line > 0)
+      LogError("%s : line %d: %s", operation, error->line, error->message);
+    else
+      LogError("%s : %s", operation, error->message);
+  }
   LogError("%s", kParseFailure);
   return nullptr;
 }
