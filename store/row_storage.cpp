@@ -25,6 +25,10 @@ RowObject* RowStorage::NewRow() {
   if (row) {
     freeRows_ = row->next;
   } else {
+    // A table that grows takes its memory in ever larger blocks: few
+    // allocations for many rows, little unused room for a few.
+    if (pool_.BytesUsed() >= 4 * pool_.BlockSize() && pool_.BlockSize() < kLargestBlock)
+      pool_.SetBlockSize(pool_.BlockSize() * 2);
     const std::size_t size = sizeof(RowObject) + sizeof(StoredValue) * static_cast<std::size_t>(columnCount_);
     void* place = pool_.Allocate(size, alignof(RowObject));
     if (!place) return nullptr;

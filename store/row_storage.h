@@ -53,6 +53,8 @@ class RowStorage {
   static constexpr std::size_t kSmallLimit = 256;
   static constexpr std::size_t kSmallClasses = kSmallLimit / 8;
   static constexpr std::size_t kClasses = kSmallClasses + 64;
+  static constexpr std::size_t kFirstBlock = 16 * 1024;
+  static constexpr std::size_t kLargestBlock = 4 * 1024 * 1024;
 
   struct FreeBlock {
     FreeBlock* next;
@@ -61,7 +63,7 @@ class RowStorage {
   static std::size_t ClassSize(std::size_t sizeClass);
 
   std::int32_t columnCount_;
-  MemoryPool pool_;
+  MemoryPool pool_{kFirstBlock};
   RowObject* freeRows_ = nullptr;
   std::array<FreeBlock*, kClasses> freeValues_{};
 };
