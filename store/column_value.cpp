@@ -10,16 +10,7 @@
 
 namespace kv {
 
-void ColumnValueBuffer::SetView(std::string_view text) {
-  value_ = StoredValue{text.data() ? text.data() : "", static_cast<std::int32_t>(text.size())};
-}
-
-void ColumnValueBuffer::SetFixed(const void* bytes, std::int32_t length) {
-  std::memcpy(bytes_, bytes, static_cast<std::size_t>(length));
-  value_ = StoredValue{bytes_, length};
-}
-
-bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8_t type, ColumnValueBuffer& out) {
+bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8_t type, TypedValueBuffer& out) {
   out.Clear();
   if (!text) {
     LogTrace("value parameter in AllocateAndCopyColumnValue is NULL \n");
@@ -32,7 +23,11 @@ bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8
     case TARN_SQL_SMALLINT:
     case TARN_SQL_UNSIGNED_SMALLINT:
     case TARN_SQL_INT:
-    case TARN_SQL_UNSIGNED_INT: out.SetInt32(ParseInt32(value)); return true;
+    case TARN_SQL_UNSIGNED_INT: {
+      const std::int32_t number = ParseInt32(value);
+      out.SetFixed(&number, sizeof number);
+      return true;
+    }
     case TARN_SQL_LONG_INT:
     case TARN_SQL_UNSIGNED_LONG_INT: {
       const std::int64_t number = ParseInt64(value);

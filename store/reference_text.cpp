@@ -148,7 +148,7 @@ std::optional<std::int32_t> Identifier(const TableDefn& table, const ColumnDefn&
 }  // namespace
 
 void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::string_view text, HashTable& references,
-                       ColumnValueBuffer& out) {
+                       TypedValueBuffer& out) {
   out.Clear();
   const std::size_t first = text.find(':');
   if (first == std::string_view::npos || text.find(':', first + 1) == std::string_view::npos) {
@@ -158,7 +158,8 @@ void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::st
   const ReferenceParts parts = SplitReference(text);
   if (AsciiEqualsNoCase(table.name, "Workflow_Statements") && AsciiEqualsNoCase(column.name, "NEXT_STATEMENT_ID") &&
       parts.key == "0") {
-    out.SetInt32(0);
+    const std::int32_t zero = 0;
+    out.SetFixed(&zero, sizeof zero);
     return;
   }
   if (IsTextType(column.type) || column.type == TARN_SQL_BLOB) {
@@ -173,7 +174,7 @@ void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::st
   const std::optional<std::int32_t> identifier = Identifier(table, column, text, parts, map);
   if (!identifier) return;
   if (IsSignedIntegerType(column.type) || IsUnsignedIntegerType(column.type)) {
-    out.SetInt32(*identifier);
+    out.SetFixed(&*identifier, sizeof(std::int32_t));
     return;
   }
   // Any other column holds the identifier in its own form.

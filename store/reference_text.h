@@ -22,7 +22,7 @@ constexpr std::uint32_t IDENTIFIER_MAP_BUCKETS = 50;
 // The stored form of a column's text in a row of table into out (no value:
 // the column stays NULL). Throws std::bad_alloc when the map cannot grow.
 void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::string_view text, HashTable& references,
-                       ColumnValueBuffer& out);
+                       TypedValueBuffer& out);
 
 // The identifier the map holds for a reference text.
 bool GetMappedIdentifier(const HashTable& references, const char* text, std::int32_t& identifier);

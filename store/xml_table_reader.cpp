@@ -226,7 +226,7 @@ class DocumentReader {
   bool AddRow(TableReading& reading, const xmlNode* element) {
     const std::size_t count = reading.columns.size();
     texts_.Clear();
-    if (buffers_.size() < count) buffers_ = std::vector<ColumnValueBuffer>(count);
+    if (buffers_.size() < count) buffers_ = std::vector<TypedValueBuffer>(count);
     given_.assign(count, std::nullopt);
     values_.assign(count, StoredValue{});
 
@@ -254,7 +254,7 @@ class DocumentReader {
   TableReading* last_ = nullptr;
   const xmlChar* lastName_ = nullptr;
   AttributeTexts texts_;
-  std::vector<ColumnValueBuffer> buffers_;
+  std::vector<TypedValueBuffer> buffers_;
   std::vector<std::optional<std::string_view>> given_;
   std::vector<StoredValue> values_;
 };

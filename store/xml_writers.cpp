@@ -68,7 +68,9 @@ bool IsWrittenInteger(std::uint8_t type) {
 bool PlainValueText(std::uint8_t type, const StoredValue& value, bool inMemory, std::string& text) {
   text.clear();
   if (IsWrittenInteger(type) || (inMemory && type == TARN_SQL_LONG_INT)) {
-    const int width = type == TARN_SQL_LONG_INT ? 4 : StoredIntegerWidth(value.length, type);
+    // A 64-bit integer is written as its low word.
+    const int stored = StoredIntegerWidth(value.length, type);
+    const int width = type == TARN_SQL_LONG_INT && stored > 4 ? 4 : stored;
     text = Format("%d", static_cast<int>(static_cast<std::int32_t>(ReadSignedInteger(value.data, width))));
     return true;
   }

@@ -161,7 +161,7 @@ Outcome Update(Context& context) {
   if (!columnDefn) return Format("%s has no column %s", definition->name.c_str(), column.c_str());
   const std::optional<std::string> value = context.words.Value();
   if (!value) return context.words.unterminated() ? "unterminated quote" : "missing VALUE";
-  ColumnValueBuffer converted;
+  TypedValueBuffer converted;
   if (!IsValueOf(*value, columnDefn->type) ||
       !AllocateAndCopyColumnValue(value->c_str(), value->size(), columnDefn->type, converted))
     return Format("%s is not a value for %s", value->c_str(), columnDefn->name.c_str());

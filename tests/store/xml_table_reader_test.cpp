@@ -208,5 +208,23 @@ TEST_F(XmlTableReaderTest, FilesAndParsedNodes) {
   xmlFreeDoc(document);
 }
 
+TEST_F(XmlTableReaderTest, DamagedDocumentsNeverCrash) {
+  const std::string good =
+      "<r><CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:1\" NAME=\"Ada\"><ORDERS ORDER_ID=\"ORDERS:ORDER_ID:1\" "
+      "NOTE=\"a:b:c\"><ORDER_LINES LINE=\"1\"/></ORDERS></CUSTOMERS><KINDS ID=\"1\" SINCE=\"2024-1-1\" "
+      "STAMP=\"2024-01-01 10:00:00\" ACTIVE=\"x\"/><AgentparamsList><Agentparams PARAM_NAME=\"P\"/></AgentparamsList></r>";
+  ASSERT_TRUE(LoadDocument(good));
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  const char bytes[] = {':', '<', '>', '"', '&', '/', '=', '\0', '\xff', 'A', ' '};
+  for (int round = 0; round < 500; ++round) {
+    std::string damaged = good;
+    for (int i = 0; i < 3; ++i) damaged[next() % damaged.size()] = bytes[next() % sizeof bytes];
+    if (next() % 4 == 0) damaged.resize(next() % damaged.size());
+    (void)LoadDocument(damaged);
+  }
+  EXPECT_GE(GetTableDataByName("CUSTOMERS")->rowCount, 1);
+}
+
 }  // namespace
 }  // namespace kv
