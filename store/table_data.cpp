@@ -1,6 +1,5 @@
 #include "store/table_data.h"
 
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -52,8 +51,7 @@ bool DeleteRowAfter(TableData& table, RowObject* previous, RowObject* row) {
   return true;
 }
 
-// Deletes every row for which keep says no, each row's successor taken
-// before it goes.
+// Deletes every row selected, each row's successor taken before it goes.
 template <class Select>
 void DeleteRowsWhere(TableData& table, Select selected) {
   RowObject* previous = nullptr;
@@ -66,48 +64,53 @@ void DeleteRowsWhere(TableData& table, Select selected) {
 
 }  // namespace
 
-std::int32_t ColumnSource::Find(std::string_view name) const {
-  std::int32_t index = 0;
+template <class Visit>
+void ColumnSource::ForEach(Visit visit) const {
   if (tableDefn) {
     for (const ColumnDefn& column : tableDefn->columns) {
-      if (AsciiEqualsNoCase(column.name, name)) return index;
-      ++index;
+      if (!visit(column.name, column.type)) return;
     }
   } else if (viewDefn) {
     for (const ViewColumnDefn& column : viewDefn->columns) {
-      if (AsciiEqualsNoCase(column.name, name)) return index;
-      ++index;
+      if (!visit(column.name, column.column ? column.column->type : std::uint8_t{0})) return;
     }
   }
-  return -1;
+}
+
+std::int32_t ColumnSource::Find(std::string_view name) const {
+  std::int32_t index = 0, found = -1;
+  ForEach([&](const std::string& column, std::uint8_t) {
+    if (AsciiEqualsNoCase(column, name)) found = index;
+    ++index;
+    return found < 0;
+  });
+  return found;
 }
 
 const char* ColumnSource::NameAt(std::int32_t index) const {
-  if (tableDefn) {
-    const ColumnDefn* column = tableDefn->columns.At(index);
-    return column ? column->name.c_str() : nullptr;
-  }
-  const ViewColumnDefn* column = viewDefn ? viewDefn->columns.At(index) : nullptr;
-  return column ? column->name.c_str() : nullptr;
+  const char* found = nullptr;
+  ForEach([&](const std::string& column, std::uint8_t) {
+    if (index-- == 0) found = column.c_str();
+    return !found;
+  });
+  return found;
 }
 
 std::vector<std::uint8_t> ColumnSource::Types() const {
   std::vector<std::uint8_t> types;
-  if (tableDefn) {
-    for (const ColumnDefn& column : tableDefn->columns) types.push_back(column.type);
-  } else if (viewDefn) {
-    for (const ViewColumnDefn& column : viewDefn->columns) types.push_back(column.column ? column.column->type : 0);
-  }
+  ForEach([&](const std::string&, std::uint8_t type) {
+    types.push_back(type);
+    return true;
+  });
   return types;
 }
 
 std::vector<const char*> ColumnSource::Names() const {
   std::vector<const char*> names;
-  if (tableDefn) {
-    for (const ColumnDefn& column : tableDefn->columns) names.push_back(column.name.c_str());
-  } else if (viewDefn) {
-    for (const ViewColumnDefn& column : viewDefn->columns) names.push_back(column.name.c_str());
-  }
+  ForEach([&](const std::string& column, std::uint8_t) {
+    names.push_back(column.c_str());
+    return true;
+  });
   return names;
 }
 

@@ -54,6 +54,11 @@ struct ColumnSource {
   std::vector<std::uint8_t> Types() const;
   std::vector<const char*> Names() const;
   std::int32_t Count() const;
+
+ private:
+  // Calls visit(name, type) for each column in order while it returns true.
+  template <class Visit>
+  void ForEach(Visit visit) const;
 };
 
 struct TableData {

@@ -145,15 +145,26 @@ class DocumentReader {
   }
 
   // The rows of the element chain from node on, each followed by those of
-  // its children (document order).
+  // its children (depth first, document order). The walk keeps no stack of
+  // its own: a caller's tree may be deeper than the call stack.
   bool AddRowsFromXMLNodes(xmlNodePtr node) {
-    for (; node; node = node->next) {
-      if (node->type != XML_ELEMENT_NODE) continue;
-      if (!CreateRowFromXMLNode(node)) {
-        LogError("%s", kRowFailure);
-        return false;
+    const xmlNode* end = node ? node->parent : nullptr;
+    while (node) {
+      if (node->type == XML_ELEMENT_NODE) {
+        if (!CreateRowFromXMLNode(node)) {
+          LogError("%s", kRowFailure);
+          return false;
+        }
+        if (node->children) {
+          node = node->children;
+          continue;
+        }
       }
-      if (!AddRowsFromXMLNodes(node->children)) return false;
+      while (!node->next) {
+        node = node->parent;
+        if (node == end) return true;
+      }
+      node = node->next;
     }
     return true;
   }
