@@ -15,6 +15,7 @@
 
 #include "store/stored_value.h"
 #include "store/table_defn.h"
+#include "store/value_text.h"
 #include "store/vector.h"
 
 namespace kv {
@@ -43,8 +44,8 @@ struct CriteriaOperand {
 struct CriteriaNode {
   // Leaves only: the column as written, and the value token exactly as
   // written (a string keeps its quotes).
-  std::unique_ptr<char[]> columnName;
-  std::unique_ptr<char[]> literal;
+  OwnedText columnName;
+  OwnedText literal;
   std::uint8_t op = 0;
   // Set by BindCriteria: the column's position in its table and its type
   // (0 and 0 when no column has the name).

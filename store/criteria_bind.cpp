@@ -29,13 +29,10 @@ CriteriaOperand PrepareOperand(std::string_view literal, std::uint8_t type) {
     case TARN_SQL_TINYINT:
     case TARN_SQL_SMALLINT:
     case TARN_SQL_INT:
-      operand.kind = CriteriaOperand::SIGNED;
-      operand.integer = IntegerLiteral(literal);
-      break;
     case TARN_SQL_UNSIGNED_TINYINT:
     case TARN_SQL_UNSIGNED_SMALLINT:
     case TARN_SQL_UNSIGNED_INT:
-      operand.kind = CriteriaOperand::UNSIGNED;
+      operand.kind = IsUnsignedIntegerType(type) ? CriteriaOperand::UNSIGNED : CriteriaOperand::SIGNED;
       operand.integer = IntegerLiteral(literal);
       break;
     case TARN_SQL_FLOAT:

@@ -7,23 +7,21 @@
 }
 
 %code {
-#include <cstdlib>
-
 /* The parser's stack starts with room for 200 entries and doubles when
    full, up to 10000; a text that needs more fails as "memory exhausted". */
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
 
-int criteria_lex(CRITERIA_STYPE* value, void* scanner);
+int kvcriterialex(KVCRITERIASTYPE* value, void* scanner);
 
 namespace {
 /* A syntax error ends the parse quietly: the callers only see no result. */
-void criteria_error(void*, kv::CriteriaParse&, const char*) {}
+void kvcriteriaerror(void*, kv::CriteriaParse&, const char*) {}
 }  // namespace
 }
 
 %define api.pure full
-%define api.prefix {criteria_}
+%define api.prefix {kvcriteria}
 %define parse.error simple
 %lex-param {void* scanner}
 %parse-param {void* scanner} {kv::CriteriaParse& parse}
@@ -76,6 +74,6 @@ op
 
 namespace kv {
 
-int RunCriteriaParser(void* scanner, CriteriaParse& parse) { return criteria_parse(scanner, parse); }
+int RunCriteriaParser(void* scanner, CriteriaParse& parse) { return kvcriteriaparse(scanner, parse); }
 
 }  // namespace kv

@@ -1,20 +1,17 @@
 // The nodes of criteria trees: how the parser makes them and how a tree is
 // freed. Trees can be thousands of nodes deep, so nothing here recurses.
 
-#include <cstring>
 #include <new>
+#include <string_view>
 
 #include "store/criteria_parse.h"
+#include "store/value_text.h"
 
 namespace kv {
 namespace {
 
-std::unique_ptr<char[]> CopyToken(CriteriaToken token) {
-  std::unique_ptr<char[]> copy(new (std::nothrow) char[static_cast<std::size_t>(token.length) + 1]);
-  if (!copy) return nullptr;
-  std::memcpy(copy.get(), token.text, static_cast<std::size_t>(token.length));
-  copy[static_cast<std::size_t>(token.length)] = '\0';
-  return copy;
+OwnedText CopyToken(CriteriaToken token) {
+  return CopyText(std::string_view(token.text, static_cast<std::size_t>(token.length)));
 }
 
 }  // namespace

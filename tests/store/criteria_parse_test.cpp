@@ -85,17 +85,6 @@ TEST(CriteriaParseTest, SeveralLinesGiveTheTreeOfTheLast) {
   EXPECT_EQ(Parsed("A=-1\nB=2"), "(none)");
 }
 
-TEST(CriteriaParseTest, InnerNodesAreTheParentsOfTheirChildren) {
-  const CriteriaTree tree = ParseCriteria("A=1 and (B=2 or C=3)");
-  ASSERT_TRUE(tree);
-  EXPECT_EQ(tree->parent, nullptr);
-  EXPECT_EQ(tree->left->parent, tree.get());
-  EXPECT_EQ(tree->right->parent, tree.get());
-  EXPECT_EQ(tree->right->left->parent, tree->right);
-  EXPECT_FALSE(tree->IsLeaf());
-  EXPECT_EQ(tree->columnName, nullptr);
-}
-
 TEST(CriteriaParseTest, NestingIsBoundedByTheStackLimit) {
   // Each open parenthesis holds one stack entry until its expression ends.
   const auto nested = [](int depth) { return Repeated("(", depth) + "A=1" + Repeated(")", depth); };
