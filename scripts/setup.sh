@@ -10,6 +10,8 @@ packages=(
   libcurl4-openssl-dev libssl-dev nginx
   libbenchmark-dev
   libxml2-dev
+  unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb
+  postgresql mariadb-server mariadb-client firebird3.0-server
 )
 
 missing=()

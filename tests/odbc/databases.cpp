@@ -13,16 +13,20 @@ std::string Either(const std::string& first, const std::string& second) { return
 
 const std::vector<Database> kDatabases = {
     {"SQLite", "blob", [] { return OdbcConfig::Get().MissingDriver(kSqliteDriver); },
-     [] { return "DSN=" + OdbcConfig::Get().SqliteDataSource() + ";"; }},
+     [] { return "DSN=" + OdbcConfig::Get().SqliteDataSource() + ";"; },
+     [] { return static_cast<DatabaseServer*>(nullptr); }},
     {"PostgreSQL", "bytea",
      [] { return Either(PostgresServer::Missing(), OdbcConfig::Get().MissingDriver(kPostgresUnicodeDriver)); },
-     [] { return "DSN=" + PostgresServer::Shared().Dsn() + ";"; }},
+     [] { return "DSN=" + PostgresServer::Shared().Dsn() + ";"; },
+     [] { return static_cast<DatabaseServer*>(&PostgresServer::Shared()); }},
     {"PostgreSQLAnsi", "bytea",
      [] { return Either(PostgresServer::Missing(), OdbcConfig::Get().MissingDriver(kPostgresAnsiDriver)); },
-     [] { return "DSN=" + PostgresServer::Shared().AnsiDsn() + ";"; }},
+     [] { return "DSN=" + PostgresServer::Shared().AnsiDsn() + ";"; },
+     [] { return static_cast<DatabaseServer*>(&PostgresServer::Shared()); }},
     {"MariaDB", "longblob",
      [] { return Either(MariaDbServer::Missing(), OdbcConfig::Get().MissingDriver(kMariaDbDriver)); },
-     [] { return "DSN=" + MariaDbServer::Shared().Dsn() + ";"; }},
+     [] { return "DSN=" + MariaDbServer::Shared().Dsn() + ";"; },
+     [] { return static_cast<DatabaseServer*>(&MariaDbServer::Shared()); }},
 };
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/servers/database_server.h"
+
 namespace kv::test {
 
 struct Database {
@@ -16,6 +18,8 @@ struct Database {
   std::string (*missing)();
   // The connection string of its data source; starts its server.
   std::string (*connectionString)();
+  // Its server; null for a database without one.
+  DatabaseServer* (*server)();
 };
 
 const std::vector<Database>& Databases();

@@ -61,6 +61,15 @@ void DatabaseServer::RunSetUp(const std::string& program, const std::vector<std:
   if (RunToEnd(program, args, options) != 0) Fail(program + " failed");
 }
 
+std::string DatabaseServer::TemplateKey(const std::string& kind, const std::string& program,
+                                        const std::vector<std::string>& args, const std::string& sql) {
+  std::string setUp = sql;
+  for (const auto& arg : args) setUp += "\n" + arg;
+  std::error_code ignored;
+  const auto built = fs::last_write_time(program, ignored).time_since_epoch().count();
+  return kind + "-" + std::to_string(built) + "-" + std::to_string(std::hash<std::string>{}(setUp));
+}
+
 void DatabaseServer::CopyFromTemplate(const std::string& key, const std::string& destination,
                                       const std::function<void(const std::string&)>& make) const {
   const fs::path cache = fs::temp_directory_path() / "kv-db-templates";

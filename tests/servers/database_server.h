@@ -78,9 +78,14 @@ class DatabaseServer {
   void GiveToServerUser(const std::string& path) const;
   // Copies the cached result of an expensive set-up (initialising a data
   // directory) to destination, making it first when the cache has none.
-  // key names the installed version; make fills an empty directory.
+  // key names the set-up (TemplateKey); make fills an empty directory.
   void CopyFromTemplate(const std::string& key, const std::string& destination,
                         const std::function<void(const std::string&)>& make) const;
+  // A template's name: the kind of server, the build of its program and the
+  // set-up (its program's arguments and the SQL it runs), so that a changed
+  // set-up makes a new template.
+  static std::string TemplateKey(const std::string& kind, const std::string& program,
+                                 const std::vector<std::string>& args, const std::string& sql);
   // The log of set-up and server output.
   std::string LogPath() const { return dir_ + "/server.log"; }
   [[noreturn]] void Fail(const std::string& what) const;

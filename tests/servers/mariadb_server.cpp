@@ -19,8 +19,11 @@ std::string ServerProgram() { return FindProgram({"mariadbd", "mysqld"}); }
 std::string InstallProgram() { return FindProgram({"mariadb-install-db", "mysql_install_db"}); }
 std::string ClientProgram() { return FindProgram({"mariadb", "mysql"}); }
 
-// Small InnoDB files: the test data is small and thrown away.
-const std::vector<std::string> kStorageOptions = {"--innodb-log-file-size=4M", "--innodb-buffer-pool-size=16M"};
+// Small InnoDB files (the test data is small and thrown away) and Debian's
+// configuration: text is Unicode.
+const std::vector<std::string> kCommonOptions = {"--innodb-log-file-size=4M", "--innodb-buffer-pool-size=16M",
+                                                 "--character-set-server=utf8mb4",
+                                                 "--collation-server=utf8mb4_general_ci"};
 
 }  // namespace
 
@@ -40,17 +43,16 @@ MariaDbServer::MariaDbServer()
   if (!Missing().empty()) Fail(Missing());
   // mariadb-install-db takes seconds; a copy of a directory it made once
   // takes a fraction. The directory holds the test database.
-  const std::string key = "mariadb-" + std::to_string(fs::last_write_time(server_).time_since_epoch().count());
-  CopyFromTemplate(key, dir_, [this](const std::string& staging) {
+  std::vector<std::string> install = {"--no-defaults", "--auth-root-authentication-method=normal", "--skip-test-db",
+                                      "--skip-name-resolve"};
+  install.insert(install.end(), kCommonOptions.begin(), kCommonOptions.end());
+  const std::string create = "create database " + std::string(kDatabase) + ";\n";
+  CopyFromTemplate(TemplateKey("mariadb", server_, install, create), dir_, [&](const std::string& staging) {
     const std::string extra = staging + "/create.sql";
-    std::ofstream(extra) << "create database " << kDatabase << ";\n";
-    std::vector<std::string> args = {"--no-defaults",
-                                     "--datadir=" + staging + "/data",
-                                     "--auth-root-authentication-method=normal",
-                                     "--skip-test-db",
-                                     "--skip-name-resolve",
-                                     "--extra-file=" + extra};
-    args.insert(args.end(), kStorageOptions.begin(), kStorageOptions.end());
+    std::ofstream(extra) << create;
+    std::vector<std::string> args = install;
+    args.push_back("--datadir=" + staging + "/data");
+    args.push_back("--extra-file=" + extra);
     RunSetUp(InstallProgram(), args);
     fs::remove(extra);
   });
@@ -80,7 +82,7 @@ DatabaseServer::Command MariaDbServer::ServerCommand() const {
                                    "--skip-name-resolve",
                                    "--skip-log-bin",
                                    "--innodb-flush-log-at-trx-commit=0"};
-  args.insert(args.end(), kStorageOptions.begin(), kStorageOptions.end());
+  args.insert(args.end(), kCommonOptions.begin(), kCommonOptions.end());
   return {server_, args, {}};
 }
 

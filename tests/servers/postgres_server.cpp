@@ -39,12 +39,6 @@ std::string BinDirectory() {
   return {};
 }
 
-// A template belongs to one build of the server.
-std::string TemplateKey(const std::string& bin) {
-  const auto built = fs::last_write_time(fs::path(bin) / "postgres").time_since_epoch().count();
-  return "postgresql-" + fs::path(bin).parent_path().filename().string() + "-" + std::to_string(built);
-}
-
 }  // namespace
 
 std::string PostgresServer::Missing() {
@@ -60,15 +54,20 @@ PostgresServer::PostgresServer() : DatabaseServer("postgresql", kUser, SIGINT), 
   if (bin_.empty()) Fail(Missing());
   // initdb takes seconds; a copy of a cluster it made once takes a fraction.
   // The cluster has trust authentication and the test database.
-  CopyFromTemplate(TemplateKey(bin_), dir_, [this](const std::string& staging) {
-    const std::string data = staging + "/data";
-    RunSetUp(bin_ + "/initdb",
-             {"-D", data, "-A", "trust", "-U", kUser, "-E", "UTF8", "--no-locale", "--no-sync", "--no-instructions"});
-    const std::string statement = staging + "/create.sql";
-    std::ofstream(statement) << "create database " << kDatabase << "\n";
-    RunSetUp(bin_ + "/postgres", {"--single", "-D", data, "-F", "postgres"}, statement);
-    fs::remove(statement);
-  });
+  const std::vector<std::string> initdb = {
+      "-A", "trust", "-U", kUser, "-E", "UTF8", "--no-locale", "--no-sync", "--no-instructions"};
+  const std::string create = "create database " + std::string(kDatabase) + "\n";
+  CopyFromTemplate(TemplateKey("postgresql", bin_ + "/postgres", initdb, create), dir_,
+                   [&](const std::string& staging) {
+                     const std::string data = staging + "/data";
+                     std::vector<std::string> args = initdb;
+                     args.insert(args.end(), {"-D", data});
+                     RunSetUp(bin_ + "/initdb", args);
+                     const std::string statement = staging + "/create.sql";
+                     std::ofstream(statement) << create;
+                     RunSetUp(bin_ + "/postgres", {"--single", "-D", data, "-F", "postgres"}, statement);
+                     fs::remove(statement);
+                   });
   StartOnFreePort();
 
   const OdbcKeys keys = {{"Servername", "127.0.0.1"},
