@@ -6,8 +6,6 @@
 namespace kv::test {
 namespace {
 
-SQLCHAR* Text(const std::string& text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())); }
-
 // Describes the columns of an executed statement.
 bool DescribeColumns(OdbcSession& session, SQLHSTMT statement, std::vector<DescribedColumn>* columns) {
   SQLSMALLINT count = 0;
@@ -72,7 +70,7 @@ bool OdbcSession::Connect(const std::string& connectionString) {
   }
   SQLCHAR completed[1025] = {};
   SQLSMALLINT completedLength = 0;
-  if (!Succeeded(SQLDriverConnect(connection_, nullptr, Text(connectionString), SQL_NTS, completed, sizeof completed,
+  if (!Succeeded(SQLDriverConnect(connection_, nullptr, SqlText(connectionString), SQL_NTS, completed, sizeof completed,
                                   &completedLength, SQL_DRIVER_NOPROMPT))) {
     Fail(SQL_HANDLE_DBC, connection_, "SQLDriverConnect");
     SQLFreeHandle(SQL_HANDLE_DBC, connection_);
@@ -94,7 +92,7 @@ void OdbcSession::Disconnect() {
 bool OdbcSession::Execute(const std::string& sql) {
   OdbcStatement statement(connection_);
   if (statement.get() == SQL_NULL_HSTMT) return Fail(SQL_HANDLE_DBC, connection_, "SQLAllocHandle");
-  const SQLRETURN result = SQLExecDirect(statement.get(), Text(sql), SQL_NTS);
+  const SQLRETURN result = SQLExecDirect(statement.get(), SqlText(sql), SQL_NTS);
   // A statement that changes no rows answers SQL_NO_DATA.
   if (!Succeeded(result) && result != SQL_NO_DATA) return Fail(SQL_HANDLE_STMT, statement.get(), sql);
   return true;
@@ -103,7 +101,7 @@ bool OdbcSession::Execute(const std::string& sql) {
 std::optional<std::vector<DescribedColumn>> OdbcSession::Describe(const std::string& sql) {
   OdbcStatement statement(connection_);
   std::vector<DescribedColumn> columns;
-  if (!Succeeded(SQLExecDirect(statement.get(), Text(sql), SQL_NTS))) {
+  if (!Succeeded(SQLExecDirect(statement.get(), SqlText(sql), SQL_NTS))) {
     Fail(SQL_HANDLE_STMT, statement.get(), sql);
     return std::nullopt;
   }
@@ -114,7 +112,7 @@ std::optional<std::vector<DescribedColumn>> OdbcSession::Describe(const std::str
 std::optional<TextResult> OdbcSession::Query(const std::string& sql) {
   OdbcStatement statement(connection_);
   TextResult result;
-  if (!Succeeded(SQLExecDirect(statement.get(), Text(sql), SQL_NTS))) {
+  if (!Succeeded(SQLExecDirect(statement.get(), SqlText(sql), SQL_NTS))) {
     Fail(SQL_HANDLE_STMT, statement.get(), sql);
     return std::nullopt;
   }

@@ -72,6 +72,9 @@ class OdbcSession {
 
 bool Succeeded(SQLRETURN result);
 
+// A statement's text as ODBC takes it (ODBC does not change it).
+inline SQLCHAR* SqlText(const std::string& text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())); }
+
 // The first diagnostic record of a handle: "STATE native: message".
 std::string Diagnostic(SQLSMALLINT handleType, SQLHANDLE handle);
 

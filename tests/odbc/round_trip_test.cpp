@@ -13,8 +13,6 @@
 namespace kv::test {
 namespace {
 
-SQLCHAR* Text(const std::string& text) { return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())); }
-
 // Bytes that text handling would spoil: NULs, high bytes, every value.
 std::vector<unsigned char> BinaryData(std::size_t size) {
   std::vector<unsigned char> data(size);
@@ -48,7 +46,7 @@ TEST_P(RoundTripTest, RowsComeBackAsWritten) {
 std::string StreamIn(SQLHDBC connection, const std::string& insertText, const std::vector<unsigned char>& data,
                      SQLLEN lengthToAnnounce) {
   OdbcStatement insert(connection);
-  if (!Succeeded(SQLPrepare(insert.get(), Text(insertText), SQL_NTS)))
+  if (!Succeeded(SQLPrepare(insert.get(), SqlText(insertText), SQL_NTS)))
     return "SQLPrepare: " + Diagnostic(SQL_HANDLE_STMT, insert.get());
   // The parameter's value pointer is only a token SQLParamData hands back.
   int token = 1;
@@ -77,7 +75,7 @@ std::string StreamIn(SQLHDBC connection, const std::string& insertText, const st
 std::vector<unsigned char> StreamOut(SQLHDBC connection, const std::string& query) {
   OdbcStatement select(connection);
   std::vector<unsigned char> read;
-  EXPECT_TRUE(Succeeded(SQLPrepare(select.get(), Text(query), SQL_NTS)));
+  EXPECT_TRUE(Succeeded(SQLPrepare(select.get(), SqlText(query), SQL_NTS)));
   EXPECT_TRUE(Succeeded(SQLExecute(select.get())));
   EXPECT_TRUE(Succeeded(SQLFetch(select.get()))) << Diagnostic(SQL_HANDLE_STMT, select.get());
   unsigned char piece[1024];
