@@ -152,6 +152,25 @@ TEST_P(RoundTripTest, FailedStatementLeavesItsDiagnostic) {
   EXPECT_TRUE(session().Query("select 1"));
 }
 
+// The store's connection strings end with "Driver={<provider name>}" after
+// the data source. The driver manager takes the data source, which comes
+// first, and the SQLite and PostgreSQL drivers read its keys; MariaDB's
+// driver, told of a driver, reads none of them and goes to its defaults
+// (localhost:3306), so that string never reaches the data source's server.
+TEST_P(RoundTripTest, DataSourceBeforeADriverKeyword) {
+  OdbcSession other;
+  const bool connected = other.Connect(database().connectionString() + ";;Driver={ODBC}");
+  if (GetParam() != "MariaDB") {
+    ASSERT_TRUE(connected) << other.Error();
+    EXPECT_TRUE(other.Query("select 1")) << other.Error();
+    return;
+  }
+  if (!connected) return;
+  const auto port = other.Query("select @@port");
+  ASSERT_TRUE(port) << other.Error();
+  EXPECT_NE(port->rows.at(0).at(0), std::to_string(database().server()->Port()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, RoundTripTest, ::testing::ValuesIn(DatabaseNames()), DatabaseName);
 
 TEST(OdbcConnectTest, UnknownDataSourceIsRefused) {
