@@ -254,8 +254,8 @@ inline constexpr DWORD ODBC_ERROR_CREATE_DSN_FAILED = 18;
 int SQLGetPrivateProfileString(const char* section, const char* key, const char* fallback, char* buffer, int capacity,
                                const char* file);
 [[nodiscard]] int SQLSetConfigMode(WORD mode);
-// Record index (1 to 8) of the errors of the last installer call: its code
-// and message.
+// The code and message of error record index (1 to 8) of the last installer
+// call.
 SQLRETURN SQLInstallerError(WORD index, DWORD* errorCode, char* message, WORD messageCapacity, WORD* messageLength);
 
 }  // namespace kv
