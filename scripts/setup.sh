@@ -12,6 +12,8 @@ packages=(
   libxml2-dev
   libsqlite3-dev
   flex bison
+  unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb
+  postgresql mariadb-server mariadb-client firebird3.0-server
 )
 
 missing=()

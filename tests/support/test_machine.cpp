@@ -1,8 +1,5 @@
 #include "tests/support/test_machine.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -13,9 +10,8 @@
 #include <stdexcept>
 
 #include "platform/posix/machine.h"
+#include "tests/support/child_process.h"
 #include "tests/support/wine.h"
-
-extern char** environ;
 
 namespace kv::test {
 namespace fs = std::filesystem;
@@ -49,10 +45,7 @@ void TempMachine::WriteFile(const std::string& relative, const std::string& cont
 void TempMachine::MakeDirectory(const std::string& relative) const { fs::create_directories(Path(relative)); }
 
 std::string TempMachine::ReadFile(const std::string& relative) const {
-  std::ifstream in(Path(relative), std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string text = buffer.str();
+  std::string text = ReadWholeFile(Path(relative));
   // A Windows program writes its text-mode streams (the log among them) with
   // CR LF line ends; the tests compare lines.
   if (WineMode())
@@ -64,57 +57,18 @@ bool TempMachine::Exists(const std::string& relative) const { return fs::exists(
 
 void TempMachine::Use() const { kv::posix::UseMachine(dir_); }
 
-namespace {
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-}  // namespace
-
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env) {
   std::string pattern = (fs::temp_directory_path() / "kvrun-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  const std::string outPath = pattern + "/out", errPath = pattern + "/err";
-
-  std::vector<std::string> argStore{path};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::map<std::string, std::string> merged;
-  for (char** e = environ; *e; ++e) {
-    std::string entry(*e);
-    const auto eq = entry.find('=');
-    if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
-  }
-  for (const auto& [k, v] : env) merged[k] = v;
-  std::vector<std::string> envStore;
-  for (const auto& [k, v] : merged) envStore.push_back(k + "=" + v);
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  SpawnOptions options;
+  options.env = env;
+  options.output = pattern + "/out";
+  options.errors = pattern + "/err";
   RunResult result;
-  if (rc == 0) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  }
-  result.out = Slurp(outPath);
-  result.err = Slurp(errPath);
+  result.exitCode = RunToEnd(path, args, options);
+  result.out = ReadWholeFile(options.output);
+  result.err = ReadWholeFile(options.errors);
   std::error_code ec;
   fs::remove_all(pattern, ec);
   return result;
