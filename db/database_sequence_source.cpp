@@ -41,13 +41,13 @@ std::optional<std::int64_t> BatchEnd(DBResultSet& result) {
 std::optional<std::int32_t> Reserve(DBConnection* handle, const DialectRules& rules, const char* generator,
                                     std::int32_t batchSize, bool ownTransaction) {
   const std::string name = QuoteSqlText(generator, rules);
-  if (ownTransaction && rules.sequenceLock && !ExecuteUpdate(handle, rules.sequenceLock)) return std::nullopt;
+  const bool locked = !ownTransaction || !rules.sequenceLock || ExecuteUpdate(handle, rules.sequenceLock);
   // Moving the end on first holds the generator's row until the end of the
   // transaction: no other reservation reads the end in between.
   const std::string update = Format("update SeqGenState set CURRENTBATCHEND = CURRENTBATCHEND + %d where SEQNAME = %s;",
                                     batchSize, name.c_str());
   LogTrace("Update Query %s\n", update.c_str());
-  const bool updated = ExecuteUpdate(handle, update.c_str());
+  const bool updated = locked && ExecuteUpdate(handle, update.c_str());
   const std::string query = Format("select * from SeqGenState where SEQNAME = %s;", name.c_str());
   LogTrace("Query %s\n", query.c_str());
   DBResultSetPtr result = ExecuteQuery(handle, query.c_str());

@@ -79,8 +79,8 @@ std::string QuoteSqlText(std::string_view text, const DialectRules& rules) {
 
 std::optional<std::string> SqlLiteral(const StoredValue& value, std::uint8_t type, const DialectRules& rules,
                                       LiteralQuoting quoting) {
-  if (type == TARN_SQL_NOT_SUPPORTED_TYPE || type > TARN_SQL_LAST_TYPE) return std::nullopt;
   if (value.IsNull()) return std::string("NULL");
+  if (type == TARN_SQL_NOT_SUPPORTED_TYPE || type > TARN_SQL_LAST_TYPE) return std::nullopt;
   std::optional<std::string> bare;
   switch (type) {
     case TARN_SQL_BOOLEAN: {

@@ -26,7 +26,7 @@ enum class LiteralQuoting : std::uint8_t {
 };
 
 // The literal of a stored value of a column type: "NULL" for a null value;
-// nothing for code 0, codes above TARN_SQL_TEXT, a date/time value of an
+// else nothing for code 0, codes above TARN_SQL_TEXT, a date/time value of an
 // unknown length and a number that is not finite. A decimal or numeric value
 // that is not a plain number is quoted.
 std::optional<std::string> SqlLiteral(const StoredValue& value, std::uint8_t type, const DialectRules& rules,

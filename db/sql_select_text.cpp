@@ -162,24 +162,44 @@ class SelectWriter {
     return Value(column, leaf.value, leaf.valueLength);
   }
 
-  // Left subtree, the node, right subtree, without parentheses.
+  // Left subtree, the node, right subtree. An OR below an AND is put in
+  // parentheses: SQL binds AND first, and the text must mean the tree.
   bool Criteria(const CriteriaExp* root) {
     TracePart(rules_, "GenCriteriaString");
-    std::vector<const CriteriaExp*> pending;
-    const CriteriaExp* node = root;
-    while (node || !pending.empty()) {
-      for (; node; node = node->left) pending.push_back(node);
-      node = pending.back();
-      pending.pop_back();
-      if (node->op == SQL_OP_AND || node->op == SQL_OP_OR) {
-        sql_ << " " << (node->op == SQL_OP_AND ? "AND" : "OR") << " ";
-      } else if (!node->column) {
+    struct Step {
+      const CriteriaExp* node;
+      bool parenthesised;
+      int stage;  // 0: enter, 1: between the subtrees, 2: leave
+    };
+    std::vector<Step> steps{{root, false, 0}};
+    while (!steps.empty()) {
+      Step step = steps.back();
+      steps.pop_back();
+      const CriteriaExp* node = step.node;
+      const bool inner = node->op == SQL_OP_AND || node->op == SQL_OP_OR;
+      if (!inner) {
+        if (!node->column) {
+          LogError("\nEmpty Column Assigned\n");
+          return false;
+        }
+        if (!Leaf(*node)) return false;
+        continue;
+      }
+      if (!node->left || !node->right) {
         LogError("\nEmpty Column Assigned\n");
         return false;
-      } else if (!Leaf(*node)) {
-        return false;
       }
-      node = node->right;
+      if (step.stage == 0) {
+        if (step.parenthesised) sql_ << "(";
+        steps.push_back({node, step.parenthesised, 1});
+        steps.push_back({node->left, node->op == SQL_OP_AND && node->left->op == SQL_OP_OR, 0});
+      } else if (step.stage == 1) {
+        sql_ << " " << (node->op == SQL_OP_AND ? "AND" : "OR") << " ";
+        steps.push_back({node, step.parenthesised, 2});
+        steps.push_back({node->right, node->op == SQL_OP_AND && node->right->op == SQL_OP_OR, 0});
+      } else if (step.parenthesised) {
+        sql_ << ")";
+      }
     }
     return true;
   }
