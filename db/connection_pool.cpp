@@ -97,9 +97,20 @@ std::unique_ptr<DBConnection> OpenDBConnection(const ConnParamsEntry* parameters
     if (!provider || parameters->providerName != provider->name) continue;
     ProviderConnectionPtr connection = provider->connect(parameters);
     if (!connection) return nullptr;
-    auto handle = std::make_unique<DBConnection>();
+    std::unique_ptr<DBConnection> handle(new (std::nothrow) DBConnection);
+    if (!handle) {
+      provider->disconnect(std::move(connection));
+      LogError("MEMORY_ALLOCATION_FAILURE\n");
+      return nullptr;
+    }
     handle->connection = std::move(connection);
-    handle->connectionName = parameters->connectionName;
+    try {
+      handle->connectionName = parameters->connectionName;
+    } catch (const std::bad_alloc&) {
+      provider->disconnect(std::move(handle->connection));
+      LogError("MEMORY_ALLOCATION_FAILURE\n");
+      return nullptr;
+    }
     handle->providerIndex = slot;
     handle->owner = CONNECTION_OWNER_FREE;
     handle->inTransaction = 0;

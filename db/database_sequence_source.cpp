@@ -1,5 +1,6 @@
 #include "db/database_sequence_source.h"
 
+#include <cinttypes>
 #include <limits>
 #include <memory>
 
@@ -61,7 +62,7 @@ std::optional<std::int32_t> Reserve(DBConnection* handle, const DialectRules& ru
   }
   if (const std::optional<std::int64_t> end = BatchEnd(*result)) {
     if (*end < batchSize || *end > std::numeric_limits<std::int32_t>::max()) {
-      LogError("SeqGenState holds %lld for %s: no identifiers left\n", static_cast<long long>(*end), generator);
+      LogError("SeqGenState holds %" PRId64 " for %s: no identifiers left\n", *end, generator);
       return std::nullopt;
     }
     return static_cast<std::int32_t>(*end);

@@ -13,8 +13,7 @@ void ResetDatabaseAccess() {
   state.pool.reset();
   state.dataSourceMap.clear();
   state.connParams.clear();
-  state.providers.clear();
-  state.providerSlots = {};
+  FreeDBProviders();
   state.dialects.clear();
   state.perTableDataSources = 0;
   state.defaultDialectIndex = 0;

@@ -57,6 +57,8 @@ int LoadDBProvider(const char* name);
 bool UnloadDBProvider(const char* name);
 // The provider in a slot, or null.
 const DBProvider* GetLoadedDBProvider(int slot);
+// Empties the slots and the list of providers (at the end, after the pool).
+void FreeDBProviders();
 // Loads the provider named by the first parameter entry's database type.
 bool LoadDefaultDBProvider();
 

@@ -73,6 +73,12 @@ bool UnloadDBProvider(const char* name) {
   return false;
 }
 
+void FreeDBProviders() {
+  DatabaseAccessState& state = DatabaseAccess();
+  state.providerSlots = {};
+  state.providers.clear();
+}
+
 const DBProvider* GetLoadedDBProvider(int slot) {
   if (slot < 0 || slot >= DB_PROVIDER_SLOTS) return nullptr;
   return DatabaseAccess().providerSlots[static_cast<std::size_t>(slot)];

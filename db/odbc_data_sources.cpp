@@ -1,5 +1,6 @@
 #include "db/odbc_data_sources.h"
 
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -7,8 +8,8 @@
 #include "base/log_writer.h"
 #include "db/connection_params.h"
 #include "db/data_file.h"
-#include "db/odbc_diagnostics.h"
 #include "platform/files.h"
+#include "platform/odbc.h"
 #include "store/value_text.h"
 
 namespace kv {
@@ -42,20 +43,7 @@ bool WriteDataSource(const char* dsn, const char* driver, const Attributes& attr
   return true;
 }
 
-}  // namespace
-
-bool CreateDSN(const char* dsn, const char* description, const char* server, const char* user, const char* password,
-               const char* database, const char* driver) {
-  if (!driver || !dsn) {
-    LogError("DriverName or DSN name is NULL \n");
-    return false;
-  }
-  Attributes attributes;
-  const std::pair<const char*, const char*> pairs[] = {{"DSN", dsn},       {"DESCRIPTION", description},
-                                                       {"SERVER", server}, {"UID", user},
-                                                       {"PWD", password},  {"DATABASE", database}};
-  for (const auto& [key, value] : pairs)
-    if (IsGiven(value)) attributes.emplace_back(key, value);
+bool AddDataSource(const char* dsn, const Attributes& attributes, const char* driver) {
   const std::string list = AttributeList(attributes);
   if (SQLConfigDataSource(nullptr, ODBC_ADD_DSN, driver, list.c_str())) return true;
   // Without a set-up routine in the driver the installer cannot add the
@@ -68,25 +56,59 @@ bool CreateDSN(const char* dsn, const char* description, const char* server, con
   return false;
 }
 
+// The data source of one line of a data-source file; false when the line
+// has no driver, a word is too long or the data source cannot be made.
+bool CreateDSNFromLine(const LineWords& line) {
+  std::string_view driver = line.rest;
+  while (!driver.empty() && (driver.front() == ' ' || driver.front() == '\t')) driver.remove_prefix(1);
+  if (driver.empty() || driver.size() > CONNECTION_STRING_MAX) return false;
+  std::vector<std::string> words;
+  for (const std::string_view word : line.words) {
+    if (word.size() > DATA_FILE_WORD_MAX) return false;
+    words.emplace_back(word);
+  }
+  return CreateDSN(words[0].c_str(), words[1].c_str(), words[2].c_str(), words[3].c_str(), words[4].c_str(),
+                   words[5].c_str(), std::string(driver).c_str());
+}
+
+}  // namespace
+
+bool CreateDSN(const char* dsn, const char* description, const char* server, const char* user, const char* password,
+               const char* database, const char* driver) {
+  if (!driver || !dsn) {
+    LogError("DriverName or DSN name is NULL \n");
+    return false;
+  }
+  try {
+    Attributes attributes;
+    const std::pair<const char*, const char*> pairs[] = {{"DSN", dsn},       {"DESCRIPTION", description},
+                                                         {"SERVER", server}, {"UID", user},
+                                                         {"PWD", password},  {"DATABASE", database}};
+    for (const auto& [key, value] : pairs)
+      if (IsGiven(value)) attributes.emplace_back(key, value);
+    return AddDataSource(dsn, attributes, driver);
+  } catch (const std::bad_alloc&) {
+    LogError("Unable to Allocate and copy dsnStr \n");
+    return false;
+  }
+}
+
 bool CreateDSNFromFile(const char* path) {
   const DataFile file(path ? OpenStream(path, "r") : nullptr);
   if (!file) {
     LogError("Error opening File %s \n", LogText(path));
     return false;
   }
-  while (const std::optional<std::string> line = ReadDataLine(file.get())) {
-    const LineWords split = SplitLine(*line, 6);
-    if (split.words.empty()) continue;
-    if (split.words.size() < 6) break;
-    std::string_view driver = split.rest;
-    while (!driver.empty() && (driver.front() == ' ' || driver.front() == '\t')) driver.remove_prefix(1);
-    std::vector<std::string> words(split.words.begin(), split.words.end());
-    bool fits = driver.size() <= CONNECTION_STRING_MAX;
-    for (const std::string& word : words) fits = fits && word.size() <= DATA_FILE_WORD_MAX;
-    if (!fits || driver.empty() ||
-        !CreateDSN(words[0].c_str(), words[1].c_str(), words[2].c_str(), words[3].c_str(), words[4].c_str(),
-                   words[5].c_str(), std::string(driver).c_str()))
-      LogError("Creating DSN %s Failed\n", words[0].c_str());
+  try {
+    while (const std::optional<std::string> line = ReadDataLine(file.get())) {
+      const LineWords split = SplitLine(*line, 6);
+      if (split.words.empty()) continue;
+      if (split.words.size() < 6) break;
+      if (!CreateDSNFromLine(split))
+        LogError("Creating DSN %.*s Failed\n", static_cast<int>(split.words[0].size()), split.words[0].data());
+    }
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
   }
   return true;
 }

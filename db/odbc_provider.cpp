@@ -354,7 +354,15 @@ ProviderConnectionPtr ODBCConnect(const ConnParamsEntry* parameters) {
     ReleaseEnvironment();
     return nullptr;
   }
-  const std::string text = OdbcConnectionString(*parameters);
+  std::string text;
+  try {
+    text = OdbcConnectionString(*parameters);
+  } catch (const std::bad_alloc&) {
+    LogError("Unable to allocate memory\n");
+    SQLFreeHandle(SQL_HANDLE_DBC, handle);
+    ReleaseEnvironment();
+    return nullptr;
+  }
   SQLCHAR completed[1025] = {};
   SQLSMALLINT completedLength = 0;
   if (!OdbcSucceeded(SQLDriverConnect(handle, nullptr, SqlText(text.c_str()), SQL_NTS, completed, sizeof completed,

@@ -15,4 +15,6 @@ std::optional<std::string> SqlBuilder::Take(const char* memoryMessage) const {
   return std::nullopt;
 }
 
+void LogMemoryFailure() { LogError("MEMORY_ALLOCATION_FAILURE\n"); }
+
 }  // namespace kv

@@ -4,6 +4,7 @@
 // never hands out part of a statement.
 
 #include <cstdarg>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,5 +42,18 @@ class SqlBuilder {
   TextBuffer text_;
   bool failed_ = false;
 };
+
+// Runs a writer whose texts and lists allocate: memory running out anywhere
+// in it gives nothing (logged), never an exception to the caller.
+void LogMemoryFailure();
+template <class Write>
+auto GuardMemory(Write write) -> decltype(write()) {
+  try {
+    return write();
+  } catch (const std::bad_alloc&) {
+    LogMemoryFailure();
+    return {};
+  }
+}
 
 }  // namespace kv

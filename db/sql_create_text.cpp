@@ -111,42 +111,45 @@ void AppendForeignKeys(SqlBuilder& sql, const TableDefn& definition, const Vecto
 }  // namespace
 
 std::optional<std::string> SQLDialect::CreateTableText(const char* tableName) const {
-  if (rules_.logInsideLines) LogTrace("@@@ Inside %sGenCreateQuery @@@\n", rules_.logPrefix);
-  const TableDefn* definition = GetTableDefn(tableName);
-  if (!definition || definition->columns.Empty()) {
-    if (tableName) LogError("No definition found for table %s\n", tableName);
-    return std::nullopt;
-  }
-  TraceDefinition(*definition);
-  // A column the dialect has no type for is left out with its separator,
-  // so that the rest of the table can still be made.
-  std::vector<std::string> columns;
-  for (const ColumnDefn& column : definition->columns) {
-    std::optional<std::string> line = ColumnText(column, rules_);
-    if (!line) {
-      LogError("Unsupported Datatype Used in Query generation.\n");
+  return GuardMemory([&]() -> std::optional<std::string> {
+    if (rules_.logInsideLines) LogTrace("@@@ Inside %sGenCreateQuery @@@\n", rules_.logPrefix);
+    const TableDefn* definition = GetTableDefn(tableName);
+    if (!definition || definition->columns.Empty()) {
+      if (tableName) LogError("No definition found for table %s\n", tableName);
       return std::nullopt;
     }
-    if (!line->empty()) columns.push_back(std::move(*line));
-  }
-  const ConstraintDefn* constraints = definition->constraints.get();
-  const bool hasKey = constraints && !constraints->primaryKeys.empty();
-  SqlBuilder sql(1024, 512);
-  sql << "CREATE TABLE " << definition->name << "(\n";
-  for (std::size_t i = 0; i < columns.size(); ++i) sql << columns[i] << (i + 1 < columns.size() || hasKey ? ",\n" : "");
-  if (hasKey) {
-    sql << "\tPRIMARY KEY(";
-    for (std::size_t i = 0; i < constraints->primaryKeys.size(); ++i) {
-      LogTrace("Primary key : %s\n\n", constraints->primaryKeys[i].c_str());
-      sql << (i ? ", " : "") << constraints->primaryKeys[i];
+    TraceDefinition(*definition);
+    // A column the dialect has no type for is left out with its separator,
+    // so that the rest of the table can still be made.
+    std::vector<std::string> columns;
+    for (const ColumnDefn& column : definition->columns) {
+      std::optional<std::string> line = ColumnText(column, rules_);
+      if (!line) {
+        LogError("Unsupported Datatype Used in Query generation.\n");
+        return std::nullopt;
+      }
+      if (!line->empty()) columns.push_back(std::move(*line));
     }
-    sql << ")";
-  }
-  if (constraints && constraints->foreignKeys && !constraints->foreignKeys->Empty())
-    AppendForeignKeys(sql, *definition, *constraints->foreignKeys, rules_);
-  sql << rules_.createEnd;
-  LogTrace("Create query is\n%s\n", sql.c_str());
-  return sql.Take("MEMORY_ALLOCATION_FAILURE\n");
+    const ConstraintDefn* constraints = definition->constraints.get();
+    const bool hasKey = constraints && !constraints->primaryKeys.empty();
+    SqlBuilder sql(1024, 512);
+    sql << "CREATE TABLE " << definition->name << "(\n";
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      sql << columns[i] << (i + 1 < columns.size() || hasKey ? ",\n" : "");
+    if (hasKey) {
+      sql << "\tPRIMARY KEY(";
+      for (std::size_t i = 0; i < constraints->primaryKeys.size(); ++i) {
+        LogTrace("Primary key : %s\n\n", constraints->primaryKeys[i].c_str());
+        sql << (i ? ", " : "") << constraints->primaryKeys[i];
+      }
+      sql << ")";
+    }
+    if (constraints && constraints->foreignKeys && !constraints->foreignKeys->Empty())
+      AppendForeignKeys(sql, *definition, *constraints->foreignKeys, rules_);
+    sql << rules_.createEnd;
+    LogTrace("Create query is\n%s\n", sql.c_str());
+    return sql.Take("MEMORY_ALLOCATION_FAILURE\n");
+  });
 }
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 // table's type so that it reads back as it was written.
 
 #include "base/log_writer.h"
+#include "db/sql_builder.h"
 #include "db/sql_dialect.h"
 #include "db/value_reading.h"
 #include "store/column_types.h"
@@ -56,35 +57,37 @@ bool ConvertValue(const StoredValue& value, std::uint8_t from, std::uint8_t to, 
 }  // namespace
 
 std::unique_ptr<RowValues> SQLDialect::ConvertResultRow(const DBResultSet& result, const char* tableName) const {
-  LogTrace("@@@ Inside %sConvResultsetToRowobject @@@\n", rules_.logPrefix);
-  const std::int32_t row = result.cursor();
-  if (row < 0 || row >= result.rowCount()) return nullptr;
-  std::vector<const ColumnDefn*> targets;
-  if (const TableDefn* definition = GetTableDefn(tableName))
-    for (const ColumnDefn& column : definition->columns) targets.push_back(&column);
-  auto converted = std::make_unique<RowValues>();
-  converted->values.resize(static_cast<std::size_t>(result.columnCount()));
-  for (std::int32_t column = 0; column < result.columnCount(); ++column) {
-    const StoredValue value = result.Value(row, column);
-    if (value.IsNull()) continue;
-    const std::uint8_t from = result.columns()[static_cast<std::size_t>(column)].type;
-    const ColumnDefn* target =
-        static_cast<std::size_t>(column) < targets.size() ? targets[static_cast<std::size_t>(column)] : nullptr;
-    const std::uint8_t to = target ? target->type : from;
-    StoredValue stored = value;
-    TypedValueBuffer buffer;
-    if (to != from && to != TARN_SQL_NOT_SUPPORTED_TYPE) {
-      if (!ConvertValue(value, from, to, buffer)) {
-        LogError("Cannot convert column %s of table %s\n", target->name.c_str(), LogText(tableName));
-        return nullptr;
+  return GuardMemory([&]() -> std::unique_ptr<RowValues> {
+    LogTrace("@@@ Inside %sConvResultsetToRowobject @@@\n", rules_.logPrefix);
+    const std::int32_t row = result.cursor();
+    if (row < 0 || row >= result.rowCount()) return nullptr;
+    std::vector<const ColumnDefn*> targets;
+    if (const TableDefn* definition = GetTableDefn(tableName))
+      for (const ColumnDefn& column : definition->columns) targets.push_back(&column);
+    auto converted = std::make_unique<RowValues>();
+    converted->values.resize(static_cast<std::size_t>(result.columnCount()));
+    for (std::int32_t column = 0; column < result.columnCount(); ++column) {
+      const StoredValue value = result.Value(row, column);
+      if (value.IsNull()) continue;
+      const std::uint8_t from = result.columns()[static_cast<std::size_t>(column)].type;
+      const ColumnDefn* target =
+          static_cast<std::size_t>(column) < targets.size() ? targets[static_cast<std::size_t>(column)] : nullptr;
+      const std::uint8_t to = target ? target->type : from;
+      StoredValue stored = value;
+      TypedValueBuffer buffer;
+      if (to != from && to != TARN_SQL_NOT_SUPPORTED_TYPE) {
+        if (!ConvertValue(value, from, to, buffer)) {
+          LogError("Cannot convert column %s of table %s\n", target->name.c_str(), LogText(tableName));
+          return nullptr;
+        }
+        stored = buffer.value();
       }
-      stored = buffer.value();
+      const char* copy = converted->bytes.CopyBytes(stored.data, static_cast<std::size_t>(stored.length));
+      if (!copy) return nullptr;
+      converted->values[static_cast<std::size_t>(column)] = StoredValue{copy, stored.length};
     }
-    const char* copy = converted->bytes.CopyBytes(stored.data, static_cast<std::size_t>(stored.length));
-    if (!copy) return nullptr;
-    converted->values[static_cast<std::size_t>(column)] = StoredValue{copy, stored.length};
-  }
-  return converted;
+    return converted;
+  });
 }
 
 }  // namespace kv

@@ -46,95 +46,101 @@ StoredValue ValueAt(std::span<const StoredValue> row, std::size_t index) {
 }  // namespace
 
 std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::span<const StoredValue> row) const {
-  TraceInside(rules_, "GenUpdateQuery");
-  const TableDefn* definition = ColumnsOf(tableName);
-  if (!definition) return std::nullopt;
-  SqlBuilder set(256, 256), where(128, 128);
-  std::size_t index = 0;
-  for (const ColumnDefn& column : definition->columns) {
-    const StoredValue value = ValueAt(row, index++);
-    if (IsKeyColumn(*definition, column.name)) {
-      LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
-      // A key whose value is NULL names no row: it is left out.
-      if (value.IsNull()) continue;
-      const auto literal = SqlLiteral(value, column.type, rules_,
-                                      rules_.quoteEveryUpdateKey ? LiteralQuoting::kAlways : LiteralQuoting::kByType);
+  return GuardMemory([&]() -> std::optional<std::string> {
+    TraceInside(rules_, "GenUpdateQuery");
+    const TableDefn* definition = ColumnsOf(tableName);
+    if (!definition) return std::nullopt;
+    SqlBuilder set(256, 256), where(128, 128);
+    std::size_t index = 0;
+    for (const ColumnDefn& column : definition->columns) {
+      const StoredValue value = ValueAt(row, index++);
+      if (IsKeyColumn(*definition, column.name)) {
+        LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
+        // A key whose value is NULL names no row: it is left out.
+        if (value.IsNull()) continue;
+        const auto literal = SqlLiteral(value, column.type, rules_,
+                                        rules_.quoteEveryUpdateKey ? LiteralQuoting::kAlways : LiteralQuoting::kByType);
+        if (!literal) {
+          LogError("%s", kUnsupported);
+          return std::nullopt;
+        }
+        where << (where.length() ? " and " : "") << column.name << "=" << *literal;
+        continue;
+      }
+      const auto literal = SqlLiteral(value, column.type, rules_);
+      if (!literal) {
+        LogError("%s", kUnsupported);
+        return std::nullopt;
+      }
+      set << (set.length() ? "," : "") << column.name << "=" << *literal;
+    }
+    SqlBuilder sql;
+    sql << "update " << tableName << " set " << set.view();
+    if (where.length()) sql << " where " << where.view();
+    LogTrace("Update query is @@@%s%s\n", rules_.updateLogSeparator, sql.c_str());
+    if (set.failed() || where.failed()) {
+      LogError("%s", kMemory);
+      return std::nullopt;
+    }
+    return sql.Take(kMemory);
+  });
+}
+
+std::optional<std::string> SQLDialect::InsertText(const char* tableName, std::span<const StoredValue> row) const {
+  return GuardMemory([&]() -> std::optional<std::string> {
+    TraceInside(rules_, "GenInsertQuery");
+    const TableDefn* definition = ColumnsOf(tableName);
+    if (!definition) return std::nullopt;
+    SqlBuilder sql;
+    sql << "insert into  " << tableName << " values(";
+    std::size_t index = 0;
+    for (const ColumnDefn& column : definition->columns) {
+      const auto literal = SqlLiteral(ValueAt(row, index), column.type, rules_);
+      if (!literal) {
+        LogError("%s", kUnsupported);
+        return std::nullopt;
+      }
+      sql << (index++ ? "," : "") << *literal;
+    }
+    sql << rules_.insertEnd;
+    if (rules_.logInsertText) LogTrace("Insert query is @@@%s\n", sql.c_str());
+    return sql.Take(kMemory);
+  });
+}
+
+std::optional<std::string> SQLDialect::DeleteText(const char* tableName, std::span<const StoredValue> row) const {
+  return GuardMemory([&]() -> std::optional<std::string> {
+    TraceInside(rules_, rules_.deleteOperation);
+    const TableDefn* definition = ColumnsOf(tableName);
+    if (!definition) return std::nullopt;
+    SqlBuilder where(128, 128);
+    std::size_t index = 0;
+    for (const ColumnDefn& column : definition->columns) {
+      const StoredValue value = ValueAt(row, index++);
+      if (!IsKeyColumn(*definition, column.name)) continue;
+      const auto literal = SqlLiteral(value, column.type, rules_);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;
       }
       where << (where.length() ? " and " : "") << column.name << "=" << *literal;
-      continue;
     }
-    const auto literal = SqlLiteral(value, column.type, rules_);
-    if (!literal) {
-      LogError("%s", kUnsupported);
+    // Without a key there is no telling the row from the others: a delete
+    // without conditions would empty the table.
+    if (!where.length()) {
+      LogError("No Primary Key to delete a row of table %s\n", tableName);
       return std::nullopt;
     }
-    set << (set.length() ? "," : "") << column.name << "=" << *literal;
-  }
-  SqlBuilder sql;
-  sql << "update " << tableName << " set " << set.view();
-  if (where.length()) sql << " where " << where.view();
-  LogTrace("Update query is @@@%s%s\n", rules_.updateLogSeparator, sql.c_str());
-  if (set.failed() || where.failed()) {
-    LogError("%s", kMemory);
-    return std::nullopt;
-  }
-  return sql.Take(kMemory);
-}
-
-std::optional<std::string> SQLDialect::InsertText(const char* tableName, std::span<const StoredValue> row) const {
-  TraceInside(rules_, "GenInsertQuery");
-  const TableDefn* definition = ColumnsOf(tableName);
-  if (!definition) return std::nullopt;
-  SqlBuilder sql;
-  sql << "insert into  " << tableName << " values(";
-  std::size_t index = 0;
-  for (const ColumnDefn& column : definition->columns) {
-    const auto literal = SqlLiteral(ValueAt(row, index), column.type, rules_);
-    if (!literal) {
-      LogError("%s", kUnsupported);
+    SqlBuilder sql;
+    sql << "delete from " << tableName << " "
+        << " where " << where.view();
+    LogTrace("Delete query is @@@%s\n", sql.c_str());
+    if (where.failed()) {
+      LogError("%s", kMemory);
       return std::nullopt;
     }
-    sql << (index++ ? "," : "") << *literal;
-  }
-  sql << rules_.insertEnd;
-  if (rules_.logInsertText) LogTrace("Insert query is @@@%s\n", sql.c_str());
-  return sql.Take(kMemory);
-}
-
-std::optional<std::string> SQLDialect::DeleteText(const char* tableName, std::span<const StoredValue> row) const {
-  TraceInside(rules_, rules_.deleteOperation);
-  const TableDefn* definition = ColumnsOf(tableName);
-  if (!definition) return std::nullopt;
-  SqlBuilder where(128, 128);
-  std::size_t index = 0;
-  for (const ColumnDefn& column : definition->columns) {
-    const StoredValue value = ValueAt(row, index++);
-    if (!IsKeyColumn(*definition, column.name)) continue;
-    const auto literal = SqlLiteral(value, column.type, rules_);
-    if (!literal) {
-      LogError("%s", kUnsupported);
-      return std::nullopt;
-    }
-    where << (where.length() ? " and " : "") << column.name << "=" << *literal;
-  }
-  // Without a key there is no telling the row from the others: a delete
-  // without conditions would empty the table.
-  if (!where.length()) {
-    LogError("No Primary Key to delete a row of table %s\n", tableName);
-    return std::nullopt;
-  }
-  SqlBuilder sql;
-  sql << "delete from " << tableName << " "
-      << " where " << where.view();
-  LogTrace("Delete query is @@@%s\n", sql.c_str());
-  if (where.failed()) {
-    LogError("%s", kMemory);
-    return std::nullopt;
-  }
-  return sql.Take(kMemory);
+    return sql.Take(kMemory);
+  });
 }
 
 }  // namespace kv

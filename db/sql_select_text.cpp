@@ -266,7 +266,7 @@ class SelectWriter {
 }  // namespace
 
 std::optional<std::string> SQLDialect::SelectText(const SelectQuery& query) const {
-  return SelectWriter(rules_, query).Write();
+  return GuardMemory([&] { return SelectWriter(rules_, query).Write(); });
 }
 
 }  // namespace kv

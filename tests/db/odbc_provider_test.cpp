@@ -211,6 +211,9 @@ TEST_P(OdbcProviderTest, FailuresAreReportedAndLeaveNothingOpen) {
   EXPECT_FALSE(Handle()->connection->lost);
   ReleaseConnectionHandle("main");
   EXPECT_NE(Query("select 1"), nullptr);
+  // With the pool's connections closed, no ODBC handle is left.
+  FreeConnectionPool();
+  EXPECT_EQ(OdbcOpenConnections(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, OdbcProviderTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
