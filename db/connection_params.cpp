@@ -63,6 +63,18 @@ std::optional<ConnParamsEntry> MakeConnParamsEntry(const LineWords& line, int nu
   return entry;
 }
 
+// Appends an entry to one of the lists; false when memory runs out.
+template <class Entry>
+bool AppendEntry(std::vector<Entry>& list, Entry entry) {
+  try {
+    list.push_back(std::move(entry));
+    return true;
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return false;
+  }
+}
+
 }  // namespace
 
 bool LoadDataSourceMapEntryFromFile(const char* path) {
@@ -108,13 +120,7 @@ bool CreateDataSourceMapEntry(const char* tableName, const char* dataSourceName)
 }
 
 bool AddDataSourceMapEntry(DataSourceMapEntry entry) {
-  try {
-    DatabaseAccess().dataSourceMap.push_back(std::move(entry));
-    return true;
-  } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return false;
-  }
+  return AppendEntry(DatabaseAccess().dataSourceMap, std::move(entry));
 }
 
 bool DeleteDataSourceMapEntry(const char* tableName) {
@@ -153,15 +159,7 @@ bool LoadConnParamsEntryFromFile(const char* path) {
   return true;
 }
 
-bool AddConnParamsEntry(ConnParamsEntry entry) {
-  try {
-    DatabaseAccess().connParams.push_back(std::move(entry));
-    return true;
-  } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return false;
-  }
-}
+bool AddConnParamsEntry(ConnParamsEntry entry) { return AppendEntry(DatabaseAccess().connParams, std::move(entry)); }
 
 const ConnParamsEntry* GetConnParamsEntry(const char* connectionName) {
   if (!connectionName) return nullptr;

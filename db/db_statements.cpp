@@ -24,34 +24,24 @@ class StatementLock {
   const void* key_;
 };
 
-// The provider of an open connection; null (logged with the statement's
-// name) when there is no connection to run on.
-const DBProvider* ProviderOf(const DBConnection* handle, const char* operation, const char* sql) {
+// The provider of an open connection for a statement; null (logged) when
+// there is no connection to run on or no statement to run.
+const DBProvider* ProviderOf(const DBConnection* handle, const char* operation, const char* sql,
+                             const char* noStatement) {
   const DBProvider* provider = handle ? GetLoadedDBProvider(handle->providerIndex) : nullptr;
   if (!handle || !handle->connection || !provider) {
     LogError("ConnectionHandle NULL in %s for Query %s \n", operation, LogText(sql));
     return nullptr;
   }
-  return provider;
-}
-
-const DBProvider* UpdateProvider(const DBConnection* handle, const char* operation, const char* sql) {
-  const DBProvider* provider = ProviderOf(handle, operation, sql);
-  if (provider && !sql) {
-    LogError(" No Query To be Updated \n");
+  if (!sql) {
+    LogError("%s", noStatement);
     return nullptr;
   }
   return provider;
 }
 
-const DBProvider* QueryProvider(const DBConnection* handle, const char* operation, const char* sql) {
-  const DBProvider* provider = ProviderOf(handle, operation, sql);
-  if (provider && !sql) {
-    LogError(" No Query To be Executed \n");
-    return nullptr;
-  }
-  return provider;
-}
+constexpr const char* kNoUpdate = " No Query To be Updated \n";
+constexpr const char* kNoQuery = " No Query To be Executed \n";
 
 // The provider of a connection for a transaction step, or null.
 const DBProvider* TransactionProvider(const DBConnection* handle) {
@@ -62,28 +52,28 @@ const DBProvider* TransactionProvider(const DBConnection* handle) {
 
 bool ExecuteUpdate(DBConnection* handle, const char* sql) {
   StatementLock statement(handle);
-  const DBProvider* provider = UpdateProvider(handle, "ExecuteUpdate", sql);
+  const DBProvider* provider = ProviderOf(handle, "ExecuteUpdate", sql, kNoUpdate);
   if (!provider) return false;
   return provider->executeUpdate(handle->connection.get(), sql);
 }
 
 bool ExecuteUpdateBlob(DBConnection* handle, const char* sql, BlobProducer producer, void* context) {
   StatementLock statement(handle);
-  const DBProvider* provider = UpdateProvider(handle, "ExecuteUpdateBlob", sql);
+  const DBProvider* provider = ProviderOf(handle, "ExecuteUpdateBlob", sql, kNoUpdate);
   if (!provider) return false;
   return provider->executeUpdateBlob(handle->connection.get(), sql, producer, context);
 }
 
 DBResultSetPtr ExecuteQuery(DBConnection* handle, const char* sql) {
   StatementLock statement(handle);
-  const DBProvider* provider = QueryProvider(handle, "ExecuteQuery", sql);
+  const DBProvider* provider = ProviderOf(handle, "ExecuteQuery", sql, kNoQuery);
   if (!provider) return nullptr;
   return provider->executeQuery(handle->connection.get(), sql);
 }
 
 DBResultSetPtr ExecuteQueryBlob(DBConnection* handle, const char* sql, BlobConsumer consumer, void* context) {
   StatementLock statement(handle);
-  const DBProvider* provider = QueryProvider(handle, "ExecuteQueryBlob", sql);
+  const DBProvider* provider = ProviderOf(handle, "ExecuteQueryBlob", sql, kNoQuery);
   if (!provider) return nullptr;
   return provider->executeQueryBlob(handle->connection.get(), sql, consumer, context);
 }

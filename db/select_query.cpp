@@ -26,6 +26,15 @@ bool CopyOptional(MemoryPool& pool, const char* text, const char** copy) {
   return *copy != nullptr;
 }
 
+// A copy of length bytes of value in the pool (none for a null value);
+// false when memory runs out.
+bool CopyValue(MemoryPool& pool, const char* value, std::int32_t length, const char** copy, std::int32_t* copyLength) {
+  if (!value || length < 0) return true;
+  *copy = pool.CopyBytes(value, static_cast<std::size_t>(length));
+  *copyLength = length;
+  return *copy != nullptr;
+}
+
 CriteriaExp* MakeCriteriaNode(SelectQuery& query, CriteriaExp* left, CriteriaExp* right, std::uint8_t op) {
   if (!left || !right) return nullptr;
   CriteriaExp* node = query.pool.New<CriteriaExp>();
@@ -118,12 +127,7 @@ CriteriaExp* MakeCriteriaLeaf(SelectQuery& query, SelectColumn* column, const ch
   if (!leaf) return nullptr;
   leaf->column = column;
   leaf->op = op;
-  if (value && length >= 0) {
-    leaf->value = query.pool.CopyBytes(value, static_cast<std::size_t>(length));
-    if (!leaf->value) return nullptr;
-    leaf->valueLength = length;
-  }
-  return leaf;
+  return CopyValue(query.pool, value, length, &leaf->value, &leaf->valueLength) ? leaf : nullptr;
 }
 
 CriteriaExp* MakeCriteriaAnd(SelectQuery& query, CriteriaExp* left, CriteriaExp* right) {
@@ -146,11 +150,7 @@ GroupByClause* MakeGroupByClause(SelectQuery& query, SelectColumnList* columns, 
   if (!having) return nullptr;
   having->column = havingColumn;
   having->op = havingOp;
-  if (havingValue && havingLength >= 0) {
-    having->value = query.pool.CopyBytes(havingValue, static_cast<std::size_t>(havingLength));
-    if (!having->value) return nullptr;
-    having->valueLength = havingLength;
-  }
+  if (!CopyValue(query.pool, havingValue, havingLength, &having->value, &having->valueLength)) return nullptr;
   groupBy->having = having;
   return groupBy;
 }

@@ -27,123 +27,102 @@ constexpr std::array<ColumnTypeText, 23> ColumnTypes(const VaryingTypes& t) {
           t.dateTime, t.boolean, t.blob,    t.blob,    t.text};
 }
 
-const DialectRules kMysqlRules = {
-    .name = "MYSQL",
-    .logPrefix = "Mysql",
-    .deleteOperation = "GenDelteQuery",
-    .rowLimit = RowLimitStyle::kLimitStartCount,
-    .aliasKeyword = "as ",
-    .trueLiteral = "1",
-    .falseLiteral = "0",
-    .backslashEscapes = true,
-    .quoteEveryUpdateKey = true,
-    .updateLogSeparator = " ",
-    .logInsertText = true,
-    .logInsideLines = true,
-    .insertEnd = ")",
-    // The storage engine clause MySQL and MariaDB have understood since 5.5.
-    .createEnd = "\n) ENGINE = InnoDB;\n\n",
-    .foreignKeyIndexes = true,
-    .varcharExtra = 0,
-    .sequenceLock = nullptr,
-    .columnTypes = ColumnTypes({.longInt = kBigInt,
-                                .unsignedLongInt = kNoColumn,
-                                .blob = {"blob", DefaultKind::kText},
-                                .text = kText,
-                                .date = kDate,
-                                .time = kTime,
-                                .dateTime = {"datetime"},
-                                .boolean = {"tinyint", DefaultKind::kBoolean, " "}}),
-};
+// What PGSQL, SQLITE and FIREBIRD write alike; each dialect below changes
+// only where it differs.
+constexpr DialectRules StandardRules(const char* name, const char* logPrefix) {
+  return {.name = name,
+          .logPrefix = logPrefix,
+          .deleteOperation = "GenDeleteQuery",
+          .rowLimit = RowLimitStyle::kLimitOffset,
+          .aliasKeyword = "as ",
+          .trueLiteral = "1",
+          .falseLiteral = "0",
+          .backslashEscapes = false,
+          .quoteEveryUpdateKey = false,
+          .updateLogSeparator = "",
+          .logInsertText = false,
+          .logInsideLines = true,
+          .insertEnd = ");",
+          .createEnd = "\n);\n\n",
+          .foreignKeyIndexes = false,
+          .varcharExtra = 0,
+          .sequenceLock = nullptr,
+          .columnTypes = {}};
+}
 
-const DialectRules kPgsqlRules = {
-    .name = "PGSQL",
-    .logPrefix = "Pgsql",
-    .deleteOperation = "GenDeleteQuery",
-    .rowLimit = RowLimitStyle::kLimitOffset,
-    .aliasKeyword = "as ",
-    // A PostgreSQL boolean takes no integer: its own literals everywhere.
-    .trueLiteral = "'t'",
-    .falseLiteral = "'f'",
-    .backslashEscapes = false,
-    .quoteEveryUpdateKey = false,
-    .updateLogSeparator = "",
-    .logInsertText = false,
-    .logInsideLines = true,
-    .insertEnd = ");",
-    .createEnd = "\n);\n\n",
-    .foreignKeyIndexes = false,
-    .varcharExtra = 1,
-    .sequenceLock = "lock table SeqGenState in share row exclusive mode",
-    .columnTypes = ColumnTypes({.longInt = kLongInt,
-                                .unsignedLongInt = kBigInt,
-                                .blob = kNoColumn,
-                                .text = kText,
-                                .date = kDate,
-                                .time = kTime,
-                                .dateTime = kTimestamp,
-                                .boolean = {"boolean", DefaultKind::kBoolean, " "}}),
-};
+constexpr DialectRules kMysqlRules = [] {
+  DialectRules rules = StandardRules("MYSQL", "Mysql");
+  rules.deleteOperation = "GenDelteQuery";
+  rules.rowLimit = RowLimitStyle::kLimitStartCount;
+  rules.backslashEscapes = true;
+  rules.quoteEveryUpdateKey = true;
+  rules.updateLogSeparator = " ";
+  rules.logInsertText = true;
+  rules.insertEnd = ")";
+  // The storage engine clause MySQL and MariaDB have understood since 5.5.
+  rules.createEnd = "\n) ENGINE = InnoDB;\n\n";
+  rules.foreignKeyIndexes = true;
+  rules.columnTypes = ColumnTypes({.longInt = kBigInt,
+                                   .unsignedLongInt = kNoColumn,
+                                   .blob = {"blob", DefaultKind::kText},
+                                   .text = kText,
+                                   .date = kDate,
+                                   .time = kTime,
+                                   .dateTime = {"datetime"},
+                                   .boolean = {"tinyint", DefaultKind::kBoolean, " "}});
+  return rules;
+}();
 
-const DialectRules kSqliteRules = {
-    .name = "SQLITE",
-    .logPrefix = "Sqlite",
-    .deleteOperation = "GenDeleteQuery",
-    .rowLimit = RowLimitStyle::kLimitOffset,
-    .aliasKeyword = "as ",
-    // SQLite keeps a Boolean as the value it is given: 1 and 0 everywhere,
-    // so that criteria find the rows that inserts wrote.
-    .trueLiteral = "1",
-    .falseLiteral = "0",
-    .backslashEscapes = false,
-    .quoteEveryUpdateKey = false,
-    .updateLogSeparator = "",
-    .logInsertText = false,
-    .logInsideLines = false,
-    .insertEnd = ");",
-    .createEnd = "\n);\n\n",
-    .foreignKeyIndexes = false,
-    .varcharExtra = 0,
-    .sequenceLock = nullptr,
-    .columnTypes = ColumnTypes({.longInt = kLongInt,
-                                .unsignedLongInt = kNoColumn,
-                                .blob = kNoColumn,
-                                .text = kText,
-                                .date = {"varchar(30)"},
-                                .time = {"varchar(30)"},
-                                .dateTime = {"varchar(30)"},
-                                .boolean = {"boolean", DefaultKind::kBoolean, " "}}),
-};
+constexpr DialectRules kPgsqlRules = [] {
+  DialectRules rules = StandardRules("PGSQL", "Pgsql");
+  // A PostgreSQL boolean takes no integer: its own literals everywhere.
+  rules.trueLiteral = "'t'";
+  rules.falseLiteral = "'f'";
+  rules.varcharExtra = 1;
+  rules.sequenceLock = "lock table SeqGenState in share row exclusive mode";
+  rules.columnTypes = ColumnTypes({.longInt = kLongInt,
+                                   .unsignedLongInt = kBigInt,
+                                   .blob = kNoColumn,
+                                   .text = kText,
+                                   .date = kDate,
+                                   .time = kTime,
+                                   .dateTime = kTimestamp,
+                                   .boolean = {"boolean", DefaultKind::kBoolean, " "}});
+  return rules;
+}();
 
-const DialectRules kFirebirdRules = {
-    .name = "FIREBIRD",
-    .logPrefix = "Firebird",
-    .deleteOperation = "GenDeleteQuery",
-    .rowLimit = RowLimitStyle::kFirstSkip,
-    .aliasKeyword = "",
-    // A SMALLINT column: the numbers, not 't' and 'f'.
-    .trueLiteral = "1",
-    .falseLiteral = "0",
-    .backslashEscapes = false,
-    .quoteEveryUpdateKey = false,
-    .updateLogSeparator = "",
-    .logInsertText = false,
-    .logInsideLines = true,
-    .insertEnd = ");",
-    .createEnd = "\n);\n\n",
-    .foreignKeyIndexes = false,
-    .varcharExtra = 0,
-    // Firebird has no "text" type: long text is a text BLOB.
-    .sequenceLock = nullptr,
-    .columnTypes = ColumnTypes({.longInt = kLongInt,
-                                .unsignedLongInt = kNoColumn,
-                                .blob = kNoColumn,
-                                .text = {"blob sub_type text", DefaultKind::kNone, " "},
-                                .date = kDate,
-                                .time = kTime,
-                                .dateTime = kTimestamp,
-                                .boolean = {"SMALLINT", DefaultKind::kBoolean, " "}}),
-};
+// SQLite keeps a Boolean as the value it is given: 1 and 0 everywhere (the
+// standard literals), so that criteria find the rows that inserts wrote.
+constexpr DialectRules kSqliteRules = [] {
+  DialectRules rules = StandardRules("SQLITE", "Sqlite");
+  rules.logInsideLines = false;
+  rules.columnTypes = ColumnTypes({.longInt = kLongInt,
+                                   .unsignedLongInt = kNoColumn,
+                                   .blob = kNoColumn,
+                                   .text = kText,
+                                   .date = {"varchar(30)"},
+                                   .time = {"varchar(30)"},
+                                   .dateTime = {"varchar(30)"},
+                                   .boolean = {"boolean", DefaultKind::kBoolean, " "}});
+  return rules;
+}();
+
+// A Firebird Boolean is a SMALLINT: the standard 1 and 0, not 't' and 'f'.
+constexpr DialectRules kFirebirdRules = [] {
+  DialectRules rules = StandardRules("FIREBIRD", "Firebird");
+  rules.rowLimit = RowLimitStyle::kFirstSkip;
+  rules.aliasKeyword = "";
+  // Firebird has no "text" type: long text is a text BLOB.
+  rules.columnTypes = ColumnTypes({.longInt = kLongInt,
+                                   .unsignedLongInt = kNoColumn,
+                                   .blob = kNoColumn,
+                                   .text = {"blob sub_type text", DefaultKind::kNone, " "},
+                                   .date = kDate,
+                                   .time = kTime,
+                                   .dateTime = kTimestamp,
+                                   .boolean = {"SMALLINT", DefaultKind::kBoolean, " "}});
+  return rules;
+}();
 
 }  // namespace
 

@@ -75,6 +75,17 @@ std::vector<std::string> TestDatabaseNames() {
   return names;
 }
 
+SelectJoin* ItemsToOwners(SelectQuery& query) {
+  SelectColumnList* itemKeys = MakeColumnList(query);
+  SelectColumnList* ownerKeys = MakeColumnList(query);
+  for (const char* name : {"OWNER_ID", "REGION"}) {
+    if (!AppendColumn(query, itemKeys, MakeSelectColumn(query, nullptr, nullptr, name, nullptr, TARN_SQL_INT)) ||
+        !AppendColumn(query, ownerKeys, MakeSelectColumn(query, nullptr, nullptr, name, nullptr, TARN_SQL_INT)))
+      return nullptr;
+  }
+  return MakeSelectJoin(query, "KV_ITEMS", "i", "KV_OWNERS", "o", SQL_INNER_JOIN, itemKeys, ownerKeys);
+}
+
 TestRow::TestRow(const char* tableName, const std::vector<std::optional<std::string>>& texts) {
   const TableDefn* definition = GetTableDefn(tableName);
   if (!definition) throw std::invalid_argument(std::string("no table ") + tableName);

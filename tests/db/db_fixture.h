@@ -15,6 +15,7 @@
 #include "db/connection_params.h"
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
+#include "db/select_query.h"
 #include "store/stored_value.h"
 #include "tests/servers/database_server.h"
 #include "tests/support/test_log.h"
@@ -44,6 +45,10 @@ inline std::string DatabaseName(const ::testing::TestParamInfo<std::string>& inf
 
 // The ERROR entries of a log, for failure messages.
 std::string LogErrors(const TestLog& log);
+
+// The inner join of KV_ITEMS as "i" with their KV_OWNERS as "o" over the
+// two key columns; null when it cannot be made.
+SelectJoin* ItemsToOwners(SelectQuery& query);
 
 // A row of a table made from texts in its column order (nullopt: NULL),
 // each converted to the column's stored form.

@@ -200,16 +200,9 @@ TEST_P(DialectOnDatabaseTest, SelectQueriesFindTheirRows) {
   {
     SelectQueryPtr query = CreateSelectQuery();
     SelectQuery& q = *query;
-    SelectColumnList* itemKeys = MakeColumnList(q);
-    SelectColumnList* ownerKeys = MakeColumnList(q);
-    for (const char* name : {"OWNER_ID", "REGION"}) {
-      ASSERT_TRUE(AppendColumn(q, itemKeys, MakeSelectColumn(q, nullptr, nullptr, name, nullptr, TARN_SQL_INT)));
-      ASSERT_TRUE(AppendColumn(q, ownerKeys, MakeSelectColumn(q, nullptr, nullptr, name, nullptr, TARN_SQL_INT)));
-    }
     ASSERT_TRUE(AddSelectColumn(q, MakeSelectColumn(q, nullptr, "i", "ITEM_ID", "ITEM", TARN_SQL_INT)));
     ASSERT_TRUE(AddSelectColumn(q, MakeSelectColumn(q, nullptr, "o", "NAME", "OWNER", TARN_SQL_CHAR)));
-    ASSERT_TRUE(
-        AddSelectJoin(q, MakeSelectJoin(q, "KV_ITEMS", "i", "KV_OWNERS", "o", SQL_INNER_JOIN, itemKeys, ownerKeys)));
+    ASSERT_TRUE(AddSelectJoin(q, ItemsToOwners(q)));
     SelectColumnList* order = MakeColumnList(q);
     ASSERT_TRUE(AppendColumn(q, order, MakeSelectColumn(q, nullptr, "i", "ITEM_ID", nullptr, TARN_SQL_INT)));
     SetSortClause(q, MakeSortClause(q, order, 0));

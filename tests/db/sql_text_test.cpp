@@ -59,18 +59,11 @@ TEST_F(SqlTextTest, ColumnsWithQualifiersAliasesAndFunctions) {
 TEST_F(SqlTextTest, OnlyTheFirstJoinWritesItsBaseTable) {
   SelectQueryPtr query = CreateSelectQuery();
   SelectQuery& q = *query;
-  SelectColumnList* itemKeys = MakeColumnList(q);
-  SelectColumnList* ownerKeys = MakeColumnList(q);
-  for (const char* name : {"OWNER_ID", "REGION"}) {
-    ASSERT_TRUE(AppendColumn(q, itemKeys, MakeSelectColumn(q, nullptr, nullptr, name, nullptr, TARN_SQL_INT)));
-    ASSERT_TRUE(AppendColumn(q, ownerKeys, MakeSelectColumn(q, nullptr, nullptr, name, nullptr, TARN_SQL_INT)));
-  }
   SelectColumnList* itemId = MakeColumnList(q);
   SelectColumnList* wideId = MakeColumnList(q);
   ASSERT_TRUE(AppendColumn(q, itemId, MakeSelectColumn(q, nullptr, nullptr, "ITEM_ID", nullptr, TARN_SQL_INT)));
   ASSERT_TRUE(AppendColumn(q, wideId, MakeSelectColumn(q, "KV_BIG", nullptr, "BIG_ID", nullptr, TARN_SQL_INT)));
-  ASSERT_TRUE(
-      AddSelectJoin(q, MakeSelectJoin(q, "KV_ITEMS", "i", "KV_OWNERS", "o", SQL_INNER_JOIN, itemKeys, ownerKeys)));
+  ASSERT_TRUE(AddSelectJoin(q, ItemsToOwners(q)));
   ASSERT_TRUE(AddSelectJoin(q, MakeSelectJoin(q, "KV_ITEMS", "i", "KV_BIG", nullptr, SQL_LEFT_JOIN, itemId, wideId)));
   EXPECT_EQ(Select(PgsqlDialect(), q),
             "select * from  KV_ITEMS as i  inner join  KV_OWNERS as o  on i.OWNER_ID = o.OWNER_ID and "
