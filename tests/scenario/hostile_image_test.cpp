@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/support/agent_image.h"
@@ -74,6 +75,21 @@ TEST_F(HostileImageTest, NestingAHundredThousandLevelsDeepIsUnreadable) {
   ReplaceInMachineJson("\"services\"",
                        "\"deep\": " + std::string(100000, '[') + std::string(100000, ']') + ", \"services\"");
   ExpectUnreadable("machine.json", "nest deeper than 64 levels");
+}
+
+TEST_F(HostileImageTest, AKeyPathFiftyThousandLevelsDeepIsUnreadable) {
+  std::string deep = "[HKEY_LOCAL_MACHINE\\SOFTWARE";
+  for (int i = 0; i < 50000; ++i) deep += "\\k";
+  const std::string registry = machine.ReadFile("registry.reg") + "\n" + deep + "]\n";
+  machine.WriteFile("registry.reg", registry);
+  const auto line = std::count(registry.begin(), registry.end(), '\n');
+  ExpectUnreadable("registry.reg:" + std::to_string(line), "a key path deeper than 512 levels");
+}
+
+TEST_F(HostileImageTest, NamesLongerThanWindowsAllowsAreUnreadable) {
+  machine.WriteFile("registry.reg", machine.ReadFile("registry.reg") + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\" +
+                                        std::string(256, 'k') + "]\n");
+  ExpectUnreadable("registry.reg", "a key name longer than 255 characters");
 }
 
 }  // namespace
