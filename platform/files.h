@@ -1,8 +1,9 @@
 #pragma once
-// Files and directories. Paths are Windows paths ("C:\a\b", mapped into the
-// machine's C: drive) or host paths; backslashes and slashes both separate
-// components. Results are Windows error codes unless a function says
-// otherwise; failures are also recorded as the thread's last error.
+// Files and directories. Paths are Windows paths: absolute ("C:\a\b"),
+// relative to the current directory, or root-relative ("\a") on its drive;
+// backslashes and slashes both separate components. Results are Windows error
+// codes unless a function says otherwise; failures are also recorded as the
+// thread's last error.
 
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +15,12 @@
 
 namespace kv {
 
-// The host path a Windows or host path stands for. Components of a C:\ path
-// that do not exist with their exact name are matched without regard to case.
+// The host path a Windows path stands for; empty (with the last error set)
+// when it stands for none. Components that do not exist with their exact
+// name are matched without regard to case.
 std::string MapPath(std::string_view path);
 
-// Creates one directory (mode 0777 where that means something). Returns 0,
+// Creates one directory (mode 0755 where that means something). Returns 0,
 // or the C runtime error number: KV_EEXIST when it exists, KV_ENOENT when a
 // parent is missing, otherwise the number of the failure.
 int MakeDirectory(std::string_view path);

@@ -142,15 +142,15 @@ TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
 }
 
 TEST_F(LogWriterTest, MakeDirectoryTreeResults) {
-  const std::string root = machine.Path("tree");
+  const std::string root = "C:/tree";
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/").c_str()), 0);
-  EXPECT_TRUE(machine.Exists("tree/a/b/c"));
+  EXPECT_TRUE(machine.Exists("drive_c/tree/a/b/c"));
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b").c_str()), 1);
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/d").c_str()), 0);
   // Backslashes do not separate levels here: no parent is made.
   EXPECT_EQ(MakeDirectoryTree("C:\\Missing\\logs"), KV_ENOENT);
   EXPECT_FALSE(machine.Exists("drive_c/Missing"));
-  machine.WriteFile("tree/file", "x");
+  machine.WriteFile("drive_c/tree/file", "x");
   EXPECT_NE(MakeDirectoryTree((root + "/file/sub").c_str()), 0);
 }
 
