@@ -32,6 +32,9 @@ std::FILE* OpenStream(std::string_view path, const char* mode);
 // CreateFile's access rights, sharing, dispositions and flags.
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
+// Without GENERIC_WRITE: every write goes to the end of the file, whole,
+// whatever other writers of the file do.
+constexpr DWORD FILE_APPEND_DATA = 0x4;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
 constexpr DWORD FILE_SHARE_DELETE = 0x4;
@@ -69,6 +72,13 @@ class FileHandle {
   DWORD SetPointer(std::int64_t distance, DWORD origin, std::int64_t* newPosition = nullptr);
   DWORD SetEndOfFile();
   DWORD Flush();
+  // Locks the one byte at offset (which may lie beyond the end of the file)
+  // against other open handles of the file, in this process or another,
+  // waiting until it is free: shared locks go together, an exclusive one
+  // goes alone (LockFileEx). Offsets far beyond any real data serve as
+  // named locks that never cover what is read or written.
+  DWORD LockRange(std::uint64_t offset, bool exclusive);
+  DWORD UnlockRange(std::uint64_t offset);
 
  private:
   friend DWORD CreateFile(std::string_view, DWORD, DWORD, DWORD, DWORD, FileHandle*);

@@ -147,10 +147,11 @@ bool HasDriveLetter(std::string_view path) {
 int OpenFlags(DWORD access, DWORD disposition, DWORD* error) {
   constexpr DWORD GENERIC_ALL = 0x10000000;
   constexpr DWORD FILE_WRITE_DATA = 0x2;
-  constexpr DWORD FILE_APPEND_DATA = 0x4;
-  const bool writes = (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+  const bool writesAnywhere = (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) != 0;
+  const bool appends = !writesAnywhere && (access & FILE_APPEND_DATA) != 0;
+  const bool writes = writesAnywhere || appends;
   const bool reads = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
-  int flags = O_CLOEXEC | (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY);
+  int flags = O_CLOEXEC | (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) | (appends ? O_APPEND : 0);
   *error = ERROR_SUCCESS;
   switch (disposition) {
     case CREATE_NEW: return flags | O_CREAT | O_EXCL;
@@ -313,6 +314,31 @@ DWORD FileHandle::SetEndOfFile() {
   const off_t position = ::lseek(fd_, 0, SEEK_CUR);
   if (position < 0 || ::ftruncate(fd_, position) != 0) return FailErrno(errno, "");
   return ERROR_SUCCESS;
+}
+
+// Open-file-description locks: held by this handle, not by the process, so
+// that two handles of one process exclude each other as two processes do,
+// and closing another handle of the file releases nothing.
+DWORD FileHandle::LockRange(std::uint64_t offset, bool exclusive) {
+  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  struct flock range {};
+  range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(offset);
+  range.l_len = 1;
+  while (::fcntl(fd_, F_OFD_SETLKW, &range) != 0)
+    if (errno != EINTR) return FailErrno(errno, "");
+  return ERROR_SUCCESS;
+}
+
+DWORD FileHandle::UnlockRange(std::uint64_t offset) {
+  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  struct flock range {};
+  range.l_type = F_UNLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(offset);
+  range.l_len = 1;
+  return ::fcntl(fd_, F_OFD_SETLK, &range) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
 }
 
 DWORD FileHandle::Flush() {
