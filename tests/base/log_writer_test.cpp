@@ -1,10 +1,13 @@
 #include "base/log_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 
+#include "platform/last_error.h"
 #include "platform/system.h"
 #include "tests/support/log_fixture.h"
 
@@ -139,6 +142,40 @@ TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
   EXPECT_FALSE(CreateLogFile());
   EXPECT_FALSE(IsLogOpen());
   LogInfo("dropped\n");  // must not crash
+}
+
+TEST_F(LogWriterTest, AFifoOrADeviceAtTheLogsPathIsNotOpened) {
+  ASSERT_EQ(::mkfifo(machine.Path(kLogFile).c_str(), 0644), 0);
+  EXPECT_FALSE(Open(4, false));  // would wait for a reader, or for room in the pipe
+  EXPECT_FALSE(Open(4, true));
+  EXPECT_FALSE(IsLogOpen());
+  LogInfo("dropped\n");
+
+  std::filesystem::remove(machine.Path(kLogFile));
+  std::filesystem::create_symlink("/dev/zero", machine.Path(kLogFile));
+  EXPECT_FALSE(Open(4, false));
+  EXPECT_FALSE(IsLogOpen());
+}
+
+TEST_F(LogWriterTest, EveryEntryIsOneAppendWhateverItsLength) {
+  ASSERT_TRUE(Open(4));
+  const std::string longText(100000, 'x');
+  LogInfo("%s\n", longText.c_str());
+  // Another writer of the file moved its end: entries still go to the end.
+  std::filesystem::resize_file(machine.Path(kLogFile), 10);
+  LogInfo("after\n");
+  CloseLogFile();
+  const std::string log = Contents();
+  EXPECT_TRUE(std::regex_search(log.substr(10), std::regex("^\\[ [^\\]]+ \\] \\[ \\d+ \\] \\[INFO\\] after\n")))
+      << log.substr(0, 200);
+  EXPECT_EQ(log.find('\0'), std::string::npos);
+}
+
+TEST_F(LogWriterTest, LoggingLeavesTheLastErrorAsItWas) {
+  ASSERT_TRUE(Open(4));
+  SetLastError(1234);
+  LogInfo("an entry\n");
+  EXPECT_EQ(GetLastError(), 1234u);
 }
 
 TEST_F(LogWriterTest, MakeDirectoryTreeResults) {

@@ -65,6 +65,45 @@ std::string Slurp(const std::string& path) {
   buffer << in.rdbuf();
   return buffer.str();
 }
+
+// The environment of this process with env's entries added or replaced, and
+// argv with the program first, as exec wants them.
+struct Exec {
+  std::vector<std::string> argStore, envStore;
+  std::vector<char*> argv, envp;
+
+  Exec(const std::string& path, const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+    argStore.push_back(path);
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e; ++e) {
+      std::string entry(*e);
+      const auto eq = entry.find('=');
+      if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    for (const auto& [k, v] : env) merged[k] = v;
+    for (const auto& [k, v] : merged) envStore.push_back(k + "=" + v);
+    for (auto& a : argStore) argv.push_back(a.data());
+    for (auto& e : envStore) envp.push_back(e.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+  }
+};
+
+pid_t Spawn(const std::string& path, const std::vector<std::string>& args,
+            const std::map<std::string, std::string>& env, const std::string& outPath, const std::string& errPath) {
+  Exec exec(path, args, env);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, exec.argv.data(), exec.envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
 }  // namespace
 
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
@@ -72,46 +111,29 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   std::string pattern = (fs::temp_directory_path() / "kvrun-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   const std::string outPath = pattern + "/out", errPath = pattern + "/err";
-
-  std::vector<std::string> argStore{path};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::map<std::string, std::string> merged;
-  for (char** e = environ; *e; ++e) {
-    std::string entry(*e);
-    const auto eq = entry.find('=');
-    if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
-  }
-  for (const auto& [k, v] : env) merged[k] = v;
-  std::vector<std::string> envStore;
-  for (const auto& [k, v] : merged) envStore.push_back(k + "=" + v);
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
   RunResult result;
-  if (rc == 0) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  const pid_t pid = Spawn(path, args, env, outPath, errPath);
+  if (pid > 0) {
+    const int code = WaitProgram(pid);
+    if (code >= 0) result.exitCode = code;
   }
   result.out = Slurp(outPath);
   result.err = Slurp(errPath);
   std::error_code ec;
   fs::remove_all(pattern, ec);
   return result;
+}
+
+int StartProgram(const std::string& path, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env) {
+  return Spawn(path, args, env, "/dev/null", "/dev/null");
+}
+
+int WaitProgram(int pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
 std::string BinPath(const std::string& name) { return std::string(KV_BIN_DIR) + "/" + name; }

@@ -48,6 +48,13 @@ struct RunResult {
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
 
+// Starts a program without waiting for it, its output discarded; env entries
+// are added to the environment. The process id, or -1.
+int StartProgram(const std::string& path, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env = {});
+// Waits for a started program: its exit code, or minus the signal that ended it.
+int WaitProgram(int pid);
+
 // Path of a program the build made.
 std::string BinPath(const std::string& name);
 // Path of a library the build made ("MpClient.dll").
