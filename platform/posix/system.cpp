@@ -21,15 +21,6 @@ namespace {
 constexpr DWORD ERROR_ENVVAR_NOT_FOUND = 203;
 }  // namespace
 
-SystemTime GetLocalTime() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  std::tm local{};
-  ::localtime_r(&now.tv_sec, &local);
-  return SystemTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday,
-                    local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(now.tv_nsec / 1000000)};
-}
-
 DWORD GetCurrentThreadId() {
   // The kernel's id of the thread, the number tools such as top show.
   return static_cast<DWORD>(::gettid());

@@ -178,6 +178,23 @@ TEST_F(LogWriterTest, LoggingLeavesTheLastErrorAsItWas) {
   EXPECT_EQ(GetLastError(), 1234u);
 }
 
+TEST_F(LogWriterTest, TimeStampsAreTheMachinesLocalTime) {
+  machine.WriteMachineJson(R"({"time_zone_bias": -330})");  // five and a half hours east of UTC
+  machine.Use();
+  ASSERT_TRUE(Open(4));
+  const SystemTime local = GetLocalTime();
+  LogInfo("stamped\n");
+  CloseLogFile();
+  char hour[32];
+  std::snprintf(hour, sizeof hour, "%d-%02d-%02d %02d:%02d", local.year, local.month, local.day, local.hour,
+                local.minute);
+  // (a minute may turn between the two readings)
+  const std::string log = Contents();
+  const auto entry = log.find("] [INFO] stamped");
+  ASSERT_NE(entry, std::string::npos);
+  EXPECT_NE(log.rfind(hour, entry), std::string::npos) << log << " has no " << hour;
+}
+
 TEST_F(LogWriterTest, MakeDirectoryTreeResults) {
   const std::string root = "C:/tree";
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/").c_str()), 0);
