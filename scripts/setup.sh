@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs. Idempotent, and quiet when
-# everything is already there. Run as root on Debian 12.
+# everything is already there. Run as root on Debian 12. "fuzz" adds what the
+# fuzz preset needs (clang and its libFuzzer).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
   nlohmann-json3-dev
   libbenchmark-dev
 )
+if [[ "${1:-}" == fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
