@@ -8,7 +8,10 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
+  libcurl4-openssl-dev libssl-dev nginx
   libbenchmark-dev
+  libxml2-dev
+  flex bison
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)
