@@ -142,6 +142,8 @@ int WaitProgram(int pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+std::string SourceFile(const std::string& relative) { return Slurp(std::string(KV_SOURCE_DIR) + "/" + relative); }
+
 std::string BinPath(const std::string& name) {
   return WineMode() ? WineBin() + "/" + name + ".exe" : std::string(KV_BIN_DIR) + "/" + name;
 }

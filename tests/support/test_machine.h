@@ -56,6 +56,9 @@ int StartProgram(const std::string& path, const std::vector<std::string>& args,
 // Waits for a started program: its exit code, or minus the signal that ended it.
 int WaitProgram(int pid);
 
+// The content of a file of the source tree ("tests/store/data/shop.xml").
+std::string SourceFile(const std::string& relative);
+
 // Path of a program the build made (in Wine mode, the Windows build's).
 std::string BinPath(const std::string& name);
 // Path of a library the build made ("MpClient.dll").
