@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -199,53 +196,6 @@ TEST_F(FilesTest, FindMatchesWindowsWildcardsWithoutCase) {
   std::string name;
   EXPECT_EQ(none.Number(), -1);
   EXPECT_EQ(FindNextFile(none, &name), ERROR_INVALID_HANDLE);
-}
-
-TEST_F(FilesTest, AppendingHandlesWriteAtTheEndWhateverThePosition) {
-  machine.WriteFile("drive_c/append.log", "first\n");
-  FileHandle file;
-  ASSERT_EQ(CreateFile("C:\\append.log", GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       OPEN_ALWAYS, 0, &file),
-            0u);
-  EXPECT_EQ(file.SetPointer(0, FILE_BEGIN), 0u);
-  DWORD done = 0;
-  EXPECT_EQ(file.Write("second\n", 7, &done), 0u);
-  // Someone else empties the file: the next write is still at the end.
-  std::filesystem::resize_file(Drive("append.log"), 0);
-  EXPECT_EQ(file.Write("third\n", 6, &done), 0u);
-  EXPECT_EQ(machine.ReadFile("drive_c/append.log"), "third\n");
-}
-
-TEST_F(FilesTest, RangeLocksExcludeOtherHandlesAndShareWithEachOther) {
-  machine.WriteFile("drive_c/locked.log", "");
-  constexpr std::uint64_t kFar = 0x7FFFFFFF00000000ull;
-  FileHandle a, b;
-  ASSERT_EQ(CreateFile("C:\\locked.log", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       OPEN_EXISTING, 0, &a),
-            0u);
-  ASSERT_EQ(CreateFile("C:\\locked.log", GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       OPEN_EXISTING, 0, &b),
-            0u);
-  EXPECT_EQ(a.LockRange(kFar, false), 0u);
-  EXPECT_EQ(b.LockRange(kFar, false), 0u);  // shared locks go together
-  EXPECT_EQ(b.UnlockRange(kFar), 0u);
-  EXPECT_EQ(b.LockRange(kFar + 1, true), 0u);  // another byte is another lock
-  EXPECT_EQ(b.UnlockRange(kFar + 1), 0u);
-
-  std::atomic<bool> taken{false};
-  std::thread other([&] {
-    EXPECT_EQ(b.LockRange(kFar, true), 0u);  // waits for a's shared lock to go
-    taken = true;
-    EXPECT_EQ(b.UnlockRange(kFar), 0u);
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(taken);
-  EXPECT_EQ(a.UnlockRange(kFar), 0u);
-  other.join();
-  EXPECT_TRUE(taken);
-
-  FileHandle closed;
-  EXPECT_EQ(closed.LockRange(kFar, true), ERROR_INVALID_HANDLE);
 }
 
 // The machine's own view of where a process stands and what it sees.
