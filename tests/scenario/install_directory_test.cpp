@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/support/agent_image.h"
+#include "tests/support/wine.h"
 
 namespace kv {
 namespace {
@@ -22,6 +23,7 @@ class InstallDirectoryTest : public ::testing::Test {
     machine.WriteMachineJson(R"({"os":{"architecture":9,"wow64":true},"cwd":"C:\\Windows\\System32"})");
     machine.MakeDirectory("drive_c/Windows/System32");
   }
+  void SetUp() override { KV_SKIP_UNDER_WINE("the emulated machine's mapping of paths into its image"); }
 
   // Runs the checker with the installation directory as the registry holds
   // it (a .reg quoted text) and answers its exit code.
