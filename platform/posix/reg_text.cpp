@@ -1,5 +1,7 @@
 #include "platform/posix/reg_text.h"
 
+#include "platform/unicode.h"
+
 namespace kv::posix {
 namespace {
 
@@ -41,24 +43,6 @@ void AppendUnits(std::u16string& out, char32_t cp) {
     out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
   } else {
     out += static_cast<char16_t>(cp);
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
 
@@ -113,14 +97,26 @@ std::string EncodeRegText(std::u16string_view units, RegEncoding encoding) {
     }
     return out;
   }
+  // Runs of well-formed text convert as any text does; an unpaired
+  // surrogate keeps its own three bytes.
   out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t cp = units[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-      ++i;
+  std::size_t run = 0;
+  for (std::size_t i = 0; i <= units.size(); ++i) {
+    const bool high = i < units.size() && units[i] >= 0xD800 && units[i] <= 0xDBFF;
+    const bool low = i < units.size() && units[i] >= 0xDC00 && units[i] <= 0xDFFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      ++i;  // a pair: part of the run
+      continue;
     }
-    AppendUtf8(out, cp);  // an unpaired surrogate keeps its own three bytes
+    if (i < units.size() && !high && !low) continue;
+    out += Utf16ToUtf8(units.substr(run, i - run));
+    if (i < units.size()) {
+      const char16_t u = units[i];
+      out += static_cast<char>(0xE0 | (u >> 12));
+      out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (u & 0x3F));
+    }
+    run = i + 1;
   }
   return out;
 }
