@@ -28,6 +28,8 @@ constexpr const char* kLogFileName = "kvtransfer.log";
 constexpr DWORD kDefaultPostChunk = 64 * 1024;
 
 int Report(DWORD result) {
+  // Whatever the agent's code printed comes before the verdict.
+  std::fflush(stdout);
   std::fprintf(stderr, "result %u: %s\n", static_cast<unsigned>(result), ResultMeaning(result).c_str());
   return result == 0 || result == NOT_MODIFIED_RESULT ? 0 : 1;
 }

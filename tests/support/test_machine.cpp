@@ -1,6 +1,7 @@
 #include "tests/support/test_machine.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,11 +68,12 @@ std::string Slurp(const std::string& path) {
 }
 }  // namespace
 
-RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env) {
+StartedProgram::StartedProgram(const std::string& path, const std::vector<std::string>& args,
+                               const std::map<std::string, std::string>& env) {
   std::string pattern = (fs::temp_directory_path() / "kvrun-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  const std::string outPath = pattern + "/out", errPath = pattern + "/err";
+  dir_ = pattern;
+  const std::string outPath = dir_ + "/out", errPath = dir_ + "/err";
 
   std::vector<std::string> argStore{path};
   argStore.insert(argStore.end(), args.begin(), args.end());
@@ -100,18 +102,39 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   pid_t pid = 0;
   const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  if (rc == 0) pid_ = pid;
+}
+
+StartedProgram::~StartedProgram() {
+  if (pid_ > 0) {
+    Kill(SIGKILL);
+    Wait();
+  }
+  std::error_code ec;
+  fs::remove_all(dir_, ec);
+}
+
+void StartedProgram::Kill(int signal) const {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
+RunResult StartedProgram::Wait() {
   RunResult result;
-  if (rc == 0) {
+  if (pid_ > 0) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    while (waitpid(pid_, &status, 0) < 0) {
     }
+    pid_ = -1;
     if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   }
-  result.out = Slurp(outPath);
-  result.err = Slurp(errPath);
-  std::error_code ec;
-  fs::remove_all(pattern, ec);
+  result.out = Slurp(dir_ + "/out");
+  result.err = Slurp(dir_ + "/err");
   return result;
+}
+
+RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env) {
+  return StartedProgram(path, args, env).Wait();
 }
 
 std::string BinPath(const std::string& name) { return std::string(KV_BIN_DIR) + "/" + name; }
