@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "agent/agent_settings.h"
 #include "agent/file_system_helpers.h"
 #include "agent/registry_key_handle.h"
 #include "platform/http.h"
+#include "platform/unicode.h"
+#include "tests/servers/nginx_server.h"
 #include "tests/transfer/transfer_fixture.h"
 #include "transfer/downloading.h"
+#include "transfer/transfer_state.h"
 
 namespace kv {
 namespace {
@@ -223,6 +227,35 @@ TEST_F(Resuming, ARefusedProbeIsRecordedAsAFailure) {
   EXPECT_EQ(Download("/bytes/1000?status=500"), 500u);
   EXPECT_NE(AccessLog("downloadFailureAccess.log").find("\t         0\t  500\t         0\t"), std::string::npos);
   EXPECT_FALSE(machine.Exists(std::string(test::kImageLogs) + "/downloadSuccessAccess.log"));
+}
+
+// nginx as the real server: If-Modified-Since answered with 304, and a
+// partial file continued with its 206.
+TEST_F(Resuming, AgainstNginx) {
+  if (!test::NginxServer::Available()) GTEST_SKIP() << "nginx is not installed";
+  machine.WriteFile("served/big.bin", TestBytes(0, 3000000));
+  test::NginxServer nginx(machine.Path("served"));
+  ConnectionParameters params = To("/big.bin");
+  params.serverPort = static_cast<int>(nginx.Port());
+  auto download = [&] { return InternetGetRequestEx(params, kDestination, nullptr, DOWNLOAD_FILE, false); };
+
+  SetDownloadMode(0);
+  Transfer().ifModifiedSinceEnabled = 1;
+  ASSERT_EQ(download(), 0u);
+  const std::string lastModified = Utf16ToUtf8(Transfer().lastModifiedTime);
+  ASSERT_FALSE(lastModified.empty());
+  EXPECT_EQ(download(), NOT_MODIFIED_RESULT);
+  Transfer().ifModifiedSinceEnabled = 0;
+
+  SetDownloadMode(1);
+  std::filesystem::remove(machine.Path(kImageDestination));
+  Plant({.url = "/big.bin", .bytes = 1234567, .recordedSize = 1234567, .lastModified = lastModified});
+  EXPECT_EQ(download(), 0u);
+  EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 3000000));
+  std::ifstream accessLog(nginx.Prefix() + "/access.log");
+  const std::string served((std::istreambuf_iterator<char>(accessLog)), std::istreambuf_iterator<char>());
+  EXPECT_NE(served.find("\" 206 1765433 "), std::string::npos) << served;
+  EXPECT_TRUE(log.Contains("ResumeGetRequestEx: Content-Range Header message: Range: bytes=1234567-3000000\n"));
 }
 
 }  // namespace
