@@ -25,8 +25,8 @@ void Sleep(DWORD milliseconds);
 bool IsStandardErrorConsole();
 // Keeps standard output for the caller's data: returns a stream on the
 // original standard output, and from then on whatever else the process
-// prints to standard output goes to standard error. Null on failure.
-std::FILE* SeparateStandardOutput();
+// prints to standard output goes to the stream elsewhere. Null on failure.
+std::FILE* SeparateStandardOutput(std::FILE* elsewhere);
 
 // An environment variable of the machine; nullopt when it is not set.
 std::optional<std::string> GetEnvironmentVariable(std::string_view name);

@@ -37,11 +37,11 @@ DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 
 bool IsStandardErrorConsole() { return ::isatty(STDERR_FILENO) == 1; }
 
-std::FILE* SeparateStandardOutput() {
+std::FILE* SeparateStandardOutput(std::FILE* elsewhere) {
   std::fflush(stdout);
   const int data = ::dup(STDOUT_FILENO);
   if (data < 0) return nullptr;
-  if (::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+  if (!elsewhere || ::dup2(::fileno(elsewhere), STDOUT_FILENO) < 0) {
     ::close(data);
     return nullptr;
   }

@@ -27,9 +27,25 @@ namespace {
 constexpr const char* kLogFileName = "kvtransfer.log";
 constexpr DWORD kDefaultPostChunk = 64 * 1024;
 
-int Report(DWORD result) {
-  // Whatever the agent's code printed comes before the verdict.
+// What the agent's code printed on standard output while it ran, held
+// aside so that the program's own output stays clean.
+std::FILE* strayOutput = nullptr;
+
+// The held-aside text goes to standard error, on lines of its own, before
+// the verdict.
+void ReleaseStrayOutput() {
+  if (!strayOutput) return;
   std::fflush(stdout);
+  std::rewind(strayOutput);
+  int last = '\n';
+  for (int c; (c = std::fgetc(strayOutput)) != EOF; last = c) std::fputc(c, stderr);
+  if (last != '\n') std::fputc('\n', stderr);
+  std::fclose(strayOutput);
+  strayOutput = nullptr;
+}
+
+int Report(DWORD result) {
+  ReleaseStrayOutput();
   std::fprintf(stderr, "result %u: %s\n", static_cast<unsigned>(result), ResultMeaning(result).c_str());
   return result == 0 || result == NOT_MODIFIED_RESULT ? 0 : 1;
 }
@@ -123,7 +139,8 @@ int Run(int argc, char** argv) {
 
   // The reply is the program's output; what the agent's code prints on its
   // own goes to standard error with the rest of the talk.
-  std::FILE* data = SeparateStandardOutput();
+  strayOutput = std::tmpfile();
+  std::FILE* data = SeparateStandardOutput(strayOutput);
   if (!data) data = stdout;
 
   StartAgentLog(kLogFileName);
