@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/unicode.h"
 #include "tests/transfer/transfer_fixture.h"
 
 namespace kv {
@@ -134,13 +135,12 @@ class ProxiedPosting : public test::TransferTest {
   ConnectionParameters ThroughProxy(const char16_t* user, const char16_t* password) const {
     ConnectionParameters params = To("/echo");
     params.useProxy = true;
-    params.proxyServerName = u"127.0.0.1:" + std::u16string(Port().begin(), Port().end());
+    params.proxyServerName = Utf8ToUtf16("127.0.0.1:" + std::to_string(server.ProxyPort()));
     params.proxyByPass = u"";
     params.proxyUserName = user;
     params.proxyPassword = password;
     return params;
   }
-  std::string Port() const { return std::to_string(server.ProxyPort()); }
 };
 
 // Credentials of one character are placeholders: they are not sent, and the
