@@ -18,6 +18,7 @@
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "transfer/download_files.h"
+#include "transfer/guarded.h"
 
 namespace kv {
 namespace {
@@ -45,14 +46,12 @@ std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
 std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKey() + uniqueId; }
 
 DownloadResumeHandler::~DownloadResumeHandler() {
-  try {
+  Guarded("Error caught in destructor ~DownloadResumeHandler\n", [&] {
     if (uniqueId_.empty()) return;
     RegistryKeyHandle key;
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS)
       RegDeleteValueA(key.handle(), "downloadInProgress");
-  } catch (...) {
-    LogError("Error caught in destructor ~DownloadResumeHandler\n");
-  }
+  });
 }
 
 void DownloadResumeHandler::ReadSaveLimit(DWORD stored) {
@@ -62,7 +61,7 @@ void DownloadResumeHandler::ReadSaveLimit(DWORD stored) {
 
 DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const std::string& serverLastModified,
                                         std::u16string_view url) {
-  try {
+  return Guarded("Error caught in DownloadResumeHandler::Initialize\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     LogInfo("Inside DownloadResumeHandler::Initialize\n");
     resumeOffset_ = 0;
     destinationPath_ = destination;
@@ -128,14 +127,11 @@ DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const s
     key.closeKey();
     LogInfo("End of DownloadResumeHandler::Initialize\n");
     return ERROR_SUCCESS;
-  } catch (...) {
-    LogError("Error caught in DownloadResumeHandler::Initialize\n");
-    return ERROR_INVALID_DATA;
-  }
+  });
 }
 
 void DownloadResumeHandler::FormUniqueFileName() {
-  try {
+  Guarded("Error caught in FormUniqueFileName\n", [&] {
     if (uniqueId_.empty()) {
       // Seconds, process and thread: two runs never share a file.
       uniqueId_ = Format("%d%d%d", static_cast<int>(GetTimeInSeconds(GetLocalTime())),
@@ -146,13 +142,11 @@ void DownloadResumeHandler::FormUniqueFileName() {
     partialFilePath_ = Utf8ToUtf16(directory + uniqueId_);
     (void)MakeDirectory(directory);
     LogInfo("Temporary file path is %s\n", directory.c_str());
-  } catch (...) {
-    LogError("Error caught in FormUniqueFileName\n");
-  }
+  });
 }
 
 void DownloadResumeHandler::GetFileDataFromRegistry() {
-  try {
+  Guarded("Error caught in GetFileDataFromRegistry", [&] {
     LogInfo("Inside GetFileDataFromRegistry\n");
     bool usable = false;
     RegistryKeyHandle key;
@@ -210,9 +204,7 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
     }
     if (!usable) PreDownloadCleaningOfPartialFile();
     key.closeKey();
-  } catch (...) {
-    LogError("Error caught in GetFileDataFromRegistry");
-  }
+  });
 }
 
 void DownloadResumeHandler::PreDownloadCleaningOfPartialFile() {
@@ -228,7 +220,7 @@ DWORD DownloadResumeHandler::StartOver() {
 }
 
 DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate) {
-  try {
+  return Guarded("Error caught in ProcessDownloadedBuffer\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     if (count == 0) return ERROR_SUCCESS;
     LogDebug("Inside ProcessDownloadedBuffer\n");
     FileHandle file;
@@ -281,14 +273,11 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
     }
     key.closeKey();
     return ERROR_SUCCESS;
-  } catch (...) {
-    LogError("Error caught in ProcessDownloadedBuffer\n");
-    return ERROR_INVALID_DATA;
-  }
+  });
 }
 
 DWORD DownloadResumeHandler::SaveToDestFile() {
-  try {
+  return Guarded("Error caught in SaveToDestFile\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     resumeOffset_ = 0;
     const std::string partial = Utf16ToUtf8(partialFilePath_);
     const std::string destination = Utf16ToUtf8(destinationPath_);
@@ -304,14 +293,11 @@ DWORD DownloadResumeHandler::SaveToDestFile() {
     }
     CleanFileAndRegistry();
     return ERROR_SUCCESS;
-  } catch (...) {
-    LogError("Error caught in SaveToDestFile\n");
-    return ERROR_INVALID_DATA;
-  }
+  });
 }
 
 bool DownloadResumeHandler::LoadDatafromFile(std::string* text) {
-  try {
+  return Guarded("Error caught in loadDataFromFile\n", false, [&]() -> bool {
     const std::string partial = Utf16ToUtf8(partialFilePath_);
     LogInfo("LoadDatafromFile: tmpDataFilePath, %s\n", partial.c_str());
     if (!ReadTextFile(partial, text)) {
@@ -320,14 +306,11 @@ bool DownloadResumeHandler::LoadDatafromFile(std::string* text) {
     }
     CleanFileAndRegistry();
     return true;
-  } catch (...) {
-    LogError("Error caught in loadDataFromFile\n");
-    return false;
-  }
+  });
 }
 
 DWORD DownloadResumeHandler::CleanFileAndRegistry() {
-  try {
+  return Guarded("Error caught in CleanFileAndRegistry\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     LogInfo("Inside CleanFileAndRegistry\n");
     DeleteFile(Utf16ToUtf8(partialFilePath_));
     // A temporary download never recorded itself; the URL's record is the
@@ -339,10 +322,7 @@ DWORD DownloadResumeHandler::CleanFileAndRegistry() {
     key.closeKey();
     if (!uniqueId_.empty()) deleteRegistryKeyTree(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str());
     return ERROR_SUCCESS;
-  } catch (...) {
-    LogError("Error caught in CleanFileAndRegistry\n");
-    return ERROR_INVALID_DATA;
-  }
+  });
 }
 
 }  // namespace kv

@@ -25,6 +25,14 @@ constexpr DWORD kIgnoredCertificateChecks = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SE
 constexpr DWORD kOlderSystemProtocols =
     WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 
+// A handle that would not open: the operation's line, and what was opened
+// before it closed again.
+DWORD FailOpening(const char* operation, const char* call, DWORD code, RequestHandleSet& set) {
+  LogHttpFailure(operation, call, code);
+  CloseRequestHandleSet(set);
+  return code;
+}
+
 // Credentials of one character are taken for placeholders and not sent.
 bool IsUsableCredential(const std::u16string& text) { return text.size() > 1; }
 
@@ -67,11 +75,7 @@ DWORD OpenSessionAndConnection(const ConnectionParameters& params, const char* o
 
   HINTERNET connection = nullptr;
   rc = WinHttpConnect(session, params.serverName, static_cast<INTERNET_PORT>(params.serverPort), &connection);
-  if (rc != ERROR_SUCCESS) {
-    LogHttpFailure(operation, "WinHttpConnect", rc);
-    CloseRequestHandleSet(set);
-    return rc;
-  }
+  if (rc != ERROR_SUCCESS) return FailOpening(operation, "WinHttpConnect", rc, set);
   set.hConnect = connection;
   return ERROR_SUCCESS;
 }
@@ -83,11 +87,7 @@ DWORD OpenRequest(const ConnectionParameters& params, const char* operation, std
   HINTERNET request = nullptr;
   const DWORD rc = WinHttpOpenRequest(set.hConnect, verb, params.objectPath, {}, {}, acceptTypes,
                                       IsSecure(params) ? kSecureRequestFlags : kPlainRequestFlags, &request);
-  if (rc != ERROR_SUCCESS) {
-    LogHttpFailure(operation, "WinHttpOpenRequest", rc);
-    CloseRequestHandleSet(set);
-    return rc;
-  }
+  if (rc != ERROR_SUCCESS) return FailOpening(operation, "WinHttpOpenRequest", rc, set);
   set.hRequest = request;
   return ERROR_SUCCESS;
 }

@@ -7,6 +7,7 @@
 #include "platform/unicode.h"
 #include "transfer/access_log.h"
 #include "transfer/download_answer.h"
+#include "transfer/guarded.h"
 #include "transfer/request_handle.h"
 #include "transfer/transfer_state.h"
 
@@ -25,7 +26,7 @@ void ResumeDownloadContext::StoreRequestParameters(const ConnectionParameters& c
 }
 
 DWORD ResumeDownloadContext::PreDownloadHandling() {
-  try {
+  return Guarded("preDownloadHandling failed\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     RequestHandleSet probe;
     DWORD rc = GetInternetRequestHandle(params, destination, requestType, keepAlive, probe);
     if (rc != ERROR_SUCCESS) {
@@ -42,14 +43,11 @@ DWORD ResumeDownloadContext::PreDownloadHandling() {
     if (rc == ERROR_SUCCESS) serverLastModified = Utf16ToUtf8(lastModified);
     // The probe's body is never read: its handles go with it here.
     return rc;
-  } catch (...) {
-    LogError("preDownloadHandling failed\n");
-    return ERROR_INVALID_DATA;
-  }
+  });
 }
 
 void ResumeDownloadContext::PostDownloadHandling(RequestHandleSet& set, DWORD& result, std::string* reply) {
-  try {
+  Guarded("Error caught in PostDownloadHandling\n", [&] {
     LogInfo("Proceeding for PostDownloadHandling \n");
     CloseRequestHandleSet(set);
     std::vector<char>().swap(buffer);
@@ -75,13 +73,11 @@ void ResumeDownloadContext::PostDownloadHandling(RequestHandleSet& set, DWORD& r
       }
     }
     PrintHTTPAccessLog(result);
-  } catch (...) {
-    LogError("Error caught in PostDownloadHandling\n");
-  }
+  });
 }
 
 void ResumeDownloadContext::PrintHTTPAccessLog(DWORD result) {
-  try {
+  Guarded("Error caught in PrintHTTPAccessLog", [&] {
     AccessRecord record;
     record.startStamp = accessLogPrefix;
     record.url = Utf16ToUtf8(params.objectPath);
@@ -95,9 +91,7 @@ void ResumeDownloadContext::PrintHTTPAccessLog(DWORD result) {
     const std::string path = AccessLogPath(result);
     LogDebug("downloadaccesslog : %s \n", path.c_str());
     if (!AppendAccessRecord(path, FormatAccessRecord(record))) LogError("Error caught in PrintHTTPAccessLog");
-  } catch (...) {
-    LogError("Error caught in PrintHTTPAccessLog");
-  }
+  });
 }
 
 DWORD ResumeBufferSink::Room(DWORD* count, char** room) {
