@@ -9,6 +9,8 @@ packages=(
   nlohmann-json3-dev
   libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
+  libxml2-dev
+  flex bison
 )
 
 missing=()
