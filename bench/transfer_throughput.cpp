@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -162,6 +163,7 @@ int main(int argc, char** argv) {
 
   Measure bestCurl, bestKv;
   long kvPeak = 0;
+  std::vector<double> curlSeconds, kvSeconds;
   // Each side starts with no output file and no dirty pages of the other's
   // waiting to be written, and the two take turns at going first.
   auto clean = [&] {
@@ -198,6 +200,8 @@ int main(int argc, char** argv) {
     std::printf("run %d: curl %.0f MiB/s, kvtransfer %.0f MiB/s, kvtransfer peak %.1f MiB\n", run + 1,
                 MiBps(options.size, curl.seconds), MiBps(options.size, kv.seconds), kv.peakKiB / 1024.0);
     std::fflush(stdout);
+    curlSeconds.push_back(curl.seconds);
+    kvSeconds.push_back(kv.seconds);
     if (bestCurl.status != 0 || curl.seconds < bestCurl.seconds) bestCurl = curl;
     if (bestKv.status != 0 || kv.seconds < bestKv.seconds) bestKv = kv;
     kvPeak = std::max(kvPeak, kv.peakKiB);
@@ -213,6 +217,14 @@ int main(int argc, char** argv) {
   std::printf("curl -o     %8.0f MiB/s  (%.2f s)\n", curlRate, bestCurl.seconds);
   std::printf("kvtransfer  %8.0f MiB/s  (%.2f s)  %.2fx curl, peak memory %.1f MiB\n", kvRate, bestKv.seconds, ratio,
               peakMiB);
+  auto median = [](std::vector<double> seconds) {
+    std::sort(seconds.begin(), seconds.end());
+    const std::size_t n = seconds.size();
+    return n % 2 ? seconds[n / 2] : (seconds[n / 2 - 1] + seconds[n / 2]) / 2;
+  };
+  const double curlMedian = MiBps(options.size, median(curlSeconds));
+  const double kvMedian = MiBps(options.size, median(kvSeconds));
+  std::printf("medians: curl %.0f MiB/s, kvtransfer %.0f MiB/s (%.2fx)\n", curlMedian, kvMedian, kvMedian / curlMedian);
   const bool met = ratio >= 0.9 && peakMiB < 64;
   std::printf("goal (>= 0.90x curl, peak < 64 MiB): %s\n", met ? "met" : "not met");
   return 0;
