@@ -56,9 +56,9 @@ class FileHandle {
   FileHandle& operator=(const FileHandle&) = delete;
   ~FileHandle();
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return native_ != kClosed; }
   // A number that identifies the open file in log lines.
-  int Number() const { return fd_; }
+  int Number() const { return static_cast<int>(native_); }
   DWORD Close();
 
   DWORD Read(void* buffer, DWORD size, DWORD* read);
@@ -70,8 +70,12 @@ class FileHandle {
 
  private:
   friend DWORD CreateFile(std::string_view, DWORD, DWORD, DWORD, DWORD, FileHandle*);
-  explicit FileHandle(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  // The backend's handle of the open file: a descriptor on POSIX, the value
+  // of a HANDLE on Windows (whose INVALID_HANDLE_VALUE is -1 as well).
+  using Native = std::intptr_t;
+  static constexpr Native kClosed = -1;
+  explicit FileHandle(Native native) : native_(native) {}
+  Native native_ = kClosed;
 };
 
 // Opens or creates a file as CreateFileA does. Directories can be opened with

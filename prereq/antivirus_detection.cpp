@@ -44,7 +44,7 @@ constexpr const char* kDefenderPaths[] = {"c:\\Program Files (x86)\\Windows Defe
 
 constexpr long kQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
 
-using WDStatusFunction = HRESULT (*)(std::int32_t* enabled);
+using WDStatusFunction = HRESULT(KV_WINAPI*)(std::int32_t* enabled);
 
 // Runs a query over the current connection; null (after the ERROR line)
 // when there is no connection or the query fails.

@@ -10,6 +10,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
   libxml2-dev
+  libsqlite3-dev
   flex bison
 )
 

@@ -81,6 +81,9 @@ DWORD ErrnoToError(int err, const std::string& hostPath) {
 
 DWORD FailErrno(int err, const std::string& hostPath) { return Fail(ErrnoToError(err, hostPath)); }
 
+// The descriptor a FileHandle keeps.
+int Descriptor(std::intptr_t native) { return static_cast<int>(native); }
+
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
@@ -275,55 +278,58 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
 
 // FileHandle
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+FileHandle::FileHandle(FileHandle&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
 
+// Dropping a handle that is not open is no failure: the thread's last error stays.
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    if (IsOpen()) Close();
+    native_ = other.native_;
+    other.native_ = kClosed;
   }
   return *this;
 }
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() {
+  if (IsOpen()) Close();
+}
 
 DWORD FileHandle::Close() {
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
-  const int rc = ::close(fd_);
-  fd_ = -1;
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  const int rc = ::close(Descriptor(native_));
+  native_ = kClosed;
   return rc == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
 }
 
 DWORD FileHandle::Read(void* buffer, DWORD size, DWORD* read) {
   if (read) *read = 0;
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   std::size_t done = 0;
-  const int err = ReadFully(fd_, buffer, size, &done);
+  const int err = ReadFully(Descriptor(native_), buffer, size, &done);
   if (read) *read = static_cast<DWORD>(done);
   return err ? FailErrno(err, "") : ERROR_SUCCESS;
 }
 
 DWORD FileHandle::Write(const void* data, DWORD size, DWORD* written) {
   if (written) *written = 0;
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   std::size_t done = 0;
-  const int err = WriteFully(fd_, data, size, &done);
+  const int err = WriteFully(Descriptor(native_), data, size, &done);
   if (written) *written = static_cast<DWORD>(done);
   return err ? FailErrno(err, "") : ERROR_SUCCESS;
 }
 
 DWORD FileHandle::GetSize(std::int64_t* size) const {
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return FailErrno(errno, "");
+  if (::fstat(Descriptor(native_), &st) != 0) return FailErrno(errno, "");
   // Windows reports no size for a directory.
   if (size) *size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
   return ERROR_SUCCESS;
 }
 
 DWORD FileHandle::SetPointer(std::int64_t distance, DWORD origin, std::int64_t* newPosition) {
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   int whence;
   switch (origin) {
     case FILE_BEGIN: whence = SEEK_SET; break;
@@ -331,22 +337,22 @@ DWORD FileHandle::SetPointer(std::int64_t distance, DWORD origin, std::int64_t* 
     case FILE_END: whence = SEEK_END; break;
     default: return Fail(ERROR_INVALID_PARAMETER);
   }
-  const off_t position = ::lseek(fd_, static_cast<off_t>(distance), whence);
+  const off_t position = ::lseek(Descriptor(native_), static_cast<off_t>(distance), whence);
   if (position < 0) return FailErrno(errno, "");
   if (newPosition) *newPosition = position;
   return ERROR_SUCCESS;
 }
 
 DWORD FileHandle::SetEndOfFile() {
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
-  const off_t position = ::lseek(fd_, 0, SEEK_CUR);
-  if (position < 0 || ::ftruncate(fd_, position) != 0) return FailErrno(errno, "");
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  const off_t position = ::lseek(Descriptor(native_), 0, SEEK_CUR);
+  if (position < 0 || ::ftruncate(Descriptor(native_), position) != 0) return FailErrno(errno, "");
   return ERROR_SUCCESS;
 }
 
 DWORD FileHandle::Flush() {
-  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
-  return ::fsync(fd_) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  return ::fsync(Descriptor(native_)) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
 }
 
 DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags, FileHandle* result) {
@@ -464,6 +470,9 @@ DWORD RemoveDirectory(std::string_view path) {
 
 DWORD GetFileAttributes(std::string_view path) {
   constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+  // Windows marks every file it creates or changes for archiving; a file
+  // never reports FILE_ATTRIBUTE_NORMAL, which is only a value to set.
+  constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
   const std::string host = MapPath(path);
   struct stat st;
   if (::stat(host.c_str(), &st) != 0) {
@@ -471,7 +480,7 @@ DWORD GetFileAttributes(std::string_view path) {
     return INVALID_FILE_ATTRIBUTES;
   }
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-  return (st.st_mode & S_IWUSR) ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+  return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
 }
 
 // Directory searches

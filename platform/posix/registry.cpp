@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -299,16 +300,24 @@ LONG RegEnumKeyA(HKEY key, DWORD index, std::string* name, DWORD nameCapacity) {
   code = RegistryStore::Instance().Read([&](const RegNode& registry) -> LONG {
     const RegNode* node = posix::FindKey(registry, open.path);
     if (node == nullptr) return ERROR_KEY_DELETED;
-    DWORD position = 0;
+    // Windows keeps subkeys sorted by their upper-cased names and lists them
+    // in that order, whatever order they were made in.
+    std::vector<const std::u16string*> names;
     for (const auto& child : node->children()) {
       // The 32-bit view does not show the node it is made of.
       if (open.view32 && EqualsNoCase(std::u16string_view(child->name()), posix::kWow6432Node)) continue;
-      if (position++ == index) {
-        found = child->name();
-        return ERROR_SUCCESS;
-      }
+      names.push_back(&child->name());
     }
-    return ERROR_NO_MORE_ITEMS;
+    if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+    const auto upper = [](const std::u16string& name) {
+      std::u16string result(name);
+      for (char16_t& c : result) c = ToUpperChar(c);
+      return result;
+    };
+    std::stable_sort(names.begin(), names.end(),
+                     [&](const std::u16string* a, const std::u16string* b) { return upper(*a) < upper(*b); });
+    found = *names[index];
+    return ERROR_SUCCESS;
   });
   if (code != ERROR_SUCCESS) return Result(code);
   std::string text = Utf16ToUtf8(found);

@@ -168,7 +168,7 @@ TEST_F(FilesTest, DeleteMoveAndRemove) {
   EXPECT_FALSE(machine.Exists("drive_c/Program Files/Kelvane/logs"));
 
   EXPECT_EQ(GetFileAttributes("C:\\program files"), FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(GetFileAttributes("C:\\y.txt"), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(GetFileAttributes("C:\\y.txt"), 0x20u);  // FILE_ATTRIBUTE_ARCHIVE
   EXPECT_EQ(GetFileAttributes("C:\\none.txt"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }

@@ -204,19 +204,20 @@ TEST_F(Registry, ChangesAreInTheFileAtOnce) {
   EXPECT_EQ(Read(HKEY_CURRENT_USER, "Console", "Font"), "Terminal");
 }
 
-TEST_F(Registry, EnumeratesSubkeysInStoredOrder) {
+TEST_F(Registry, EnumeratesSubkeysInWindowsOrderWhateverTheStoredOrder) {
+  // Windows lists subkeys sorted by their upper-cased names.
   machine.WriteRegistry(
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\List\\Beta]\n\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\List\\alpha]\n\n"
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\List\\A much longer name]\n\n");
   EXPECT_EQ(Subkeys(HKEY_LOCAL_MACHINE, "SOFTWARE\\List"),
-            (std::vector<std::string>{"Beta", "alpha", "A much longer name"}));
+            (std::vector<std::string>{"A much longer name", "alpha", "Beta"}));
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\List", 0, KEY_READ, &key), ERROR_SUCCESS);
   std::string name = "unchanged";
   EXPECT_EQ(RegEnumKeyA(key, 3, &name), ERROR_NO_MORE_ITEMS);
-  EXPECT_EQ(RegEnumKeyA(key, 0, &name, 4), ERROR_MORE_DATA);  // "Beta" needs 5 with its terminator
-  EXPECT_EQ(RegEnumKeyA(key, 0, &name, 5), ERROR_SUCCESS);
+  EXPECT_EQ(RegEnumKeyA(key, 2, &name, 4), ERROR_MORE_DATA);  // "Beta" needs 5 with its terminator
+  EXPECT_EQ(RegEnumKeyA(key, 2, &name, 5), ERROR_SUCCESS);
   EXPECT_EQ(name, "Beta");
   RegCloseKey(key);
 }

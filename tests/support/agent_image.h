@@ -22,6 +22,8 @@ inline constexpr const char* kCheckerLog =
 std::string RegKeyBlock(const std::string& key, const std::string& values = "");
 // The installation directory and log level of the agent, as values of its key.
 std::string AgentValues(int logLevel = 4);
+// The machine's processor as the registry names it.
+std::string ProcessorBlock(const std::string& identifier);
 // The agent's key in the 32-bit view with AgentValues and further values.
 std::string AgentKeyBlock(const std::string& extraValues = "", int logLevel = 4);
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/posix/machine.h"
+#include "tests/support/wine.h"
 
 extern char** environ;
 
@@ -52,7 +53,12 @@ std::string TempMachine::ReadFile(const std::string& relative) const {
   std::ifstream in(Path(relative), std::ios::binary);
   std::stringstream buffer;
   buffer << in.rdbuf();
-  return buffer.str();
+  std::string text = buffer.str();
+  // A Windows program writes its text-mode streams (the log among them) with
+  // CR LF line ends; the tests compare lines.
+  if (WineMode())
+    for (auto at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+  return text;
 }
 
 bool TempMachine::Exists(const std::string& relative) const { return fs::exists(Path(relative)); }
@@ -137,9 +143,12 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   return StartedProgram(path, args, env).Wait();
 }
 
-std::string BinPath(const std::string& name) { return std::string(KV_BIN_DIR) + "/" + name; }
+std::string BinPath(const std::string& name) {
+  return WineMode() ? WineBin() + "/" + name + ".exe" : std::string(KV_BIN_DIR) + "/" + name;
+}
 
-std::string LibPath(const std::string& name) { return std::string(KV_LIB_DIR) + "/" + name; }
+// The Windows build keeps its libraries beside its programs.
+std::string LibPath(const std::string& name) { return (WineMode() ? WineBin() : std::string(KV_LIB_DIR)) + "/" + name; }
 
 void InstallLibrary(const TempMachine& machine, const std::string& library, const std::string& windowsPath) {
   // "C:" -> drive_c/a/b

@@ -25,6 +25,7 @@ class TempMachine {
   void WriteMachineJson(const std::string& json) const;
   void WriteFile(const std::string& relative, const std::string& content) const;
   void MakeDirectory(const std::string& relative) const;
+  // In Wine mode with CR LF line ends read as LF.
   std::string ReadFile(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
 
@@ -67,7 +68,7 @@ class StartedProgram {
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
 
-// Path of a program the build made.
+// Path of a program the build made (in Wine mode, the Windows build's).
 std::string BinPath(const std::string& name);
 // Path of a library the build made ("MpClient.dll").
 std::string LibPath(const std::string& name);

@@ -1,32 +1,22 @@
-// A stand-in for the Windows Defender client library of the emulated
-// machine. It answers WDStatus from the "defender" entry of the machine
-// image it is installed in ({"hresult": 0, "enabled": 1}); the image is the
-// directory above the drive_c/ that holds this library.
-
-#include <dlfcn.h>
+// A stand-in for the Windows Defender client library. It answers WDStatus
+// from the "defender" entry ({"hresult": 0, "enabled": 1}) of the
+// machine.json that MachineDescription() finds for this library.
 
 #include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "mpclient/export.h"
+#include "mpclient/machine_description.h"
+
 namespace {
-
 constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005);
-
-std::string ImageDirectory() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<void*>(&ImageDirectory), &info) || !info.dli_fname) return {};
-  std::string path = info.dli_fname;
-  const auto drive = path.rfind("/drive_");
-  return drive == std::string::npos ? std::string() : path.substr(0, drive);
-}
-
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) std::int32_t WDStatus(std::int32_t* enabled) {
+extern "C" KV_MPCLIENT_EXPORT std::int32_t KV_MPCLIENT_CALL WDStatus(std::int32_t* enabled) {
   if (!enabled) return E_FAIL;
-  std::ifstream in(ImageDirectory() + "/machine.json");
+  std::ifstream in(MachineDescription());
   const auto machine = nlohmann::json::parse(in, nullptr, false);
   if (machine.is_discarded() || !machine.is_object() || !machine.contains("defender")) return E_FAIL;
   const auto& defender = machine["defender"];

@@ -2,4 +2,6 @@
 
 #include <cstdint>
 
-extern "C" __attribute__((visibility("default"))) std::int32_t WDEnable(std::int32_t) { return 0; }
+#include "mpclient/export.h"
+
+extern "C" KV_MPCLIENT_EXPORT std::int32_t KV_MPCLIENT_CALL WDEnable(std::int32_t) { return 0; }

@@ -1,0 +1,190 @@
+#include "tests/support/wine.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <stdexcept>
+
+namespace kv::test {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A Wine prefix made once per test run, in a temporary directory, from which
+// each image's prefix is linked (its files are hard links: cheap, and Wine
+// never rewrites its system files in place).
+class WineTemplate {
+ public:
+  static WineTemplate& Instance() {
+    static WineTemplate instance;
+    return instance;
+  }
+  const std::string& prefix() {
+    std::call_once(made_, [this] { Make(); });
+    return prefix_;
+  }
+  ~WineTemplate() {
+    if (root_.empty()) return;
+    RunProgram("/bin/sh", {"-c", "wineserver -k 2>/dev/null; true"}, Environment(prefix_));
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+
+  // What every Wine command of the tests runs with.
+  static std::map<std::string, std::string> Environment(const std::string& prefix) {
+    return {{"WINEPREFIX", prefix},
+            {"WINEDEBUG", "-all"},
+            // No offer to install Mono or Gecko, no window.
+            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+            {"DISPLAY", ""}};
+  }
+
+ private:
+  void Make() {
+    std::string pattern = (fs::temp_directory_path() / "kvwine-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    prefix_ = root_ + "/template";
+    const RunResult boot = RunProgram("/bin/sh", {"-c", "wine wineboot -i && wineserver -w"}, Environment(prefix_));
+    if (boot.exitCode != 0 || !fs::exists(prefix_ + "/system.reg"))
+      throw std::runtime_error("Wine could not make a prefix: " + boot.err);
+  }
+
+  std::once_flag made_;
+  std::string root_, prefix_;
+};
+
+std::string WindowsPath(const std::string& hostPath) {
+  std::string path = "Z:" + fs::absolute(hostPath).string();
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+RunResult Shell(const std::string& script, const std::string& prefix) {
+  return RunProgram("/bin/sh", {"-c", script}, WineTemplate::Environment(prefix));
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Makes the image a Wine prefix: Wine's own files linked in beside what the
+// image's drive_c/ holds (the image's files win). The update stamp comes
+// along, or Wine would set the prefix up anew, which takes a quarter minute.
+void MakePrefix(const TempMachine& machine) {
+  if (machine.Exists("system.reg")) return;
+  const std::string source = WineTemplate::Instance().prefix();
+  const RunResult copy = RunProgram(
+      "/bin/sh", {"-c", "cp -a -l -n " + Quoted(source + "/drive_c") + " " + Quoted(machine.dir()) + " && cp -a " +
+                            Quoted(source) + "/*.reg " + Quoted(source + "/.update-timestamp") + " " +
+                            Quoted(source + "/dosdevices") + " " + Quoted(machine.dir())});
+  if (copy.exitCode != 0) throw std::runtime_error("cannot make a Wine prefix of the image: " + copy.err);
+}
+
+// Wine's commands that make it the image's kind of system: a server as
+// Windows Server 2008 (Wine 8's "win2008r2" tells a workstation's product
+// type), a client as Windows 10. As winecfg does, the product options say so
+// too, since programs (this one included) read them from the registry.
+std::string SystemKindCommands(const TempMachine& machine) {
+  const auto json = nlohmann::json::parse(machine.ReadFile("machine.json"), nullptr, false);
+  const auto type =
+      json.is_object() && json.contains("os") && json["os"].is_object() ? json["os"].value("product_type", 1) : 1;
+  const bool server = type != 1;
+  return std::string(" && wine reg add 'HKCU\\Software\\Wine' /v Version /d ") + (server ? "win2008" : "win10") +
+         " /f >/dev/null && wine reg add 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\ProductOptions' /v ProductType "
+         "/d " +
+         (server ? "ServerNT" : "WinNT") + " /f >/dev/null";
+}
+
+// Wine's system.reg as registry.reg text: the machine hive's keys under
+// HKEY_LOCAL_MACHINE with its top keys named as Windows names them, values as
+// they stand (Wine writes them in the .reg syntax), Wine's own remarks left out.
+std::string MachineHiveAsRegFile(const std::string& systemReg) {
+  std::istringstream in(systemReg);
+  std::string out = kRegHeader, line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#' || line[0] == ';' || line.rfind("WINE REGISTRY", 0) == 0) continue;
+    if (line[0] == '[') {
+      const auto close = line.rfind(']');
+      std::string path;
+      for (std::size_t i = 1; i < close; ++i) {
+        path += line[i];
+        if (line[i] == '\\' && i + 1 < close && line[i + 1] == '\\') ++i;
+      }
+      for (const char* top : {"Software", "System", "Hardware"}) {
+        const std::string name(top);
+        if (path.compare(0, name.size(), name) == 0 && (path.size() == name.size() || path[name.size()] == '\\'))
+          for (std::size_t i = 0; i < name.size(); ++i) path[i] = static_cast<char>(std::toupper(path[i]));
+      }
+      out += "\n[HKEY_LOCAL_MACHINE\\" + path + "]\n";
+      continue;
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+bool WineMode() { return !WineBin().empty(); }
+
+std::string WineBin() {
+  const char* bin = std::getenv("KV_WINE_BIN");
+  return bin ? std::string(bin) : std::string();
+}
+
+RunResult RunUnderWine(const TempMachine& machine, const std::string& program, const std::vector<std::string>& args) {
+  MakePrefix(machine);
+  const std::string prefix = machine.dir();
+  // One server for the whole run, kept a second after its last client.
+  Shell("wineserver -p1", prefix);
+  // As regedit on 64-bit Windows, the 64-bit reg imports: every key lands
+  // where the file names it ("wine reg" alone is the 32-bit one, whose view
+  // would redirect SOFTWARE).
+  // Each run imports the image's own registry.reg: Wine sets some values
+  // (the processor's name among them) anew whenever its server starts. A
+  // registry.reg that is still what the last run wrote back stands for the
+  // file imported then.
+  const std::string captured = "registry.reg.wine", original = "registry.reg.image";
+  if (!machine.Exists(captured) || machine.ReadFile(captured) != machine.ReadFile("registry.reg"))
+    fs::copy_file(machine.Path("registry.reg"), machine.Path(original), fs::copy_options::overwrite_existing);
+  const RunResult import =
+      Shell("wine reg import " + Quoted(WindowsPath(machine.Path(original))) + " /reg:64" + SystemKindCommands(machine),
+            prefix);
+  if (import.exitCode != 0) throw std::runtime_error("Wine's reg import failed: " + import.err);
+  // The stand-in Defender library reads the machine.json beside it.
+  const std::string defender = "drive_c/Program Files/Windows Defender";
+  if (machine.Exists(defender))
+    fs::copy_file(machine.Path("machine.json"), machine.Path(defender + "/machine.json"),
+                  fs::copy_options::overwrite_existing);
+
+  std::vector<std::string> wineArgs{WineBin() + "/kv_exit_code.exe", WindowsPath(machine.Path("exit-code")),
+                                    WindowsPath(WineBin() + "/" + program + ".exe")};
+  wineArgs.insert(wineArgs.end(), args.begin(), args.end());
+  RunResult result = RunProgram("/usr/bin/wine", wineArgs, WineTemplate::Environment(prefix));
+  // Windows' C runtime writes a line end of text mode as CR LF; the tests
+  // compare lines.
+  for (std::string* text : {&result.out, &result.err})
+    for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
+  // The server writes the registry back to system.reg as it ends.
+  Shell("wineserver -w", prefix);
+  const std::string hive = MachineHiveAsRegFile(Slurp(machine.Path("system.reg")));
+  machine.WriteFile("registry.reg", hive);
+  machine.WriteFile(captured, hive);
+  return result;
+}
+
+}  // namespace kv::test
