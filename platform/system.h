@@ -1,7 +1,6 @@
 #pragma once
 // Time, threads, the environment and the system's message texts.
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,14 +18,6 @@ SystemTime GetLocalTime();
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 void Sleep(DWORD milliseconds);
-
-// Whether the process's standard error is a console (a terminal) rather
-// than a file or a pipe.
-bool IsStandardErrorConsole();
-// Keeps standard output for the caller's data: returns a stream on the
-// original standard output, and from then on whatever else the process
-// prints to standard output goes to the stream elsewhere. Null on failure.
-std::FILE* SeparateStandardOutput(std::FILE* elsewhere);
 
 // An environment variable of the machine; nullopt when it is not set.
 std::optional<std::string> GetEnvironmentVariable(std::string_view name);

@@ -35,21 +35,6 @@ DWORD GetCurrentThreadId() {
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
 
-bool IsStandardErrorConsole() { return ::isatty(STDERR_FILENO) == 1; }
-
-std::FILE* SeparateStandardOutput(std::FILE* elsewhere) {
-  std::fflush(stdout);
-  const int data = ::dup(STDOUT_FILENO);
-  if (data < 0) return nullptr;
-  if (!elsewhere || ::dup2(::fileno(elsewhere), STDOUT_FILENO) < 0) {
-    ::close(data);
-    return nullptr;
-  }
-  std::FILE* stream = ::fdopen(data, "w");
-  if (!stream) ::close(data);
-  return stream;
-}
-
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0)
     std::this_thread::yield();

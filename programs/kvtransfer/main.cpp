@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/terminal.h"
 #include "platform/unicode.h"
 #include "progress_line.h"
 #include "result_text.h"
@@ -148,7 +149,7 @@ int Run(int argc, char** argv) {
   ChooseProxy(options, &params);
 
   std::optional<ProgressLine> progress;
-  if (IsStandardErrorConsole() && options.command != Command::kPost) {
+  if (IsStandardErrorTerminal() && options.command != Command::kPost) {
     progress.emplace(stderr);
     Transfer().progress = [&progress](std::uint64_t received, std::uint64_t total) {
       progress->Update(received, total);
