@@ -12,6 +12,7 @@
 #include "tests/servers/http_test_server.h"
 #include "tests/servers/nginx_server.h"
 #include "tests/support/agent_image.h"
+#include "tests/support/wine.h"
 
 namespace kv {
 namespace {
@@ -27,7 +28,10 @@ class KvTransfer : public ::testing::Test {
   KvTransfer() { test::CopyExampleMachine(machine, "default"); }
 
   std::map<std::string, std::string> Env() const { return {{"KV_MACHINE", machine.dir()}}; }
+  // The Linux build on the emulated machine, or the Windows build under Wine
+  // with the image as its prefix (WinHTTP then is Wine's).
   RunResult Run(const std::vector<std::string>& args) {
+    if (test::WineMode()) return test::RunUnderWine(machine, "kvtransfer", args);
     return test::RunProgram(test::BinPath("kvtransfer"), args, Env());
   }
   std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(server.Port()) + path; }
@@ -71,13 +75,16 @@ TEST_F(KvTransfer, DownloadsAndPostsAndSaysWhatFailed) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(machine.ReadFile("drive_c/Downloads/file.bin"), TestBytes(0, 200000));
-  // A host path under drive_c is the same file.
-  run = Run({"download", "--by-bitrate", Url("/bytes/1000"), machine.Path("drive_c/Downloads/again.bin")});
+  // A host path under drive_c is the same file (a Linux path means nothing
+  // to the Windows build).
+  const bool hostPaths = !test::WineMode();
+  run = Run({"download", "--by-bitrate", Url("/bytes/1000"),
+             hostPaths ? machine.Path("drive_c/Downloads/again.bin") : "C:\\Downloads\\again.bin"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(machine.ReadFile("drive_c/Downloads/again.bin"), TestBytes(0, 1000));
 
   machine.WriteFile("drive_c/upload.txt", "posted text");
-  run = Run({"post", Url("/echo"), machine.Path("drive_c/upload.txt")});
+  run = Run({"post", Url("/echo"), hostPaths ? machine.Path("drive_c/upload.txt") : "C:\\upload.txt"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "posted text");
   run = Run({"post", "--multipart", Url("/echo"), "C:\\upload.txt"});
@@ -88,14 +95,18 @@ TEST_F(KvTransfer, DownloadsAndPostsAndSaysWhatFailed) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(LastLine(run.err), "result 404: HTTP 404 Not Found");
   run = Run({"get", Url("/bytes/100?fault=close&at=50")});
+  // Wine's WinHTTP ends a body cut short as if it were complete; the length
+  // check then tells.
   EXPECT_EQ(LastLine(run.err),
-            "result 12030: The connection with the server has been terminated or an incompatible SSL protocol was "
-            "encountered");
+            test::WineMode() ? "result 707: partial download: fewer bytes than the Content-Length"
+                             : "result 12030: The connection with the server has been terminated or an incompatible "
+                               "SSL protocol was encountered");
   run = Run({"get", "http://127.0.0.1:1/x"});
   EXPECT_EQ(LastLine(run.err), "result 12029: The attempt to connect to the server failed");
 }
 
 TEST_F(KvTransfer, RefusesBadRequestsWithoutTouchingTheImage) {
+  KV_SKIP_UNDER_WINE("a program run under Wine makes the image a Wine prefix, which changes it");
   machine.WriteFile("drive_c/Downloads/dir/keep", "");
   const auto before = Snapshot();
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
@@ -125,6 +136,7 @@ TEST_F(KvTransfer, RefusesBadRequestsWithoutTouchingTheImage) {
 // A download killed part-way goes on from its partial file on the next run,
 // and ends with the very bytes of the file.
 TEST_F(KvTransfer, AKilledDownloadResumesOnTheNextRun) {
+  KV_SKIP_UNDER_WINE("the registry of a program killed under Wine is not written back to the image");
   SetDownloadMode(1);
   const std::string url = Url("/bytes/8000000?rate=4000000&times=2");
   const std::string repository = machine.Path(std::string(kAgentFolder) + "/DownloadRepository");
