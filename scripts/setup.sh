@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
-  libcurl4-openssl-dev libssl-dev nginx
+  libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
   libxml2-dev
   libsqlite3-dev
