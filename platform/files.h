@@ -98,6 +98,14 @@ class FileHandle {
 DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
 DWORD DeleteFile(std::string_view path);
 DWORD MoveFile(std::string_view source, std::string_view destination);
+
+// MoveFileEx's flags: replace a destination file that exists; where the two
+// paths lie on different volumes, copy the file and delete the source.
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x2;
+// Moves a file as MoveFileEx does. On one volume this is a rename: the
+// destination is replaced in one step and the data is not written again.
+DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD flags);
 DWORD RemoveDirectory(std::string_view path);
 
 // File attributes as GetFileAttributes reports them.

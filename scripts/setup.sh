@@ -8,10 +8,13 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
-  libcurl4-openssl-dev libssl-dev nginx
+  libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
   libxml2-dev
+  libsqlite3-dev
   flex bison
+  unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb
+  postgresql mariadb-server mariadb-client firebird3.0-server
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -39,6 +39,11 @@ class MemoryPool {
     return place ? new (place) T(std::forward<Args>(args)...) : nullptr;
   }
 
+  // The size of the blocks taken from now on (a large pool grows in larger
+  // steps).
+  void SetBlockSize(std::size_t blockSize) { blockSize_ = blockSize ? blockSize : 1; }
+  std::size_t BlockSize() const { return blockSize_; }
+
   // Frees every block at once.
   void Release() noexcept;
   // Bytes handed out since the last release (for tests and measurements).

@@ -71,6 +71,10 @@ void TypedValueBuffer::SetFixed(const void* bytes, std::int32_t length) {
   value_ = StoredValue{bytes_, length};
 }
 
+void TypedValueBuffer::SetView(std::string_view text) {
+  value_ = StoredValue{text.data() ? text.data() : "", static_cast<std::int32_t>(text.size())};
+}
+
 bool ParseTypedValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out) {
   out.value_ = StoredValue{};
   char bytes[8];

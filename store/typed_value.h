@@ -32,10 +32,13 @@ class TypedValueBuffer {
   TypedValueBuffer& operator=(const TypedValueBuffer&) = delete;
 
   const StoredValue& value() const { return value_; }
+  // A value of up to 16 bytes copied into the buffer; a view of a text.
+  void SetFixed(const void* bytes, std::int32_t length);
+  void SetView(std::string_view text);
+  void Clear() { value_ = StoredValue{}; }
 
  private:
   friend bool ParseTypedValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out);
-  void SetFixed(const void* bytes, std::int32_t length);
 
   alignas(8) char bytes_[16] = {};
   StoredValue value_;

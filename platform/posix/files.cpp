@@ -441,6 +441,22 @@ DWORD MoveFile(std::string_view source, std::string_view destination) {
   return ERROR_SUCCESS;
 }
 
+DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD flags) {
+  const std::string from = MapPath(source), to = MapPath(destination);
+  struct stat fromStat, toStat;
+  if (::lstat(from.c_str(), &fromStat) != 0) return FailErrno(errno, from);
+  if (::lstat(to.c_str(), &toStat) == 0) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING)) return Fail(ERROR_ALREADY_EXISTS);
+    // Windows replaces files only, never a directory.
+    if (S_ISDIR(toStat.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  }
+  if (::rename(from.c_str(), to.c_str()) == 0) return ERROR_SUCCESS;
+  if (errno != EXDEV || !(flags & MOVEFILE_COPY_ALLOWED)) return FailErrno(errno, to);
+  if (const DWORD rc = CopyFile(source, destination, false)) return rc;
+  if (::unlink(from.c_str()) != 0) return FailErrno(errno, from);
+  return ERROR_SUCCESS;
+}
+
 DWORD RemoveDirectory(std::string_view path) {
   std::string host;
   if (const DWORD error = Map(path, host)) return error;

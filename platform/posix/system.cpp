@@ -26,6 +26,8 @@ DWORD GetCurrentThreadId() {
   return static_cast<DWORD>(::gettid());
 }
 
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0)
     std::this_thread::yield();

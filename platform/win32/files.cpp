@@ -178,6 +178,10 @@ DWORD MoveFile(std::string_view source, std::string_view destination) {
   return ::MoveFileW(Wide(source).c_str(), Wide(destination).c_str()) ? ERROR_SUCCESS : LastFailure();
 }
 
+DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD flags) {
+  return ::MoveFileExW(Wide(source).c_str(), Wide(destination).c_str(), flags) ? ERROR_SUCCESS : LastFailure();
+}
+
 DWORD RemoveDirectory(std::string_view path) {
   return ::RemoveDirectoryW(Wide(path).c_str()) ? ERROR_SUCCESS : LastFailure();
 }

@@ -110,6 +110,8 @@
   X(KEY_WOW64_RES)                      \
   X(KEY_WRITE)                          \
   X(MAX_ADAPTER_ADDRESS_LENGTH)         \
+  X(MOVEFILE_COPY_ALLOWED)              \
+  X(MOVEFILE_REPLACE_EXISTING)          \
   X(NTE_BAD_KEY)                        \
   X(NTE_BAD_KEYSET)                     \
   X(NTE_EXISTS)                         \
@@ -228,6 +230,8 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef KEY_WOW64_RES
 #undef KEY_WRITE
 #undef MAX_ADAPTER_ADDRESS_LENGTH
+#undef MOVEFILE_COPY_ALLOWED
+#undef MOVEFILE_REPLACE_EXISTING
 #undef NTE_BAD_KEY
 #undef NTE_BAD_KEYSET
 #undef NTE_EXISTS
@@ -287,6 +291,7 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef GetFileAttributes
 #undef GetVersionEx
 #undef MoveFile
+#undef MoveFileEx
 #undef OpenSCManager
 #undef OpenService
 #undef RemoveDirectory

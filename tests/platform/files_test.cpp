@@ -168,6 +168,36 @@ TEST_F(FilesTest, DeleteMoveAndRemove) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
+// A finished download goes into place by a rename on one volume, and by a
+// copy and a delete across volumes.
+TEST_F(FilesTest, MoveFileExReplacesFilesOnlyWhenAsked) {
+  machine.WriteFile("drive_c/new.bin", "new");
+  machine.WriteFile("drive_c/old.bin", "old");
+  EXPECT_EQ(MoveFileEx("C:\\new.bin", "C:\\old.bin", 0), ERROR_ALREADY_EXISTS);
+  struct stat before {};
+  ASSERT_EQ(::stat(Drive("new.bin").c_str(), &before), 0);
+  EXPECT_EQ(MoveFileEx("C:\\new.bin", "C:\\old.bin", MOVEFILE_REPLACE_EXISTING), 0u);
+  struct stat after {};
+  ASSERT_EQ(::stat(Drive("old.bin").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // renamed, not written again
+  EXPECT_EQ(machine.ReadFile("drive_c/old.bin"), "new");
+  EXPECT_FALSE(machine.Exists("drive_c/new.bin"));
+  EXPECT_EQ(MoveFileEx("C:\\old.bin", "C:\\Program Files", MOVEFILE_REPLACE_EXISTING), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(MoveFileEx("C:\\none.bin", "C:\\old.bin", MOVEFILE_REPLACE_EXISTING), ERROR_FILE_NOT_FOUND);
+
+  // /dev/shm is another file system than the image's temporary directory.
+  const std::string elsewhere = "/dev/shm/kv-move-" + std::to_string(GetCurrentThreadId());
+  std::FILE* far = OpenStream(elsewhere, "wb");
+  ASSERT_NE(far, nullptr);
+  std::fputs("far", far);
+  std::fclose(far);
+  constexpr DWORD kNotSameDevice = 17;
+  EXPECT_EQ(MoveFileEx(elsewhere, "C:\\old.bin", MOVEFILE_REPLACE_EXISTING), kNotSameDevice);
+  EXPECT_EQ(MoveFileEx(elsewhere, "C:\\old.bin", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED), 0u);
+  EXPECT_EQ(machine.ReadFile("drive_c/old.bin"), "far");
+  EXPECT_EQ(GetFileAttributes(elsewhere), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(FilesTest, FindMatchesWindowsWildcardsWithoutCase) {
   machine.WriteFile("drive_c/logs/KVPrereqHandler.log", "");
   machine.WriteFile("drive_c/logs/kvprereqhandler1.log", "");

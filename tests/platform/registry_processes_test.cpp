@@ -16,6 +16,7 @@
 #include "platform/posix/reg_file.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
 
 namespace kv {
@@ -40,10 +41,18 @@ std::unique_ptr<TempMachine> MakeImage() {
 
 // Starts kv_reg_writer on the image without waiting for it.
 pid_t StartWriter(const std::string& image, const std::string& prefix, int count) {
-  return test::StartProgram(test::BinPath("kv_reg_writer"), {prefix, std::to_string(count)}, {{"KV_MACHINE", image}});
+  test::SpawnOptions options;
+  options.env = {{"KV_MACHINE", image}};
+  return test::SpawnProgram(test::BinPath("kv_reg_writer"), {prefix, std::to_string(count)}, options);
 }
 
-int WaitFor(pid_t pid) { return test::WaitProgram(pid); }
+// The exit code, or minus the signal that ended the process.
+int WaitFor(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
 
 namespace kv {
@@ -22,7 +23,9 @@ class LogProcessesTest : public ::testing::Test {
   LogProcessesTest() { machine.MakeDirectory("drive_c/logs"); }
 
   int Start(const std::vector<std::string>& args) {
-    const int pid = test::StartProgram(test::BinPath("kv_log_writer"), args, {{"KV_MACHINE", machine.dir()}});
+    test::SpawnOptions options;
+    options.env = {{"KV_MACHINE", machine.dir()}};
+    const int pid = test::SpawnProgram(test::BinPath("kv_log_writer"), args, options);
     EXPECT_GT(pid, 0);
     return pid;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/agent_image.h"
+#include "tests/support/child_process.h"
 #include "tests/support/wine.h"
 
 namespace kv {
@@ -38,10 +39,11 @@ TEST(SharedLogTest, TwentyRunsOnALogDueForRotationRotateItOnceAndKeepEverything)
   machine.WriteFile(logs + "kvprereqhandler2.log", "an older backup\n");
 
   constexpr int kRuns = 20;
-  std::vector<int> pids;
-  for (int i = 0; i < kRuns; ++i)
-    pids.push_back(test::StartProgram(test::BinPath("kvprereqhandler"), {}, {{"KV_MACHINE", machine.dir()}}));
-  for (int pid : pids) EXPECT_EQ(test::WaitProgram(pid), 0);
+  test::SpawnOptions options;
+  options.env = {{"KV_MACHINE", machine.dir()}};
+  std::vector<pid_t> pids;
+  for (int i = 0; i < kRuns; ++i) pids.push_back(test::SpawnProgram(test::BinPath("kvprereqhandler"), {}, options));
+  for (pid_t pid : pids) EXPECT_EQ(test::WaitProgram(pid), 0);
 
   // One rotation: the full log is the newest backup, the others moved one up.
   EXPECT_TRUE(machine.ReadFile(logs + "kvprereqhandler1.log") == full);

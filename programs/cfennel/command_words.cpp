@@ -1,0 +1,52 @@
+#include "command_words.h"
+
+namespace kv {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+void CommandWords::SkipBlanks() {
+  while (!rest_.empty() && IsBlank(rest_.front())) rest_.remove_prefix(1);
+}
+
+std::string_view CommandWords::Word() {
+  SkipBlanks();
+  std::size_t length = 0;
+  while (length < rest_.size() && !IsBlank(rest_[length])) ++length;
+  const std::string_view word = rest_.substr(0, length);
+  rest_.remove_prefix(length);
+  return word;
+}
+
+std::optional<std::string> CommandWords::Value() {
+  SkipBlanks();
+  unterminated_ = false;
+  if (rest_.empty()) return std::nullopt;
+  if (rest_.front() != '"') return std::string(Word());
+  std::string text;
+  for (std::size_t i = 1; i < rest_.size(); ++i) {
+    if (rest_[i] == '\\' && i + 1 < rest_.size() && rest_[i + 1] == '"') {
+      text += '"';
+      ++i;
+    } else if (rest_[i] == '"') {
+      rest_.remove_prefix(i + 1);
+      return text;
+    } else {
+      text += rest_[i];
+    }
+  }
+  unterminated_ = true;
+  return std::nullopt;
+}
+
+std::string_view CommandWords::Rest() {
+  SkipBlanks();
+  std::string_view rest = rest_;
+  while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
+  rest_ = std::string_view();
+  return rest;
+}
+
+}  // namespace kv

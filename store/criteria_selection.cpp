@@ -1,0 +1,13 @@
+#include "store/criteria_selection.h"
+
+namespace kv {
+
+CriteriaSelection::CriteriaSelection(const char* criteria, const TableData& table)
+    : lock_(CriteriaParserLockKey()), table_(table) {
+  tree_ = ParseCriteria(criteria);
+  if (!tree_ || table.kind != TABLE_DATA_KIND_TABLE || !table.tableDefn || table.columnCount <= 0) return;
+  BindCriteria(table.tableDefn->columns, tree_.get());
+  usable_ = true;
+}
+
+}  // namespace kv

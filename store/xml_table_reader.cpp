@@ -1,0 +1,335 @@
+#include "store/xml_table_reader.h"
+
+#include <libxml/parser.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "base/log_writer.h"
+#include "platform/files.h"
+#include "store/column_types.h"
+#include "store/column_value.h"
+#include "store/data_dictionary.h"
+#include "store/reference_text.h"
+#include "store/table_data.h"
+#include "store/value_text.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kRowFailure = "Cannot create and add a new row while constructing tabledata from XML file.\n";
+constexpr const char* kParseFailure = "error: could not parse file file.xml\n";
+// No network, and libxml2 reports nothing of its own: the store logs why.
+// The reader never changes the tree, so short texts may live inside their
+// nodes (one allocation less for most attribute values).
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
+
+std::string_view AsView(const xmlChar* text) {
+  return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+struct XmlFree {
+  void operator()(xmlChar* text) const { xmlFree(text); }
+};
+struct DocumentFree {
+  void operator()(xmlDocPtr document) const { xmlFreeDoc(document); }
+};
+struct ContextFree {
+  void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+using Document = std::unique_ptr<xmlDoc, DocumentFree>;
+
+// Attribute texts of the row being built: a text of one text node is read
+// in place, any other is assembled by libxml2 and kept until Clear.
+class AttributeTexts {
+ public:
+  std::string_view Of(xmlAttrPtr attribute) {
+    const xmlNode* child = attribute->children;
+    if (!child) return std::string_view("");
+    if (child->type == XML_TEXT_NODE && !child->next) return AsView(child->content);
+    std::unique_ptr<xmlChar, XmlFree> text(xmlNodeListGetString(attribute->doc, attribute->children, 1));
+    if (!text) return std::string_view("");
+    owned_.push_back(std::move(text));
+    return AsView(owned_.back().get());
+  }
+  void Clear() { owned_.clear(); }
+
+ private:
+  std::vector<std::unique_ptr<xmlChar, XmlFree>> owned_;
+};
+
+// An attribute of an element named like `name` (without regard to case).
+xmlAttrPtr FindAttribute(const xmlNode* element, std::string_view name) {
+  for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+    if (AsciiEqualsNoCase(AsView(attribute->name), name)) return attribute;
+  }
+  return nullptr;
+}
+
+// A key entry filled from the nearest ancestor element that has an
+// attribute named like `attribute`: a foreign key's reference column, or a
+// primary-key column itself.
+struct KeyEntry {
+  std::string_view attribute;
+  std::int32_t column;
+};
+
+// What the reader keeps of one table for the rows of a document.
+struct TableReading {
+  TableData* table = nullptr;  // null: a container element
+  std::vector<const ColumnDefn*> columns;
+  std::vector<KeyEntry> foreignKeys;
+  std::vector<KeyEntry> primaryKeys;
+  // Attribute names seen (as libxml2 holds them) and their column, or -1.
+  std::vector<std::pair<const xmlChar*, std::int32_t>> attributeColumns;
+
+  std::int32_t ColumnOf(const xmlChar* attributeName) {
+    for (const auto& [name, column] : attributeColumns) {
+      if (name == attributeName) return column;
+    }
+    const std::string_view wanted = AsView(attributeName);
+    std::int32_t found = -1;
+    for (std::size_t i = 0; i < columns.size() && found < 0; ++i) {
+      if (AsciiEqualsNoCase(columns[i]->name, wanted)) found = static_cast<std::int32_t>(i);
+    }
+    if (attributeColumns.size() < 64) attributeColumns.emplace_back(attributeName, found);
+    return found;
+  }
+};
+
+std::int32_t ColumnIndex(const std::vector<const ColumnDefn*>& columns, std::string_view name) {
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (AsciiEqualsNoCase(columns[i]->name, name)) return static_cast<std::int32_t>(i);
+  }
+  return -1;
+}
+
+std::unique_ptr<TableReading> ReadingOf(TableData* table) {
+  auto reading = std::make_unique<TableReading>();
+  reading->table = table;
+  const TableDefn& definition = *table->tableDefn;
+  for (const ColumnDefn& column : definition.columns) reading->columns.push_back(&column);
+  if (!definition.constraints) return reading;
+  auto isForeignKeyColumn = [&](std::string_view name) {
+    if (!definition.constraints->foreignKeys) return false;
+    for (const ForeignKeyDefn& key : *definition.constraints->foreignKeys) {
+      if (AsciiEqualsNoCase(key.localColumn, name)) return true;
+    }
+    return false;
+  };
+  if (definition.constraints->foreignKeys) {
+    for (const ForeignKeyDefn& key : *definition.constraints->foreignKeys) {
+      const std::int32_t column = ColumnIndex(reading->columns, key.localColumn);
+      if (column >= 0) reading->foreignKeys.push_back(KeyEntry{key.referenceColumn, column});
+    }
+  }
+  for (const std::string& key : definition.constraints->primaryKeys) {
+    const std::int32_t column = ColumnIndex(reading->columns, key);
+    if (column >= 0 && !isForeignKeyColumn(key)) reading->primaryKeys.push_back(KeyEntry{key, column});
+  }
+  return reading;
+}
+
+// One construction run over the elements of a document.
+class DocumentReader {
+ public:
+  DocumentReader() : references_(std::make_unique<HashTable>()) {
+    if (!InitHashTable(references_.get(), IDENTIFIER_MAP_BUCKETS)) throw std::bad_alloc();
+  }
+
+  // The rows of the element chain from node on, each followed by those of
+  // its children (depth first, document order). The walk keeps no stack of
+  // its own: a caller's tree may be deeper than the call stack.
+  bool AddRowsFromXMLNodes(xmlNodePtr node) {
+    const xmlNode* end = node ? node->parent : nullptr;
+    while (node) {
+      if (node->type == XML_ELEMENT_NODE) {
+        if (!CreateRowFromXMLNode(node)) {
+          LogError("%s", kRowFailure);
+          return false;
+        }
+        if (node->children) {
+          node = node->children;
+          continue;
+        }
+      }
+      while (!node->next) {
+        node = node->parent;
+        if (node == end) return true;
+      }
+      node = node->next;
+    }
+    return true;
+  }
+
+  std::unique_ptr<HashTable> TakeReferences() { return std::move(references_); }
+
+ private:
+  bool CreateRowFromXMLNode(xmlNodePtr element) {
+    try {
+      TableReading* reading = Reading(element->name);
+      if (!reading) return false;
+      if (!reading->table) return true;  // a container
+      return AddRow(*reading, element);
+    } catch (const std::bad_alloc&) {
+      LogError("MEMORY_ALLOCATION_FAILURE\n");
+      return false;
+    }
+  }
+
+  // The reading of an element's table, made on its first row; a container
+  // has no table; null for an element that names neither.
+  TableReading* Reading(const xmlChar* elementName) {
+    if (last_ && lastName_ == elementName) return last_;
+    const std::string_view name = AsView(elementName);
+    auto known = readings_.find(name);
+    if (known == readings_.end()) {
+      const std::string tableName(name);
+      TableData* table = GetTableDataByName(tableName.c_str());
+      if (!table && CreateTable(tableName.c_str())) table = GetTableDataByName(tableName.c_str());
+      std::unique_ptr<TableReading> reading;
+      if (table && table->kind == TABLE_DATA_KIND_TABLE && table->tableDefn) {
+        reading = ReadingOf(table);
+      } else if (!table && name.find("List") != std::string_view::npos) {
+        reading = std::make_unique<TableReading>();
+      } else {
+        LogError("CreateRowFromXMLNode : %s is neither a table nor a list\n", tableName.c_str());
+        return nullptr;
+      }
+      known = readings_.emplace(name, std::move(reading)).first;
+    }
+    last_ = known->second.get();
+    lastName_ = elementName;
+    return last_;
+  }
+
+  // The text an ancestor gives a key entry: the nearest ancestor element
+  // with an attribute of the entry's name.
+  std::optional<std::string_view> FromAncestors(const xmlNode* element, std::string_view attributeName) {
+    for (const xmlNode* ancestor = element->parent; ancestor && ancestor->type == XML_ELEMENT_NODE;
+         ancestor = ancestor->parent) {
+      if (xmlAttrPtr attribute = FindAttribute(ancestor, attributeName)) return texts_.Of(attribute);
+    }
+    return std::nullopt;
+  }
+
+  // The text a column without an attribute inherits: from its foreign key,
+  // else from its primary-key entry.
+  std::optional<std::string_view> InheritedText(const TableReading& reading, const xmlNode* element,
+                                                std::int32_t column) {
+    for (const KeyEntry& entry : reading.foreignKeys) {
+      if (entry.column != column) continue;
+      if (std::optional<std::string_view> text = FromAncestors(element, entry.attribute)) return text;
+    }
+    for (const KeyEntry& entry : reading.primaryKeys) {
+      if (entry.column == column) return FromAncestors(element, entry.attribute);
+    }
+    return std::nullopt;
+  }
+
+  bool AddRow(TableReading& reading, const xmlNode* element) {
+    const std::size_t count = reading.columns.size();
+    texts_.Clear();
+    if (buffers_.size() < count) buffers_ = std::vector<TypedValueBuffer>(count);
+    given_.assign(count, std::nullopt);
+    values_.assign(count, StoredValue{});
+
+    for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+      const std::int32_t column = reading.ColumnOf(attribute->name);
+      if (column >= 0 && !given_[static_cast<std::size_t>(column)])
+        given_[static_cast<std::size_t>(column)] = texts_.Of(attribute);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+      const ColumnDefn& column = *reading.columns[i];
+      std::optional<std::string_view> text = given_[i];
+      if (!text) text = InheritedText(reading, element, static_cast<std::int32_t>(i));
+      if (text) {
+        ResolveColumnText(*reading.table->tableDefn, column, *text, *references_, buffers_[i]);
+        values_[i] = buffers_[i].value();
+      } else if (column.defaultValue) {
+        values_[i] = column.DefaultValue();
+      }
+    }
+    return AddNewRow(reading.table, values_) != nullptr;
+  }
+
+  std::unique_ptr<HashTable> references_;
+  std::unordered_map<std::string_view, std::unique_ptr<TableReading>> readings_;
+  TableReading* last_ = nullptr;
+  const xmlChar* lastName_ = nullptr;
+  AttributeTexts texts_;
+  std::vector<TypedValueBuffer> buffers_;
+  std::vector<std::optional<std::string_view>> given_;
+  std::vector<StoredValue> values_;
+};
+
+// The rows below node; the identifier map, or null on failure.
+std::unique_ptr<HashTable> ConstructRows(xmlNodePtr firstChild) {
+  try {
+    DocumentReader reader;
+    if (!reader.AddRowsFromXMLNodes(firstChild)) return nullptr;
+    return reader.TakeReferences();
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return nullptr;
+  }
+}
+
+// Parses with a context of its own, so that libxml2's reason for a failure
+// can be logged before the parse message.
+template <class Read>
+Document Parse(const char* operation, Read read) {
+  std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
+  // The options hold from the start: opening the input may fail already.
+  if (context) xmlCtxtUseOptions(context.get(), kParseOptions);
+  Document document(context ? read(context.get()) : nullptr);
+  if (document && xmlDocGetRootElement(document.get())) return document;
+  if (const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr; error && error->message) {
+    if (error->line > 0)
+      LogError("%s : line %d: %s", operation, error->line, error->message);
+    else
+      LogError("%s : %s", operation, error->message);
+  }
+  LogError("%s", kParseFailure);
+  return nullptr;
+}
+
+bool ConstructFromDocument(Document document, const char* failure) {
+  if (!document) return false;
+  if (ConstructRows(xmlDocGetRootElement(document.get())->children)) return true;
+  LogError("%s", failure);
+  return false;
+}
+
+}  // namespace
+
+bool ConstructTableDataFromXMLFile(const char* path) {
+  Document document = Parse("ConstructTableDataFromXMLFile", [path](xmlParserCtxtPtr context) -> xmlDocPtr {
+    if (!path) return nullptr;
+    return xmlCtxtReadFile(context, MapPath(path).c_str(), nullptr, kParseOptions);
+  });
+  return ConstructFromDocument(std::move(document), "Cannot construct table data from XML file.\n");
+}
+
+bool ConstructTableDataFromXMLBuffer(const char* buffer, std::size_t length) {
+  Document document = Parse("ConstructTableDataFromXMLBuffer", [&](xmlParserCtxtPtr context) -> xmlDocPtr {
+    if (!buffer || length > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
+    return xmlCtxtReadMemory(context, buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions);
+  });
+  return ConstructFromDocument(std::move(document), "Cannot construct table data from XML buffer.\n");
+}
+
+std::unique_ptr<HashTable> ConstructTableDataFromXMLNode(xmlDocPtr document, xmlNodePtr node) {
+  std::unique_ptr<HashTable> references = document && node ? ConstructRows(node->children) : nullptr;
+  if (!references) LogError("Cannot construct table data from buffer node.\n");
+  return references;
+}
+
+}  // namespace kv

@@ -1,0 +1,46 @@
+#include "store/xml_text.h"
+
+namespace kv {
+namespace {
+
+bool IsNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
+
+bool IsNameByte(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
+
+}  // namespace
+
+bool IsXmlName(std::string_view name) {
+  if (name.empty() || !IsNameStart(static_cast<unsigned char>(name.front()))) return false;
+  for (const char c : name) {
+    if (!IsNameByte(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+void AppendXmlAttributeText(std::string& out, std::string_view text) {
+  std::size_t plain = 0;  // start of the run of bytes copied as they are
+  auto flush = [&](std::size_t end) { out.append(text.substr(plain, end - plain)); };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const char* replacement = nullptr;
+    switch (c) {
+      case '&': replacement = "&amp;"; break;
+      case '<': replacement = "&lt;"; break;
+      case '>': replacement = "&gt;"; break;
+      case '"': replacement = "&quot;"; break;
+      case '\t': replacement = "&#9;"; break;
+      case '\n': replacement = "&#10;"; break;
+      case '\r': replacement = "&#13;"; break;
+      default:
+        if (c >= 0x20) continue;
+        replacement = "";  // no form in XML 1.0
+        break;
+    }
+    flush(i);
+    out.append(replacement);
+    plain = i + 1;
+  }
+  flush(text.size());
+}
+
+}  // namespace kv

@@ -1,0 +1,22 @@
+#pragma once
+// Text that goes into XML documents the store writes: names checked, values
+// escaped, so that every document reads back as it was written.
+
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// Whether a name can stand as an element or attribute name as written:
+// ASCII letters, digits, '_', '-', '.' and bytes of multi-byte UTF-8
+// characters, not starting with a digit, '-' or '.'. A ':' would make the
+// name a namespace prefix, so it is not accepted either.
+bool IsXmlName(std::string_view name);
+
+// Appends text escaped for an attribute value in double quotes: '&', '<',
+// '>' and '"' as entities, tab, line feed and carriage return as character
+// references (so that attribute normalisation keeps them). Control
+// characters that XML cannot carry in any form are left out.
+void AppendXmlAttributeText(std::string& out, std::string_view text);
+
+}  // namespace kv

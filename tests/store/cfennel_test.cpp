@@ -1,0 +1,180 @@
+// The cfennel program, run as a user runs it.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_log.h"
+#include "tests/support/test_machine.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExamples = KV_SOURCE_DIR "/examples/store";
+const std::string kDictionary = kExamples + "/dictionary.xml";
+const std::string kInventory = kExamples + "/inventory.xml";
+
+test::RunResult Cfennel(std::vector<std::string> args) { return test::RunProgram(test::BinPath("cfennel"), args); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class CfennelTest : public ::testing::Test {
+ protected:
+  // A file in a directory of the test.
+  std::string Write(const std::string& name, const std::string& text) {
+    const fs::path path = fs::path(scratch_.path()).parent_path() / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+
+  test::TestLog scratch_;
+};
+
+TEST_F(CfennelTest, ASessionOverTheExample) {
+  const test::RunResult run = Cfennel(
+      {"--dictionary", kDictionary, "load " + kInventory, "tables", "select DEVICES RAM_GB>10", "count PATCHES",
+       "count DEVICES OS='none'", "update DEVICES OS \"Windows Server 2022 \\\"DC\\\"\" NAME='DB01'",
+       "select DEVICES NAME='DB01'", "delete DEVICES RAM_GB<10", "select Agentparams PARAM_NAME='RESOURCE_ID'"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
+                                "Agentparams\t2",
+                                "DEVICES\t6",
+                                "PATCHES\t4",
+                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
+                                "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16\t",
+                                "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64\t",
+                                "2",
+                                "0",
+                                "1",
+                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
+                                "3\tDB01\tWindows Server 2022 \"DC\"\t2024-04-28\t1\t64\t",
+                                "2",
+                                "PARAM_NAME\tPARAM_VALUE\t",
+                                "RESOURCE_ID\t1234\t",
+                            }));
+}
+
+TEST_F(CfennelTest, TheXmlItWritesLoadsBack) {
+  const test::RunResult written =
+      Cfennel({"--dictionary", kDictionary, "load " + kInventory,
+               "update DEVICES OS \"<Tom & \\\"Jerry\\\"> 'a:b:c'\" NAME='WEB01'", "xml DEVICES", "select DEVICES"});
+  ASSERT_EQ(written.exitCode, 0) << written.err;
+  ASSERT_EQ(written.out.rfind("1\n<?xml", 0), 0u);  // one row changed, then the document
+  const std::size_t table = written.out.find("DEVICE_ID\t");
+  const std::string document = written.out.substr(2, table - 2);
+  // Escaped, and the text the reader would take for a reference made one that gives it back.
+  EXPECT_NE(document.find("OS=\"DEVICES:OS:&lt;Tom &amp; &quot;Jerry&quot;&gt; 'a:b:c'\""), std::string::npos);
+
+  const test::RunResult read =
+      Cfennel({"--dictionary", kDictionary, "load " + Write("devices.xml", document), "select DEVICES"});
+  EXPECT_EQ(read.err, "");
+  EXPECT_EQ(read.out, written.out.substr(table));
+}
+
+TEST_F(CfennelTest, EveryFailureIsOneLineAndTheRunGoesOn) {
+  const std::string malformed = Write("malformed.xml", "<r><DEVICES NAME=\"x\"></r>");
+  const std::string unknown = Write("unknown.xml", "<r><DEVICES NAME=\"kept\"/><Bogus/></r>");
+  std::string deep;
+  for (int i = 0; i < 20000; ++i) deep += '(';
+  deep += "RAM_GB=1";
+  for (int i = 0; i < 20000; ++i) deep += ')';
+  const std::vector<std::string> commands = {
+      "load " + malformed,
+      "load " + unknown,
+      "load",
+      "select NOWHERE",
+      "select DEVICES NAME='x' AND RAM_GB=1",
+      std::string("count DEVICES NAME='\x01\xff;'"),
+      "count DEVICES " + deep,
+      "update DEVICES LAST_SEEN 2023-02-31 NAME='kept'",
+      "update DEVICES LAST_SEEN 99999-1-1 NAME='kept'",
+      "update DEVICES RAM_GB lots NAME='kept'",
+      "update DEVICES DEVICE_ID 5 NAME='kept'",
+      "update DEVICES NOPE 5 NAME='kept'",
+      "delete DEVICES",
+      "frobnicate",
+      "select DEVICES\nselect X",
+      "count DEVICES",
+  };
+  std::vector<std::string> args = {"--dictionary", kDictionary};
+  args.insert(args.end(), commands.begin(), commands.end());
+  const test::RunResult run = Cfennel(args);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "1\n");  // the row loaded before the unknown element stays
+  const std::vector<std::string> errors = Lines(run.err);
+  ASSERT_EQ(errors.size(), commands.size() - 1) << run.err;
+  const std::vector<std::string> starts = {
+      "cfennel: load: ConstructTableDataFromXMLFile : line 1: ",
+      "cfennel: load: CreateRowFromXMLNode : Bogus is neither a table nor a list; ",
+      "cfennel: load: missing PATH",
+      "cfennel: select: no table NOWHERE in the dictionary",
+      "cfennel: select: criteria not understood: NAME='x' AND RAM_GB=1",
+      "cfennel: count: criteria not understood: NAME='\\x01\xff;'",
+      "cfennel: count: criteria not understood: ((((",
+      "cfennel: update: 2023-02-31 is not a value for LAST_SEEN",
+      "cfennel: update: 99999-1-1 is not a value for LAST_SEEN",
+      "cfennel: update: lots is not a value for RAM_GB",
+      "cfennel: update: @@@ UpdateRowObject Failed as PrimaryKey is being updated @@@",
+      "cfennel: update: DEVICES has no column NOPE",
+      "cfennel: delete: missing CRITERIA",
+      "cfennel: frobnicate: unknown command",
+      "cfennel: select: no table DEVICES\\x0aselect in the dictionary",
+  };
+  for (std::size_t i = 0; i < starts.size(); ++i)
+    EXPECT_EQ(errors[i].rfind(starts[i], 0), 0u) << errors[i] << "\nshould start with\n" << starts[i];
+}
+
+TEST_F(CfennelTest, ABrokenDictionaryIsReported) {
+  const std::string broken =
+      Write("broken.xml",
+            "<data-dictionary><table name=\"T\"><columns><column name=\"A\"><data-type>TEXT</data-type>"
+            "</columns></table></data-dictionary>");
+  const test::RunResult run =
+      Cfennel({"--dictionary", broken, "--dictionary", kDictionary, "--frob", "count Agentparams"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "0\n");
+  const std::vector<std::string> errors = Lines(run.err);
+  ASSERT_EQ(errors.size(), 2u) << run.err;
+  EXPECT_EQ(errors[0].rfind("cfennel: --dictionary " + broken + ": ", 0), 0u) << errors[0];
+  EXPECT_EQ(errors[1], "cfennel: --frob: unknown option (cfennel --help lists them)");
+}
+
+TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
+  const std::string script = Write("script.txt",
+                                   "# the agent's parameter\r\n"
+                                   "load " +
+                                       kInventory +
+                                       "\n\n"
+                                       "count Agentparams PARAM_NAME='RESOURCE_ID'\r\n"
+                                       "select Agentparams PARAM_NAME='SERVER'\n"
+                                       "select Nowhere\n");
+  const test::RunResult run = test::RunProgram(
+      "/bin/sh", {"-c", "exec \"$0\" --dictionary \"$1\" < \"$2\"", test::BinPath("cfennel"), kDictionary, script});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "1\nPARAM_NAME\tPARAM_VALUE\t\nSERVER\tmgmt.example.com\t\n");
+  EXPECT_EQ(run.err, "cfennel: select: no table Nowhere in the dictionary\n");
+}
+
+TEST_F(CfennelTest, HelpListsTheCommands) {
+  const test::RunResult run = Cfennel({"--help"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("Usage: cfennel [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
+  for (const char* command : {"load PATH", "select TABLE [CRITERIA]", "count TABLE [CRITERIA]", "delete TABLE CRITERIA",
+                              "update TABLE COLUMN VALUE CRITERIA", "xml TABLE", "tables"})
+    EXPECT_NE(run.out.find(command), std::string::npos) << command;
+}
+
+}  // namespace
+}  // namespace kv
