@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <ctime>
-#include <type_traits>
 
 #include "platform/posix/image_files.h"
 #include "platform/posix/unique_fd.h"
