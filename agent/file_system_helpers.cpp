@@ -135,10 +135,13 @@ int isWin7orWin8() {
   return result ? 1 : 0;
 }
 
-std::u16string GetCurrentTimeMillisText() {
+std::int64_t GetCurrentTimeMillis() {
   const SystemTime now = GetSystemTime();
-  const std::int64_t millis = SecondsSince1970(now) * 1000 + now.milliseconds;
-  const std::string text = std::to_string(millis);
+  return SecondsSince1970(now) * 1000 + now.milliseconds;
+}
+
+std::u16string GetCurrentTimeMillisText() {
+  const std::string text = std::to_string(GetCurrentTimeMillis());
   std::printf("\nTime = %s", text.c_str());
   return Utf8ToUtf16(text);
 }

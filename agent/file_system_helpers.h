@@ -29,7 +29,9 @@ DWORD CreateFolder(const char16_t* filePath);
 [[nodiscard]] bool GetFileSize64(const char* path, std::int64_t* size);
 int GetOsFamily();
 int isWin7orWin8();
-// Milliseconds since 1970-01-01 00:00 UTC, as decimal text.
+// Milliseconds since 1970-01-01 00:00 UTC, as a number and as decimal text
+// (the text is also shown on standard output).
+std::int64_t GetCurrentTimeMillis();
 std::u16string GetCurrentTimeMillisText();
 // The UTC instant of a local date and time, in seconds since 1970.
 std::int64_t GetTimeInSeconds(const SystemTime& localTime);

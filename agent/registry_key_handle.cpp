@@ -98,4 +98,12 @@ LONG RegistryKeyHandle::setString(const char* name, const char* text, DWORD type
   return RegSetValueExA(key_, Sv(name), type, reinterpret_cast<const BYTE*>(text), size);
 }
 
+LONG RegistryKeyHandle::setDword(const char* name, DWORD value) const {
+  if (key_ == nullptr) return ERROR_INVALID_HANDLE;
+  // Stored little-endian, as Windows stores a REG_DWORD.
+  const BYTE data[sizeof value] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
+                                   static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+  return RegSetValueExA(key_, Sv(name), REG_DWORD, data, sizeof data);
+}
+
 }  // namespace kv

@@ -26,6 +26,7 @@ class RegistryKeyHandle {
   // size: in, the buffer's size in bytes; out, the bytes read.
   [[nodiscard]] LONG queryString(const char* name, char* buffer, DWORD& size) const;
   LONG setString(const char* name, const char* text, DWORD type) const;
+  LONG setDword(const char* name, DWORD value) const;
 
   HKEY handle() const { return key_; }
   DWORD viewBits() const { return view_; }

@@ -16,6 +16,7 @@ struct SystemTime {
 // The local time, as GetLocalTime gives it.
 SystemTime GetLocalTime();
 DWORD GetCurrentThreadId();
+DWORD GetCurrentProcessId();
 void Sleep(DWORD milliseconds);
 
 // An environment variable of the machine; nullopt when it is not set.

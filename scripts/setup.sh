@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs. Idempotent, and quiet when
-# everything is already there. Run as root on Debian 12.
+# everything is already there. Run as root on Debian 12. "fuzz" adds what the
+# fuzz preset needs (clang and its libFuzzer).
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   nlohmann-json3-dev
-  libcurl4-openssl-dev libssl-dev nginx
+  libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
   libxml2-dev
   libsqlite3-dev
@@ -15,6 +16,9 @@ packages=(
   unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb
   postgresql mariadb-server mariadb-client firebird3.0-server
 )
+if [[ "${1:-}" == fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -23,6 +23,8 @@ SystemTime GetLocalTime() {
 
 DWORD GetCurrentThreadId() { return ::GetCurrentThreadId(); }
 
+DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
 std::optional<std::string> GetEnvironmentVariable(std::string_view name) {

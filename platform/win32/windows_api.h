@@ -86,6 +86,7 @@
   X(ERROR_SHARING_VIOLATION)            \
   X(ERROR_SUCCESS)                      \
   X(ERROR_WRITE_FAULT)                  \
+  X(FILE_APPEND_DATA)                   \
   X(FILE_ATTRIBUTE_DIRECTORY)           \
   X(FILE_ATTRIBUTE_NORMAL)              \
   X(FILE_BEGIN)                         \
@@ -109,6 +110,8 @@
   X(KEY_WOW64_RES)                      \
   X(KEY_WRITE)                          \
   X(MAX_ADAPTER_ADDRESS_LENGTH)         \
+  X(MOVEFILE_COPY_ALLOWED)              \
+  X(MOVEFILE_REPLACE_EXISTING)          \
   X(NTE_BAD_KEY)                        \
   X(NTE_BAD_KEYSET)                     \
   X(NTE_EXISTS)                         \
@@ -203,6 +206,7 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef ERROR_SHARING_VIOLATION
 #undef ERROR_SUCCESS
 #undef ERROR_WRITE_FAULT
+#undef FILE_APPEND_DATA
 #undef FILE_ATTRIBUTE_DIRECTORY
 #undef FILE_ATTRIBUTE_NORMAL
 #undef FILE_BEGIN
@@ -226,6 +230,8 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef KEY_WOW64_RES
 #undef KEY_WRITE
 #undef MAX_ADAPTER_ADDRESS_LENGTH
+#undef MOVEFILE_COPY_ALLOWED
+#undef MOVEFILE_REPLACE_EXISTING
 #undef NTE_BAD_KEY
 #undef NTE_BAD_KEYSET
 #undef NTE_EXISTS
@@ -285,6 +291,7 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef GetFileAttributes
 #undef GetVersionEx
 #undef MoveFile
+#undef MoveFileEx
 #undef OpenSCManager
 #undef OpenService
 #undef RemoveDirectory

@@ -7,16 +7,18 @@
 // HTTPS (a fresh self-signed certificate) and act as a proxy that demands
 // Basic credentials. Every request is recorded as it came.
 //
-// Faults, chosen by the query of the request (any resource):
-//   fault=close&at=N       close the connection after N body bytes
-//   fault=reset&at=N       reset it (RST) after N body bytes
+// Faults, chosen by the query of the request (any resource). Positions
+// (at=N) count bytes of the resource, so that an answer to a Range request
+// that starts at or after N meets the fault at once or not at all.
+//   fault=close&at=N       close the connection at byte N of the body
+//   fault=reset&at=N       reset it (RST) at byte N
 //   fault=noresponse       close without answering
 //   fault=garbled          answer with a status line that is not HTTP
 //   fault=longstatus&n=N   a status line N bytes long
 //   fault=endlessheaders   headers that never end
 //   fault=endlessbody      a body without length that never ends
 //   stall=headers&ms=M     wait M ms before answering
-//   stall=body&at=N&ms=M   wait M ms after N body bytes
+//   stall=body&at=N&ms=M   wait M ms at byte N of the body
 //   range=ignore           answer a Range request with 200 and the whole body
 //   range=wrongstart       answer it with a 206 that starts one byte late
 //   length=short&by=K      announce K bytes less than are sent
@@ -26,6 +28,8 @@
 //   status=N               answer with status N (304, 407, 500, ...)
 //   rate=B                 send the body at B bytes per second
 //   lm=TEXT                the Last-Modified to announce
+//   times=N                the faults above apply to the first N requests
+//                          for this target only; later ones go plainly
 
 #include <cstdint>
 #include <memory>

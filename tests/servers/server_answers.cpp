@@ -104,21 +104,23 @@ bool SendBody(ServerStream& stream, HttpTestServer::Shared& shared, const Body& 
   std::uint64_t sent = 0;
   bool stalled = false;
   while (sent < length) {
-    if (sent == delivery.faultAt) {
+    // The marks are positions in the resource, wherever the answer starts.
+    const std::uint64_t at = offset + sent;
+    if (at == delivery.faultAt) {
       if (delivery.reset) stream.Reset();
       return false;
     }
-    if (sent == delivery.stallAt && !stalled) {
+    if (at == delivery.stallAt && !stalled) {
       stalled = true;
       if (!shared.Sleep(delivery.stallMs)) return false;
     }
-    if (delivery.chunked && sent == delivery.badChunkAt) {
+    if (delivery.chunked && at == delivery.badChunkAt) {
       stream.Write("zz-not-hex\r\n");
       return false;
     }
     std::uint64_t size = std::min<std::uint64_t>({piece.size(), length - sent});
     for (const std::uint64_t mark : {delivery.faultAt, delivery.stallAt, delivery.badChunkAt})
-      if (mark > sent) size = std::min(size, mark - sent);
+      if (mark > at) size = std::min(size, mark - at);
     if (delivery.rate) size = std::min<std::uint64_t>(size, std::max<std::uint64_t>(1, delivery.rate / 20));
     if (!body.fill(offset + sent, piece.data(), size)) return false;
     const std::string_view bytes(piece.data(), size);
@@ -137,7 +139,7 @@ bool SendBody(ServerStream& stream, HttpTestServer::Shared& shared, const Body& 
       if (wait.count() > 0 && !shared.Sleep(wait.count())) return false;
     }
   }
-  if (sent == delivery.faultAt) {
+  if (offset + sent == delivery.faultAt) {
     if (delivery.reset) stream.Reset();
     return false;
   }
@@ -171,9 +173,30 @@ bool PlayBrokenAnswer(ServerStream& stream, HttpTestServer::Shared& shared, cons
   return false;
 }
 
+// The request as it is to be answered: with "times=N" its faults apply to
+// the first N requests for its target only, and later ones are answered
+// plainly.
+ParsedRequest WithFaultsInForce(const HttpTestServer::Shared& shared, const ParsedRequest& request) {
+  const std::string times = QueryValue(request, "times");
+  if (times.empty()) return request;
+  std::size_t seen = 0;
+  {
+    std::lock_guard lock(shared.mutex);
+    for (std::size_t i = 0; i <= request.index && i < shared.requests.size(); ++i)
+      if (shared.requests[i].target == request.record.target) ++seen;
+  }
+  ParsedRequest effective = request;
+  if (seen > std::strtoull(times.c_str(), nullptr, 10)) {
+    for (const char* key : {"fault", "stall", "range", "length", "chunked", "status", "rate"})
+      effective.query.erase(key);
+  }
+  return effective;
+}
+
 }  // namespace
 
-bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& request) {
+bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRequest& original) {
+  const ParsedRequest request = WithFaultsInForce(shared, original);
   if (QueryValue(request, "stall") == "headers" && !shared.Sleep(QueryNumber(request, "ms", 0))) return false;
   if (PlayBrokenAnswer(stream, shared, request)) return false;
 

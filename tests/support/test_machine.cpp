@@ -1,5 +1,6 @@
 #include "tests/support/test_machine.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -57,21 +58,49 @@ bool TempMachine::Exists(const std::string& relative) const { return fs::exists(
 
 void TempMachine::Use() const { kv::posix::UseMachine(dir_); }
 
-RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env) {
+StartedProgram::StartedProgram(const std::string& path, const std::vector<std::string>& args,
+                               const std::map<std::string, std::string>& env) {
   std::string pattern = (fs::temp_directory_path() / "kvrun-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  dir_ = pattern;
   SpawnOptions options;
   options.env = env;
-  options.output = pattern + "/out";
-  options.errors = pattern + "/err";
-  RunResult result;
-  result.exitCode = RunToEnd(path, args, options);
-  result.out = ReadWholeFile(options.output);
-  result.err = ReadWholeFile(options.errors);
+  options.output = dir_ + "/out";
+  options.errors = dir_ + "/err";
+  pid_ = SpawnProgram(path, args, options);
+}
+
+StartedProgram::~StartedProgram() {
+  if (pid_ > 0) {
+    Kill(SIGKILL);
+    Wait();
+  }
   std::error_code ec;
-  fs::remove_all(pattern, ec);
+  fs::remove_all(dir_, ec);
+}
+
+void StartedProgram::Kill(int signal) const {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
+RunResult StartedProgram::Wait() {
+  RunResult result;
+  if (pid_ > 0) {
+    result.exitCode = WaitProgram(pid_);
+    pid_ = -1;
+  }
+  result.out = ReadWholeFile(dir_ + "/out");
+  result.err = ReadWholeFile(dir_ + "/err");
   return result;
+}
+
+RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env) {
+  return StartedProgram(path, args, env).Wait();
+}
+
+std::string SourceFile(const std::string& relative) {
+  return ReadWholeFile(std::string(KV_SOURCE_DIR) + "/" + relative);
 }
 
 std::string BinPath(const std::string& name) {

@@ -45,9 +45,31 @@ struct RunResult {
   std::string err;
 };
 
+// A program started with env entries added to the environment, its output
+// kept; killed and waited for when the object goes.
+class StartedProgram {
+ public:
+  StartedProgram(const std::string& path, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env = {});
+  ~StartedProgram();
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  void Kill(int signal) const;
+  // Waits for the end and hands over what the program wrote.
+  RunResult Wait();
+
+ private:
+  std::string dir_;
+  int pid_ = -1;
+};
+
 // Runs a program and waits for it; env entries are added to the environment.
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
+
+// The content of a file of the source tree ("tests/store/data/shop.xml").
+std::string SourceFile(const std::string& relative);
 
 // Path of a program the build made (in Wine mode, the Windows build's).
 std::string BinPath(const std::string& name);

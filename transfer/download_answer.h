@@ -1,0 +1,25 @@
+#pragma once
+// The first answer of a download: whether there is anything to fetch, and
+// what the server says of it (Last-Modified, Content-Length).
+
+#include <string>
+
+#include "platform/win_types.h"
+#include "transfer/request_handle_set.h"
+
+namespace kv {
+
+struct FirstAnswerTexts {
+  const char* operation;
+  const char* notModifiedFormat;  // with one %s: the Last-Modified asked with
+  const char* failedFormat;       // with one %d: the status
+};
+
+// 304 gives NOT_MODIFIED_RESULT, a status other than 200 the status. For
+// 200, Last-Modified goes into *lastModified when that is given, and the
+// Content-Length into *contentLength (0 when the server sent none and
+// lengthMayBeMissing); 0, or the code of the failed query.
+[[nodiscard]] DWORD ReadFirstAnswer(const FirstAnswerTexts& texts, const RequestHandleSet& set, bool lengthMayBeMissing,
+                                    std::u16string* lastModified, DWORD* contentLength);
+
+}  // namespace kv

@@ -1,0 +1,82 @@
+#pragma once
+// A resumable download's partial file and the registry metadata that ties
+// it to its URL and to the server's Last-Modified, under the agent key's
+// "FileMetaData": which file holds how many bytes of which version, so that
+// the next run goes on where this one stopped, and a stale or inconsistent
+// partial file is thrown away rather than used.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/win_types.h"
+
+namespace kv {
+
+// The default number of bytes gathered in memory between two appends.
+constexpr DWORD kDefaultSaveLimit = 1048576;
+// A mark of a run in progress older than this belongs to a run that died.
+constexpr std::int64_t kInProgressLifetimeMs = 90LL * 60 * 1000;
+
+class DownloadResumeHandler {
+ public:
+  DownloadResumeHandler() = default;
+  DownloadResumeHandler(const DownloadResumeHandler&) = delete;
+  DownloadResumeHandler& operator=(const DownloadResumeHandler&) = delete;
+  // Takes this run's in-progress mark away.
+  ~DownloadResumeHandler();
+
+  // Reads or makes the metadata of the URL and decides where the download
+  // starts: 0, or 13 on an unexpected failure.
+  DWORD Initialize(std::u16string_view destination, const std::string& serverLastModified, std::u16string_view url);
+  // Makes a unique id when there is none, and forms the partial file's path.
+  void FormUniqueFileName();
+  // Decides whether the partial file can be continued, and marks the run.
+  void GetFileDataFromRegistry();
+  // Appends count bytes to the partial file and records its new size: 0 or
+  // an error code. The final save of a run also counts the run.
+  DWORD ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate);
+  // Puts the finished partial file at the destination: 0 or an error code.
+  DWORD SaveToDestFile();
+  // The finished partial file as text (GET_DATA), then its cleaning.
+  bool LoadDatafromFile(std::string* text);
+  // Removes the partial file and its metadata.
+  DWORD CleanFileAndRegistry();
+  void PreDownloadCleaningOfPartialFile();
+  // The server sent the whole file again: the partial file starts over.
+  DWORD StartOver();
+
+  std::uint64_t resumeOffset() const { return resumeOffset_; }
+  std::uint64_t storedPartialSize() const { return storedPartialSize_; }
+  DWORD saveLimit() const { return saveLimit_; }
+  bool temporaryDownload() const { return temporaryDownload_; }
+  const std::string& uniqueId() const { return uniqueId_; }
+  const std::u16string& partialFilePath() const { return partialFilePath_; }
+
+ private:
+  void ReadSaveLimit(DWORD stored);
+
+  std::u16string destinationPath_;
+  std::u16string partialFilePath_;
+  std::u16string downloadFolder_;
+  std::u16string url_;
+  std::string storedLastModified_;
+  std::string serverLastModified_;
+  std::string uniqueId_;
+  std::string urlUtf8_;
+  std::int32_t retryCount_ = 0;
+  DWORD resumeOffset_ = 0;
+  DWORD storedPartialSize_ = 0;
+  DWORD bytesWritten_ = 0;
+  DWORD saveLimit_ = kDefaultSaveLimit;
+  std::int64_t lastRetryTime_ = 0;
+  // Another run of the same URL is active: this one works in a file of its
+  // own and writes no metadata.
+  bool temporaryDownload_ = false;
+};
+
+// The metadata key, and the subkey of one partial file.
+std::string FileMetaDataKey();
+std::string FileMetaDataKey(const std::string& uniqueId);
+
+}  // namespace kv

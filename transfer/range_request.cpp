@@ -1,0 +1,49 @@
+#include "transfer/range_request.h"
+
+#include "base/log_writer.h"
+#include "base/text_format.h"
+#include "platform/unicode.h"
+#include "transfer/request_handle.h"
+
+namespace kv {
+
+std::u16string RangeHeader(std::uint64_t first, std::uint64_t last) {
+  return Utf8ToUtf16(
+      Format("Range: bytes=%llu-%llu", static_cast<unsigned long long>(first), static_cast<unsigned long long>(last)));
+}
+
+DWORD AcceptRangeAnswer(const char* operation, const RequestHandleSet& set, BodySink& sink, std::uint64_t& total) {
+  const auto status = static_cast<DWORD>(set.httpStatus);
+  switch (JudgeRangeAnswer(set.hRequest, status, total)) {
+    case RangeAnswer::kContinues: return ERROR_SUCCESS;
+    case RangeAnswer::kStartsOver:
+      LogInfo(
+          "%s : The server sent the whole file for a request from byte %llu; the download starts again from "
+          "byte 0\n",
+          operation, static_cast<unsigned long long>(total));
+      total = 0;
+      return sink.StartOver();
+    case RangeAnswer::kUnusable: break;
+  }
+  LogError(
+      "%s : The server's answer (status %d) to a request from byte %llu cannot be appended; the bytes held "
+      "are kept\n",
+      operation, static_cast<int>(status), static_cast<unsigned long long>(total));
+  return UnusableRangeCode(status);
+}
+
+DWORD RequestRestOfBody(const RestOfBody& rest, RequestHandleSet& set, BodySink& sink, std::uint64_t& total) {
+  LogInfo(rest.soFarFormat, static_cast<unsigned>(total));
+  LogInfo("%s : second attempt to recover from previous error\n", rest.operation);
+  CloseRequestHandleSet(set);
+  const std::u16string header = RangeHeader(total, rest.contentLength);
+  LogDebug("%s: Content-Range Header message: %s\n", rest.rangeLineName, Utf16ToUtf8(header).c_str());
+  set.requestMode = REQUEST_MODE_EXTRA_HEADER;
+  set.extraHeader = header;
+  DWORD rc = GetInternetRequestHandle(rest.params, rest.destination, rest.requestType, rest.keepAlive, set);
+  set.extraHeader = {};
+  if (rc == ERROR_SUCCESS) rc = AcceptRangeAnswer(rest.operation, set, sink, total);
+  return rc;
+}
+
+}  // namespace kv
