@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -16,29 +16,21 @@
 namespace kv::test {
 namespace {
 
-namespace fs = std::filesystem;
+// The files live in C:\files of the test's machine image.
+const std::string kDir = "C:\\files";
 
 class DataFilesTest : public DatabaseAccessTest {
  protected:
-  DataFilesTest() {
-    dir_ = fs::temp_directory_path() /
-           ("kv-db-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_ / "data");
-  }
-  ~DataFilesTest() override {
-    ResetCFennelRoot();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  DataFilesTest() { access_.machine().MakeDirectory("drive_c/files/data"); }
+  ~DataFilesTest() override { ResetCFennelRoot(); }
+  // Writes a file of the directory ("data/x.txt"); its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    std::ofstream(access_.machine().Path("drive_c/files/" + name), std::ios::binary) << text;
+    std::string path = kDir + "\\" + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
   }
   const std::vector<ConnParamsEntry>& entries() const { return DatabaseAccess().connParams; }
-
-  fs::path dir_;
 };
 
 TEST_F(DataFilesTest, ConnectionParametersLineByLine) {
@@ -109,19 +101,19 @@ TEST_F(DataFilesTest, LinesThatCannotBeEntries) {
 }
 
 TEST_F(DataFilesTest, FilesFallBackToTheDataDirectoryOfTheRoot) {
-  EXPECT_FALSE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
+  EXPECT_FALSE(LoadConnParamsEntryFromFile("C:\\no\\such\\connparams.txt"));
   EXPECT_TRUE(log_.Contains("Cannot open Connection Parameters File.\n"));
   EXPECT_FALSE(LoadDataSourceMapEntryFromFile(nullptr));
   EXPECT_TRUE(log_.Contains("Cannot open DataSourceMap Entry File.\n"));
 
   Write("data/connparams.txt", "h 0 d u p - fromroot ODBC SQLITE no\n");
   Write("data/dsn_table_map.txt", "KV_ITEMS fromroot\nKV_OWNERS\nKV_BIG fromroot\n");
-  SetCFennelRoot(dir_.string().c_str());
-  ASSERT_TRUE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
+  SetCFennelRoot(kDir.c_str());
+  ASSERT_TRUE(LoadConnParamsEntryFromFile("C:\\no\\such\\connparams.txt"));
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].connectionName, "fromroot");
-  EXPECT_TRUE(log_.Contains("Opening " + (dir_ / "data/connparams.txt").string() + "\n"));
-  ASSERT_TRUE(LoadDataSourceMapEntryFromFile("/no/such/map.txt"));
+  EXPECT_TRUE(log_.Contains("Opening " + kDir + "/data/connparams.txt\n"));
+  ASSERT_TRUE(LoadDataSourceMapEntryFromFile("C:\\no\\such\\map.txt"));
   EXPECT_TRUE(log_.Contains("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n"));
   // The line without a data source ends the reading.
   ASSERT_EQ(DatabaseAccess().dataSourceMap.size(), 1u);

@@ -59,7 +59,7 @@ std::string LogErrors(const TestLog& log) {
   return errors;
 }
 
-std::string DbTestData(const char* name) { return std::string(KV_SOURCE_DIR) + "/tests/db/data/" + name; }
+std::string DbTestData(const char* name) { return std::string("C:\\data\\") + name; }
 
 const std::vector<TestDatabase>& TestDatabases() { return kDatabases; }
 
@@ -123,6 +123,9 @@ std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type
 }
 
 FreshDatabaseAccess::FreshDatabaseAccess() {
+  for (const char* name : {"types.xml", "unsupported.xml"})
+    machine_.WriteFile(std::string("drive_c/data/") + name, SourceFile(std::string("tests/db/data/") + name));
+  machine_.Use();
   ResetDatabaseAccess();
   ResetDataDictionary();
   ResetSequenceState();

@@ -19,9 +19,12 @@
 #include "store/stored_value.h"
 #include "tests/servers/database_server.h"
 #include "tests/support/test_log.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 
+// The Windows path of a file of tests/db/data in the test's machine image
+// (C:\data\types.xml), where FreshDatabaseAccess copies them.
 std::string DbTestData(const char* name);
 
 struct TestDatabase {
@@ -67,13 +70,20 @@ class TestRow {
 std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type);
 
 // Fresh database access (providers and dialects initialised, nothing
-// else), the test dictionary and fresh sequences for as long as it lives.
+// else), the test dictionary and fresh sequences for as long as it lives, on
+// a machine image of its own that holds the files of tests/db/data in
+// C:\data.
 class FreshDatabaseAccess {
  public:
   FreshDatabaseAccess();
   ~FreshDatabaseAccess();
   FreshDatabaseAccess(const FreshDatabaseAccess&) = delete;
   FreshDatabaseAccess& operator=(const FreshDatabaseAccess&) = delete;
+
+  const TempMachine& machine() const { return machine_; }
+
+ private:
+  TempMachine machine_;
 };
 
 class DatabaseAccessTest : public ::testing::Test {

@@ -36,12 +36,14 @@ class OdbcDataSourcesTest : public DatabaseAccessTest {
 
 TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
-  const std::string path = OdbcConfig::Get().Directory() + "/dsns.txt";
-  std::ofstream(path) << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
-                      << "kv_nodriver d s u p " << database << "\n"
-                      << "kv_short d s u p\n"
-                      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
-  ASSERT_TRUE(CreateDSNFromFile(path.c_str()));
+  // The list is a file of the machine; the database a file of the host,
+  // where the driver opens it.
+  std::ofstream(access_.machine().Path("drive_c/dsns.txt"))
+      << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
+      << "kv_nodriver d s u p " << database << "\n"
+      << "kv_short d s u p\n"
+      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
+  ASSERT_TRUE(CreateDSNFromFile("C:\\dsns.txt"));
   EXPECT_TRUE(log_.Contains("Creating DSN kv_nodriver Failed\n"));
   // Reading stops at the line that has too few words.
   EXPECT_EQ(Section("kv_after"), "");
@@ -69,8 +71,8 @@ TEST_F(OdbcDataSourcesTest, WhatCannotBeADataSource) {
   EXPECT_FALSE(CreateDSN(nullptr, "d", "s", "u", "p", "db", kSqliteDriver));
   EXPECT_FALSE(CreateDSN("kv_x", "d", "s", "u", "p", "db", nullptr));
   EXPECT_TRUE(log_.Contains("DriverName or DSN name is NULL \n"));
-  EXPECT_FALSE(CreateDSNFromFile("/no/such/dsns.txt"));
-  EXPECT_TRUE(log_.Contains("Error opening File /no/such/dsns.txt \n"));
+  EXPECT_FALSE(CreateDSNFromFile("C:\\no\\such\\dsns.txt"));
+  EXPECT_TRUE(log_.Contains("Error opening File C:\\no\\such\\dsns.txt \n"));
 }
 
 }  // namespace

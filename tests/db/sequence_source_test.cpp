@@ -83,6 +83,8 @@ TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
     SpawnOptions options;
     options.output = output + std::to_string(i);
     options.errors = output + std::to_string(i) + ".err";
+    // The drawer reads the dictionary from the test's machine.
+    options.env = {{"KV_MACHINE", access_.machine().dir()}};
     std::remove(options.output.c_str());
     std::remove(options.errors.c_str());
     drawers.push_back(SpawnProgram(
