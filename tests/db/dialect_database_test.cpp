@@ -164,6 +164,14 @@ TEST_P(DialectOnDatabaseTest, UpdatesAndDeletesReachTheirRow) {
   Run(GenerateDeleteQuery("KV_ITEMS", TestRow("KV_ITEMS", RowsOf("KV_ITEMS")[2]).values()));
   EXPECT_EQ(SelectAll("KV_ITEMS"), (std::vector<Texts>{Expected("KV_ITEMS", flipped), Expected("KV_ITEMS", changed)}));
 
+  // A row whose text key holds a quote is found by its key.
+  const Texts quoted = {"7", "O'K", "gone"};
+  Run(GenerateInsertQuery("KV_OWNERS", TestRow("KV_OWNERS", quoted).values()));
+  Run(GenerateUpdateQuery("KV_OWNERS", TestRow("KV_OWNERS", {"7", "O'K", "it's"}).values()));
+  EXPECT_EQ(Rows("select NAME from KV_OWNERS where OWNER_ID = 7"), (std::vector<Texts>{{"it's"}}));
+  Run(GenerateDeleteQuery("KV_OWNERS", TestRow("KV_OWNERS", quoted).values()));
+  EXPECT_EQ(SelectAll("KV_OWNERS").size(), 2u);
+
   // A delete of the owners cascades to their items (SQLite enforces
   // foreign keys only when its data source asks for it).
   Run(GenerateDeleteQuery("KV_OWNERS", TestRow("KV_OWNERS", RowsOf("KV_OWNERS")[0]).values()));
