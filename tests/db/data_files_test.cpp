@@ -3,34 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <string>
 
 #include "db/connection_params.h"
 #include "db/database_state.h"
-#include "db/odbc_provider.h"
+#include "platform/files.h"
 #include "store/store_root.h"
 #include "tests/db/db_fixture.h"
 
 namespace kv::test {
 namespace {
 
-// The files live in C:\files of the test's machine image.
-const std::string kDir = "C:\\files";
-
 class DataFilesTest : public DatabaseAccessTest {
  protected:
-  DataFilesTest() { access_.machine().MakeDirectory("drive_c/files/data"); }
+  DataFilesTest() { EXPECT_EQ(CreateDirectoryTree(dir_ + "\\data"), 0u); }
   ~DataFilesTest() override { ResetCFennelRoot(); }
   // Writes a file of the directory ("data/x.txt"); its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(access_.machine().Path("drive_c/files/" + name), std::ios::binary) << text;
-    std::string path = kDir + "\\" + name;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+    return access_.directory().WriteFile(name, text);
   }
   const std::vector<ConnParamsEntry>& entries() const { return DatabaseAccess().connParams; }
+
+  const std::string dir_ = access_.directory().Directory();
 };
 
 TEST_F(DataFilesTest, ConnectionParametersLineByLine) {
@@ -108,11 +103,11 @@ TEST_F(DataFilesTest, FilesFallBackToTheDataDirectoryOfTheRoot) {
 
   Write("data/connparams.txt", "h 0 d u p - fromroot ODBC SQLITE no\n");
   Write("data/dsn_table_map.txt", "KV_ITEMS fromroot\nKV_OWNERS\nKV_BIG fromroot\n");
-  SetCFennelRoot(kDir.c_str());
+  SetCFennelRoot(dir_.c_str());
   ASSERT_TRUE(LoadConnParamsEntryFromFile("C:\\no\\such\\connparams.txt"));
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].connectionName, "fromroot");
-  EXPECT_TRUE(log_.Contains("Opening " + kDir + "/data/connparams.txt\n"));
+  EXPECT_TRUE(log_.Contains("Opening " + dir_ + "/data/connparams.txt\n"));
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile("C:\\no\\such\\map.txt"));
   EXPECT_TRUE(log_.Contains("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n"));
   // The line without a data source ends the reading.
@@ -137,23 +132,6 @@ TEST_F(DataFilesTest, TheDataSourceMap) {
   EXPECT_EQ(GetDataSourceMapEntry("Agent"), nullptr);
   FreeAllDataSourceMapEntries();
   EXPECT_EQ(GetDataSourceMapEntry("KV_ITEMS"), nullptr);
-}
-
-TEST(OdbcConnectionStringTest, FromTheEntry) {
-  ConnParamsEntry entry;
-  entry.dsn = "sales";
-  entry.user = "sa";
-  entry.providerName = "ODBC";
-  // No Driver keyword: the data source names its driver.
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;UID=sa;;");
-  entry.password = "se;cr}et";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;UID=sa;PWD={se;cr}}et};");
-  entry.user.clear();
-  entry.password = "";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;;PWD=;");
-  entry.explicitString = 1;
-  entry.connectionString = "DSN=sales;Driver={X};Anything=as is";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;Driver={X};Anything=as is");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "db/sql_front.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
-#include "tests/db/db_fixture.h"
+#include "tests/db/database_fixture.h"
 
 namespace kv::test {
 namespace {

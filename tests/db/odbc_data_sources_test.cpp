@@ -38,12 +38,11 @@ TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
   // The list is a file of the machine; the database a file of the host,
   // where the driver opens it.
-  std::ofstream(access_.machine().Path("drive_c/dsns.txt"))
-      << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
-      << "kv_nodriver d s u p " << database << "\n"
-      << "kv_short d s u p\n"
-      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
-  ASSERT_TRUE(CreateDSNFromFile("C:\\dsns.txt"));
+  const std::string list = access_.directory().WriteFile(
+      "dsns.txt", "kv_made A-description NULL root NULL " + database + "   " + kSqliteDriver + "\n" +
+                      "kv_nodriver d s u p " + database + "\n" + "kv_short d s u p\n" + "kv_after d s u p " + database +
+                      " " + kSqliteDriver + "\n");
+  ASSERT_TRUE(CreateDSNFromFile(list.c_str()));
   EXPECT_TRUE(log_.Contains("Creating DSN kv_nodriver Failed\n"));
   // Reading stops at the line that has too few words.
   EXPECT_EQ(Section("kv_after"), "");

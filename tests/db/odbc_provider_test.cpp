@@ -15,7 +15,7 @@
 #include "db/database_state.h"
 #include "db/db_statements.h"
 #include "store/column_types.h"
-#include "tests/db/db_fixture.h"
+#include "tests/db/database_fixture.h"
 
 namespace kv::test {
 namespace {
@@ -37,44 +37,6 @@ Spelling SpellingOf(const std::string& database) {
   // MariaDB's DECIMAL is a type the store has none for.
   if (database == "MariaDB") return {"tinyint", "double", "longblob", TARN_SQL_CHAR, TARN_SQL_NOT_SUPPORTED_TYPE};
   return {"boolean", "double", "blob", TARN_SQL_VARCHAR, TARN_SQL_VARCHAR};
-}
-
-// The store's type of each ODBC type a driver reports; the Unicode drivers'
-// wide character types are their narrow twins, FLOAT is ODBC's double.
-TEST(OdbcTypeMapTest, StoreTypesOfOdbcTypes) {
-  const std::pair<SQLSMALLINT, int> map[] = {
-      {SQL_BIGINT, TARN_SQL_LONG_INT},
-      {SQL_SMALLINT, TARN_SQL_SMALLINT},
-      {SQL_INTEGER, TARN_SQL_INT},
-      {SQL_FLOAT, TARN_SQL_DOUBLE},
-      {SQL_DOUBLE, TARN_SQL_DOUBLE},
-      {SQL_NUMERIC, TARN_SQL_NUMERIC},
-      {SQL_CHAR, TARN_SQL_CHAR},
-      {SQL_WCHAR, TARN_SQL_CHAR},
-      {SQL_VARCHAR, TARN_SQL_VARCHAR},
-      {SQL_WVARCHAR, TARN_SQL_VARCHAR},
-      {SQL_LONGVARCHAR, TARN_SQL_BLOB},
-      {SQL_WLONGVARCHAR, TARN_SQL_BLOB},
-      {SQL_BINARY, TARN_SQL_BLOB},
-      {SQL_VARBINARY, TARN_SQL_BLOB},
-      {SQL_LONGVARBINARY, TARN_SQL_BLOB},
-      {SQL_DATE, TARN_SQL_DATE},
-      {SQL_TYPE_DATE, TARN_SQL_DATE},
-      {SQL_TIME, TARN_SQL_TIME},
-      {SQL_TYPE_TIME, TARN_SQL_TIME},
-      {SQL_TIMESTAMP, TARN_SQL_DATETIME},
-      {SQL_TYPE_TIMESTAMP, TARN_SQL_DATETIME},
-      {SQL_TINYINT, TARN_SQL_BOOLEAN},
-      {SQL_BIT, TARN_SQL_BOOLEAN},
-      {SQL_REAL, 0},
-      {SQL_DECIMAL, 0},
-      {SQL_GUID, 0},
-      {SQL_UNKNOWN_TYPE, 0},
-      {SQL_INTERVAL_YEAR, 0},
-      {SQL_INTERVAL_MINUTE_TO_SECOND, 0},
-      {1234, 0},
-  };
-  for (const auto& [odbc, store] : map) EXPECT_EQ(StoreTypeOfSqlType(odbc), store) << odbc;
 }
 
 class OdbcProviderTest : public OnDatabaseTest {
