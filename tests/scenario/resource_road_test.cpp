@@ -1,0 +1,247 @@
+// The checker on the example machines without a resource identifier: it
+// asks the test server for the computer's resource document through the
+// server's addresses, cannot load it (the checker never loads the table
+// definitions), goes on and answers as it always does.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "tests/servers/http_test_server.h"
+#include "tests/support/agent_image.h"
+#include "tests/support/loopback_port.h"
+#include "tests/support/wine.h"
+
+namespace kv {
+namespace {
+
+using test::RecordedRequest;
+
+constexpr const char* kDocumentPath = "/client-data/cust-0042/domains/corp/resources/web01.xml";
+constexpr const char* kRefused = "127.0.0.2";  // nothing listens there
+constexpr const char* kDecisionLine = "gv_RegKey : Software\\Tarnwick\\Kelvane\\KVAgent\n";
+
+// The line of the checker's decision ends what it prints.
+bool EndsWithDecisionLine(const std::string& out) {
+  const std::string line = kDecisionLine;
+  return out.size() >= line.size() && out.compare(out.size() - line.size(), line.size(), line) == 0;
+}
+
+std::string Sz(const std::string& text) { return "\"" + text + "\""; }
+
+std::string Document(const std::string& value) {
+  return "<?xml version=\"1.0\"?>\n<Reply><AgentparamsList><Agentparams PARAM_NAME=\"RESOURCE_ID\" PARAM_VALUE=\"" +
+         value + "\"/></AgentparamsList></Reply>";
+}
+
+// A value of a key in registry.reg text: replaced where it stands, else
+// added at the end of the key (a new key when there is none).
+std::string WithValue(std::string reg, const std::string& key, const std::string& name, const std::string& data) {
+  const std::string line = Sz(name) + "=" + data + "\n";
+  const std::string header = "[" + key + "]\n";
+  std::size_t start = reg.find(header);
+  if (start == std::string::npos) return reg + "\n" + header + line;
+  start += header.size();
+  const std::size_t end = std::min(reg.find("\n\n", start - 1), reg.find("\n[", start - 1)) + 1;
+  const std::size_t at = reg.find(Sz(name) + "=", start);
+  if (at != std::string::npos && at < end) return reg.replace(at, reg.find('\n', at) + 1 - at, line);
+  return reg.insert(end, line);
+}
+
+std::string WithoutValue(std::string reg, const std::string& name) {
+  const std::size_t at = reg.find(Sz(name) + "=");
+  return at == std::string::npos ? reg : reg.erase(at, reg.find('\n', at) + 1 - at);
+}
+
+class ResourceRoad : public ::testing::Test {
+ protected:
+  ResourceRoad() { UseImage("default"); }
+
+  // A copy of an example machine whose agent has no resource identifier and
+  // whose management server is the test server at 127.0.0.1.
+  void UseImage(const std::string& name) {
+    image_ = std::make_unique<test::TempMachine>();
+    test::CopyExampleMachine(machine(), name);
+    reg_ = WithoutValue(machine().ReadFile("registry.reg"), "KVAgentResourceID");
+    // The client's TEMP, where the document lands before it is read, is
+    // missing from this image.
+    if (name == "win10-antivirus") machine().MakeDirectory("drive_c/Users/alex/AppData/Local/Temp");
+    SetServer("KVServerProtocol", Sz("http"));
+    SetPort(server.Port());
+    SetAddresses({"127.0.0.1", "127.0.0.1", "", "127.0.0.1", "127.0.0.1"});
+  }
+  void SetAgent(const std::string& name, const std::string& data) {
+    reg_ = WithValue(reg_, test::kAgentKey32, name, data);
+  }
+  void SetServer(const std::string& name, const std::string& data) {
+    reg_ = WithValue(reg_, std::string(test::kAgentKey32) + "\\ServerInfo", name, data);
+  }
+  void SetPort(unsigned port) { SetServer("KVServerPort", Sz(std::to_string(port))); }
+  // Last access name, IP address, secondary IP address, server name, flat name.
+  void SetAddresses(const std::vector<std::string>& a) {
+    const char* names[] = {"KVLastAccessName", "KVServerIPAddress", "KVServerSecIPAddress", "KVServerName",
+                           "KVServerFlatName"};
+    for (std::size_t i = 0; i < a.size(); ++i) SetServer(names[i], Sz(a[i]));
+  }
+
+  test::CheckerRun Run() {
+    machine().WriteFile("registry.reg", reg_);
+    return test::RunChecker(machine(), {"-p", "KB4056892"});
+  }
+  const test::TempMachine& machine() const { return *image_; }
+  std::string Log() const { return machine().ReadFile(test::kCheckerLog); }
+  bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+  std::string Registry() const { return machine().ReadFile("registry.reg"); }
+
+  test::HttpTestServer server;
+  std::unique_ptr<test::TempMachine> image_;
+  std::string reg_;
+};
+
+TEST_F(ResourceRoad, TheDocumentComesByTheIpAddressAndCannotBeLoaded) {
+  KV_SKIP_UNDER_WINE("the computer's name and domain, which make the document's path, are Wine's");
+  server.Put(kDocumentPath, Document("1234"));
+  SetAddresses({kRefused, "127.0.0.1", "", "kvserver.invalid", "KVSERVER"});
+  const test::CheckerRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.run.err;
+  EXPECT_TRUE(EndsWithDecisionLine(run.run.out)) << run.run.out;
+
+  const std::vector<RecordedRequest> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].target, kDocumentPath);
+  EXPECT_NE(Registry().find("\"KVLastAccessName\"=\"127.0.0.1\""), std::string::npos);
+  EXPECT_TRUE(Logged("[INFO] AgentSendRequest : Last Access Address is 127.0.0.1 \n"));
+  EXPECT_TRUE(Logged("[ERROR] Cannot construct table data from XML buffer.\n"));
+  EXPECT_TRUE(
+      Logged("[ERROR] GetResourceIDFromServer : Error occured (13) while loading resource id buffer to the "
+             "memory : \n " +
+             Document("1234") + " \n"));
+  EXPECT_TRUE(Logged("[INFO] The Agent Machine Resource Id is given by -> (null) \n"));
+  // Nothing stored, nobody told.
+  EXPECT_EQ(Registry().find("KVAgentResourceID"), std::string::npos);
+  EXPECT_FALSE(machine().Exists("scm-controls.log"));
+}
+
+TEST_F(ResourceRoad, A404OnTheLastAccessNameEndsTheAttempts) {
+  SetAddresses({"127.0.0.1", "localhost", "localhost", "localhost", "localhost"});
+  const test::CheckerRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.run.err;
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_TRUE(Logged("path and the error code is 404 \n"));
+  EXPECT_FALSE(Logged("Last Access Address"));
+  EXPECT_NE(Registry().find("\"KVLastAccessName\"=\"127.0.0.1\""), std::string::npos);
+}
+
+TEST_F(ResourceRoad, WithoutAnAddressNothingIsSent) {
+  SetAddresses({"", "", "", "", "ab"});
+  const test::CheckerRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.run.err;
+  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_TRUE(Logged("path and the error code is 12007 \n"));
+}
+
+TEST_F(ResourceRoad, TheEditionShapesThePath) {
+  const std::map<std::string, std::string> prefixes = {
+      {"KVOD", "/clientdatarequest?fileName=/client-data/"}, {"MSPQZ", "/kv//client-data/"}, {"KVEE", "/client-data/"}};
+  for (const auto& [code, prefix] : prefixes) {
+    SCOPED_TRACE(code);
+    SetAgent("KVProductCode", Sz(code));
+    const std::size_t before = server.Requests().size();
+    EXPECT_EQ(Run().exitCode, 0);
+    const std::vector<RecordedRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), before + 1);
+    EXPECT_EQ(requests.back().target.rfind(prefix, 0), 0u) << requests.back().target;
+    if (!test::WineMode()) {
+      EXPECT_EQ(requests.back().target, prefix + std::string(kDocumentPath + 13));
+    }
+  }
+}
+
+TEST_F(ResourceRoad, TheManagementServerIsAskedThroughTheProxy) {
+  test::HttpTestServerOptions options;
+  options.proxy = true;
+  test::HttpTestServer proxy(options);
+  SetAgent("ProxyEnabled", Sz("yes"));
+  SetAgent("ProxyServerName", Sz("127.0.0.1:" + std::to_string(proxy.ProxyPort())));
+  SetAgent("ProxyByPass", Sz(""));
+  EXPECT_EQ(Run().exitCode, 0);
+  const std::vector<RecordedRequest> viaProxy = proxy.Requests();
+  ASSERT_FALSE(viaProxy.empty());
+  EXPECT_TRUE(viaProxy[0].viaProxy);
+  EXPECT_NE(viaProxy[0].target.find("/client-data/"), std::string::npos);
+  EXPECT_EQ(server.Requests().size(), 1u);  // handed on by the proxy
+}
+
+TEST_F(ResourceRoad, TheRegistrysDomainNameNamesTheDocument) {
+  KV_SKIP_UNDER_WINE("the computer's name and domain, which make the document's path, are Wine's");
+  reg_ = WithValue(reg_, std::string(test::kAgentKey32) + "\\SystemDetails", "LocalDomainName", Sz("Corp.Example"));
+  const test::CheckerRun run = Run();
+  EXPECT_EQ(run.exitCode, 0);
+  ASSERT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(server.Requests()[0].target, "/client-data/cust-0042/domains/corp.example/resources/web01.xml");
+  EXPECT_TRUE(EndsWithDecisionLine(run.run.out)) << run.run.out;
+}
+
+TEST_F(ResourceRoad, AnIdentifierInTheRegistrySparesTheServer) {
+  reg_ = WithValue(reg_, std::string(test::kAgentKey32) + "\\SystemDetails", "KVAgentResourceID", Sz("301"));
+  EXPECT_EQ(Run().exitCode, 0);
+  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_TRUE(Logged("[INFO] The Agent Machine Resource Id is given by -> 301 \n"));
+}
+
+// Whatever the server answers, or when it answers nothing, the checker
+// logs it, goes on and decides as it would without a server.
+TEST_F(ResourceRoad, TheDecisionStandsWhateverTheServerAnswers) {
+  struct Image {
+    std::string name;
+    int decision;
+    std::string documentPath;
+  };
+  const Image images[] = {
+      {"default", 0, kDocumentPath},
+      {"win10-antivirus", 15613, "/client-data/cust-0042/domains/workgroup/resources/desk-0117.xml"},
+      {"amd-processor", 119, kDocumentPath},
+  };
+  enum class Server { kServes, kHangs, kRefuses };
+  struct Answer {
+    std::string name;
+    std::optional<std::string> document;  // nullopt: nothing at the path (404)
+    Server server;
+    std::string line;
+  };
+  const std::string loadError = "while loading resource id buffer to the memory : \n ";
+  const Answer answers[] = {
+      {"a document", Document("1234"), Server::kServes, loadError},
+      {"not XML", "<<< this is not XML", Server::kServes, loadError + "<<< this is not XML \n"},
+      {"a huge value", Document(std::string(2 << 20, '9')), Server::kServes, loadError},
+      {"an empty answer", "", Server::kServes, loadError + " \n"},
+      {"no document", std::nullopt, Server::kServes, "path and the error code is 404 \n"},
+      {"a server that hangs", std::nullopt, Server::kHangs, "path and the error code is 12002 \n"},
+      {"nobody listening", std::nullopt, Server::kRefuses, "path and the error code is 12029 \n"},
+  };
+  test::SilentListener silent;
+  for (const Image& image : images) {
+    if (test::WineMode() && image.name != "default") continue;  // each run under Wine takes seconds
+    for (const Answer& answer : answers) {
+      SCOPED_TRACE(image.name + ", " + answer.name);
+      test::HttpTestServer answering;
+      UseImage(image.name);
+      SetAgent("HTTPRequestTimeout", "dword:000003e8");  // 1 second
+      SetPort(answer.server == Server::kHangs ? silent.Port() : answering.Port());
+      if (answer.server == Server::kRefuses) SetAddresses({kRefused, kRefused, "", kRefused, kRefused});
+      if (answer.document) answering.Put(image.documentPath, *answer.document);
+      const test::CheckerRun run = Run();
+      EXPECT_EQ(run.exitCode, image.decision) << run.run.err;
+      EXPECT_TRUE(EndsWithDecisionLine(run.run.out)) << run.run.out;
+      // Under Wine the document's path is another and the server answers 404.
+      if (!test::WineMode() || !answer.document) {
+        EXPECT_TRUE(Logged(answer.line)) << answer.line;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kv
