@@ -159,31 +159,6 @@ TEST_F(ResourceRoad, TheEditionShapesThePath) {
   }
 }
 
-TEST_F(ResourceRoad, TheManagementServerIsAskedThroughTheProxy) {
-  test::HttpTestServerOptions options;
-  options.proxy = true;
-  test::HttpTestServer proxy(options);
-  SetAgent("ProxyEnabled", Sz("yes"));
-  SetAgent("ProxyServerName", Sz("127.0.0.1:" + std::to_string(proxy.ProxyPort())));
-  SetAgent("ProxyByPass", Sz(""));
-  EXPECT_EQ(Run().exitCode, 0);
-  const std::vector<RecordedRequest> viaProxy = proxy.Requests();
-  ASSERT_FALSE(viaProxy.empty());
-  EXPECT_TRUE(viaProxy[0].viaProxy);
-  EXPECT_NE(viaProxy[0].target.find("/client-data/"), std::string::npos);
-  EXPECT_EQ(server.Requests().size(), 1u);  // handed on by the proxy
-}
-
-TEST_F(ResourceRoad, TheRegistrysDomainNameNamesTheDocument) {
-  KV_SKIP_UNDER_WINE("the computer's name and domain, which make the document's path, are Wine's");
-  reg_ = WithValue(reg_, std::string(test::kAgentKey32) + "\\SystemDetails", "LocalDomainName", Sz("Corp.Example"));
-  const test::CheckerRun run = Run();
-  EXPECT_EQ(run.exitCode, 0);
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].target, "/client-data/cust-0042/domains/corp.example/resources/web01.xml");
-  EXPECT_TRUE(EndsWithDecisionLine(run.run.out)) << run.run.out;
-}
-
 TEST_F(ResourceRoad, AnIdentifierInTheRegistrySparesTheServer) {
   reg_ = WithValue(reg_, std::string(test::kAgentKey32) + "\\SystemDetails", "KVAgentResourceID", Sz("301"));
   EXPECT_EQ(Run().exitCode, 0);

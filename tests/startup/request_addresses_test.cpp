@@ -184,13 +184,5 @@ TEST_F(RequestAddresses, EachRequestTypeMakesItsTransfer) {
   EXPECT_EQ(server.Requests().size(), before);
 }
 
-TEST(RequestResults, RetrySetAndSuccess) {
-  for (DWORD code : {12007u, 12029u, 12002u, 12005u, 400u}) EXPECT_TRUE(IsAddressRetryResult(code)) << code;
-  for (DWORD code : {0u, 90001u, 404u, 500u, 12030u, 13u, 707u}) EXPECT_FALSE(IsAddressRetryResult(code)) << code;
-  EXPECT_TRUE(IsRequestSuccess(0));
-  EXPECT_TRUE(IsRequestSuccess(NOT_MODIFIED_RESULT));
-  EXPECT_FALSE(IsRequestSuccess(PARTIAL_DOWNLOAD_RESULT));
-}
-
 }  // namespace
 }  // namespace kv

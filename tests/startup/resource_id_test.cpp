@@ -9,7 +9,6 @@
 #include "store/data_dictionary.h"
 #include "store/table_data.h"
 #include "tests/startup/agent_server_fixture.h"
-#include "tests/support/loopback_port.h"
 
 namespace kv {
 namespace {
@@ -71,20 +70,6 @@ class ResourceId : public test::AgentServerTest {
     return requests.size() == 1 ? requests[0].target : "<" + std::to_string(requests.size()) + " requests>";
   }
 };
-
-TEST_F(ResourceId, TheRegistrysIdentifierSparesTheServer) {
-  UseSystemDetails("\"KVAgentResourceID\"=\"301\"\n");
-  std::optional<std::string> id;
-  EXPECT_EQ(GetResourceID(id), 0u);
-  EXPECT_EQ(id, "301");
-  EXPECT_FALSE(Logged("GetResourceID"));
-  EXPECT_TRUE(server.Requests().empty());
-
-  // Read as the registry helper reads it: the raw bytes up to the first NUL.
-  UseSystemDetails("\"KVAgentResourceID\"=dword:00003133\n");
-  EXPECT_EQ(GetResourceID(id), 0u);
-  EXPECT_EQ(id, "31");
-}
 
 TEST_F(ResourceId, FetchedStoredAnnouncedAndThenReadLocally) {
   LoadDictionary();
@@ -204,17 +189,6 @@ TEST_F(ResourceId, AHugeIdentifierIsStoredWhole) {
   EXPECT_EQ(id, huge);
   EXPECT_EQ(StoredId(), huge);
   EXPECT_EQ(Notifications(), "KVAgent 147\n");
-}
-
-TEST_F(ResourceId, AServerThatHangsTimesOut) {
-  test::SilentListener silent;
-  AgentSettings& agent = Agent();
-  agent.gv_serverPort = static_cast<int>(silent.Port());
-  agent.gv_httpRequestTimeout = 300;
-  std::optional<std::string> id;
-  EXPECT_EQ(GetResourceIDFromServer(id), 12002u);
-  EXPECT_EQ(id, std::nullopt);
-  EXPECT_TRUE(Logged("path and the error code is 12002 \n"));
 }
 
 }  // namespace
