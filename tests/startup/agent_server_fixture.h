@@ -49,19 +49,16 @@ class AgentServerTest : public ::testing::Test {
   using Addresses = std::vector<std::optional<std::string>>;
   static void SetServerAddresses(const Addresses& a) {
     AgentSettings& agent = Agent();
-    agent.gv_lastAccessName = a[0];
-    agent.gv_serverIPAddress = a[1];
-    agent.gv_serverSecIPAddress = a[2];
-    agent.gv_serverName = a[3];
-    agent.gv_serverFlatName = a[4];
+    Assign(a, {&agent.gv_lastAccessName, &agent.gv_serverIPAddress, &agent.gv_serverSecIPAddress, &agent.gv_serverName,
+               &agent.gv_serverFlatName});
   }
   static void SetDistributionAddresses(const Addresses& a) {
     AgentSettings& agent = Agent();
-    agent.gv_dsLastAccessName = a[0];
-    agent.gv_dsIPAddress = a[1];
-    agent.gv_dsSecIPAddress = a[2];
-    agent.gv_dsName = a[3];
-    agent.gv_dsFlatName = a[4];
+    Assign(a, {&agent.gv_dsLastAccessName, &agent.gv_dsIPAddress, &agent.gv_dsSecIPAddress, &agent.gv_dsName,
+               &agent.gv_dsFlatName});
+  }
+  static void Assign(const Addresses& a, const std::vector<std::optional<std::string>*>& settings) {
+    for (std::size_t i = 0; i < settings.size(); ++i) *settings[i] = a.at(i);
   }
 
   static std::optional<std::string> Stored(const char* key, const char* name) {
