@@ -8,6 +8,7 @@
 
 #include "base/object_locks.h"
 #include "platform/files.h"
+#include "platform/last_error.h"
 #include "platform/system.h"
 
 namespace kv {
@@ -36,6 +37,18 @@ LoggerState& State() {
   return *state;
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Appends a whole entry in one write, holding the append lock shared so that
+// a rotation in another process never empties the file between our copy and
+// its truncation. A failed write is not detected, as with a stream.
+void Append(FileHandle& file, std::string_view text) {
+  const bool locked = file.LockRange(kLogAppendLock, false) == ERROR_SUCCESS;
+  DWORD written = 0;
+  static_cast<void>(file.Write(text.data(), static_cast<DWORD>(text.size()), &written));
+  if (locked) file.UnlockRange(kLogAppendLock);
+}
+
 KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const char* format, std::va_list args) {
   LoggerState& state = State();
   if (!state.gv_logFilePtr.load()) return;
@@ -44,28 +57,31 @@ KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const c
   const void* key = state.logLockKey.get();
   if (!key) return;
 
+  // Logging leaves the caller's last error as it found it.
+  const DWORD lastError = GetLastError();
   LockObject(key);
   // Looked at again under the lock: closing the log clears it under the
-  // same lock, so an entry never reaches a closed stream.
-  if (std::FILE* file = state.gv_logFilePtr.load()) {
-    const TimestampText timestamp = FormatTimestamp();
-    std::fprintf(file, "%s ", "[");
-    std::fprintf(file, "%s ", timestamp.text);
-    std::fprintf(file, "%s ", "]");
-    std::fprintf(file, "%s ", "[");
-    std::fprintf(file, "%d ", static_cast<int>(GetCurrentThreadId()));
-    std::fprintf(file, "%s ", "]");
-    std::fprintf(file, "%s ", tag);
-    std::vfprintf(file, format, args);
-    std::fflush(file);
+  // same lock, so an entry never reaches a closed file.
+  if (FileHandle* file = state.gv_logFilePtr.load()) {
+    try {
+      // The whole entry first, then one append.
+      std::string entry =
+          Format("[ %s ] [ %d ] %s ", FormatTimestamp().text, static_cast<int>(GetCurrentThreadId()), tag);
+      entry += FormatV(format, args);
+      Append(*file, entry);
+    } catch (const std::bad_alloc&) {
+      // No memory for the entry: it is lost, as an entry that cannot be written is.
+    }
   }
   UnlockObject(key);
+  SetLastError(lastError);
 }
 
-// Opens the configured log with a stream mode. A truncating open empties
-// the file first and then appends like every other open: a stream that
-// writes at its own position would, after a rotation has emptied the file
-// under it, go on at the old offset and leave a hole of zero bytes.
+// Opens the configured log. Truncating empties the file first (under the
+// append lock, as a rotation does), and every open then appends: a writer at
+// its own position would, after a rotation has emptied the file under it,
+// go on at the old offset and leave a hole of zero bytes. Only a regular file
+// is opened: a FIFO or a device at the log's path leaves the log closed.
 bool OpenWithMode(bool truncate) {
   LoggerState& state = State();
   if (state.gv_logFilePtr.load()) {
@@ -87,20 +103,22 @@ bool OpenWithMode(bool truncate) {
       path = "../logs/" + *state.logFileName;
     }
     state.logFilePath = path;
+
+    if (truncate) {
+      FileHandle emptied;
+      if (CreateFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_ALWAYS, 0, &emptied)) return false;
+      const bool locked = emptied.LockRange(kLogAppendLock, true) == ERROR_SUCCESS;
+      const DWORD error = emptied.SetEndOfFile();  // at offset 0: empty
+      if (locked) emptied.UnlockRange(kLogAppendLock);
+      if (error) return false;
+    }
+    auto file = std::make_unique<FileHandle>();
+    if (CreateFile(path, GENERIC_READ | FILE_APPEND_DATA, kShareAll, OPEN_ALWAYS, 0, file.get())) return false;
+    Append(*file, Format("Log open time: %s\n", FormatTimestamp().text));
+    state.gv_logFilePtr.store(file.release());
   } catch (const std::bad_alloc&) {
     return false;
   }
-
-  if (truncate) {
-    std::FILE* emptied = OpenStream(*state.logFilePath, "w");
-    if (!emptied) return false;
-    std::fclose(emptied);
-  }
-  std::FILE* file = OpenStream(*state.logFilePath, "a+");
-  if (!file) return false;
-  std::fprintf(file, "Log open time: %s\n", FormatTimestamp().text);
-  std::fflush(file);
-  state.gv_logFilePtr.store(file);
   return true;
 }
 
@@ -193,7 +211,7 @@ bool OpenLogFile() { return OpenWithMode(false); }
 void CloseLogFile() {
   LoggerState& state = State();
   const TimestampText timestamp = FormatTimestamp();
-  std::FILE* file = nullptr;
+  FileHandle* file = nullptr;
   if (const void* key = state.logLockKey.get()) {
     ObjectLockGuard lock(key);
     file = state.gv_logFilePtr.exchange(nullptr);
@@ -201,9 +219,10 @@ void CloseLogFile() {
     file = state.gv_logFilePtr.exchange(nullptr);
   }
   if (!file) return;
-  std::fprintf(file, "Log close time: %s\n", timestamp.text);
-  std::fflush(file);
-  std::fclose(file);
+  const std::unique_ptr<FileHandle> closing(file);
+  char line[96];
+  const int length = std::snprintf(line, sizeof line, "Log close time: %s\n", timestamp.text);
+  Append(*closing, std::string_view(line, static_cast<std::size_t>(length)));
 }
 
 void FreeLoggerParams() {

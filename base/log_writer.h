@@ -1,6 +1,7 @@
 #pragma once
 // The process-wide log: one file, four levelled operations, every entry
 // stamped with local time and thread id and serialised under an object lock.
+// The file is written through the platform's files, never a C stream.
 
 #include <atomic>
 #include <cstdint>
@@ -24,8 +25,19 @@ constexpr std::uint8_t LOG_LEVEL_TRACE = 4;
 constexpr int LOG_MODE_APPEND = 1;
 constexpr int LOG_MODE_TRUNCATE = 2;
 
+class FileHandle;
+
+// The byte of the log file (far beyond any log's end, so that it never covers
+// what is written) that orders entries against a rotation across processes:
+// every entry is appended holding it shared, and a rotation copies and empties
+// the file holding it exclusively.
+constexpr std::uint64_t kLogAppendLock = 0x7FFFFFFF00000000ull;
+
 struct LoggerState {
-  std::atomic<std::FILE*> gv_logFilePtr{nullptr};
+  // The open log, owned here (null: no log). Each entry reaches the file in
+  // one append, so that entries of several processes sharing the file never
+  // mix.
+  std::atomic<FileHandle*> gv_logFilePtr{nullptr};
   std::optional<std::string> logFileName;
   std::optional<std::string> logDirectory;
   std::optional<std::string> logFilePath;

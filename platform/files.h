@@ -1,8 +1,9 @@
 #pragma once
-// Files and directories. Paths are Windows paths ("C:\a\b", mapped into the
-// machine's C: drive) or host paths; backslashes and slashes both separate
-// components. Results are Windows error codes unless a function says
-// otherwise; failures are also recorded as the thread's last error.
+// Files and directories. Paths are Windows paths: absolute ("C:\a\b"),
+// relative to the current directory, or root-relative ("\a") on its drive;
+// backslashes and slashes both separate components. Results are Windows error
+// codes unless a function says otherwise; failures are also recorded as the
+// thread's last error.
 
 #include <cstdint>
 #include <cstdio>
@@ -14,11 +15,12 @@
 
 namespace kv {
 
-// The host path a Windows or host path stands for. Components of a C:\ path
-// that do not exist with their exact name are matched without regard to case.
+// The host path a Windows path stands for; empty (with the last error set)
+// when it stands for none. Components that do not exist with their exact
+// name are matched without regard to case.
 std::string MapPath(std::string_view path);
 
-// Creates one directory (mode 0777 where that means something). Returns 0,
+// Creates one directory (mode 0755 where that means something). Returns 0,
 // or the C runtime error number: KV_EEXIST when it exists, KV_ENOENT when a
 // parent is missing, otherwise the number of the failure.
 int MakeDirectory(std::string_view path);
@@ -30,6 +32,9 @@ std::FILE* OpenStream(std::string_view path, const char* mode);
 // CreateFile's access rights, sharing, dispositions and flags.
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
+// Without GENERIC_WRITE: every write goes to the end of the file, whole,
+// whatever other writers of the file do.
+constexpr DWORD FILE_APPEND_DATA = 0x4;
 constexpr DWORD FILE_SHARE_READ = 0x1;
 constexpr DWORD FILE_SHARE_WRITE = 0x2;
 constexpr DWORD FILE_SHARE_DELETE = 0x4;
@@ -67,6 +72,13 @@ class FileHandle {
   DWORD SetPointer(std::int64_t distance, DWORD origin, std::int64_t* newPosition = nullptr);
   DWORD SetEndOfFile();
   DWORD Flush();
+  // Locks the one byte at offset (which may lie beyond the end of the file)
+  // against other open handles of the file, in this process or another,
+  // waiting until it is free: shared locks go together, an exclusive one
+  // goes alone (LockFileEx). Offsets far beyond any real data serve as
+  // named locks that never cover what is read or written.
+  DWORD LockRange(std::uint64_t offset, bool exclusive);
+  DWORD UnlockRange(std::uint64_t offset);
 
  private:
   friend DWORD CreateFile(std::string_view, DWORD, DWORD, DWORD, DWORD, FileHandle*);

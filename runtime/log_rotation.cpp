@@ -35,6 +35,30 @@ AgentLogTimer& LogTimer() {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The byte of the live log a rotation holds exclusively from its size check
+// to its end, so that processes sharing a log rotate it one at a time, and
+// one that waited finds the size the other left.
+constexpr std::uint64_t kLogRotationLock = kLogAppendLock + 1;
+
+// Holds a live log's rotation lock for the life of a scope; a log that cannot
+// be opened has nothing to rotate and takes no lock.
+class RotationLock {
+ public:
+  explicit RotationLock(const std::string& live) {
+    if (CreateFile(live, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0, &file_) == ERROR_SUCCESS)
+      locked_ = file_.LockRange(kLogRotationLock, true) == ERROR_SUCCESS;
+  }
+  ~RotationLock() {
+    if (locked_) file_.UnlockRange(kLogRotationLock);
+  }
+  RotationLock(const RotationLock&) = delete;
+  RotationLock& operator=(const RotationLock&) = delete;
+
+ private:
+  FileHandle file_;
+  bool locked_ = false;
+};
+
 // The log's name up to its first ".log"; empty when it has none.
 std::string LogBaseName(const std::string& fileName) {
   const auto stem = fileName.find(".log");
@@ -66,19 +90,25 @@ void DeleteRotatedFile(const std::string& path) {
 }
 
 // Copies the live log to the newest backup and empties it. Both steps hold
-// the log's lock, so an entry lands either before the copy (and is in the
-// backup) or after the truncation (and is in the emptied log), never in
-// between where it would be lost. Nothing is logged while the lock is held:
-// the locks are not re-entrant.
+// the log's lock, and the append lock of the file exclusively, so that an
+// entry of this process or of another sharing the log lands either before
+// the copy (and is in the backup) or after the truncation (and is in the
+// emptied log), never in between where it would be lost. Nothing is logged
+// while the locks are held: they are not re-entrant.
 void CopyAndTruncateLive(const std::string& live, const std::string& newer) {
   const void* key = LogLockKey();
   if (key) LockObject(key);
+  FileHandle file;
+  const DWORD openError = CreateFile(live, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0, &file);
+  const bool locked = openError == ERROR_SUCCESS && file.LockRange(kLogAppendLock, true) == ERROR_SUCCESS;
   const DWORD copyError = CopyFile(live, newer, false);
   DWORD truncateError = ERROR_SUCCESS;
   if (copyError == 0) {
-    FileHandle emptied;
-    truncateError = CreateFile(live, GENERIC_READ | GENERIC_WRITE, kShareAll, TRUNCATE_EXISTING, 0, &emptied);
+    // The handle stands at offset 0: ending the file there empties it, as
+    // opening it with TRUNCATE_EXISTING does.
+    truncateError = openError ? openError : file.SetEndOfFile();
   }
+  if (locked) file.UnlockRange(kLogAppendLock);
   if (key) UnlockObject(key);
 
   if (copyError) {
@@ -94,6 +124,10 @@ void CopyAndTruncateLive(const std::string& live, const std::string& newer) {
     std::printf("RotateSpecificLogs : Truncate Existing backup File failed file Name -%s errorcode - %d\n",
                 live.c_str(), static_cast<int>(truncateError));
 }
+
+// Rotates every file of the ";"-separated list; lockEach takes each live
+// log's rotation lock (the caller holds it otherwise).
+LONG RotateLogs(const char* folder, const char* fileNames, int backupCount, bool lockEach);
 
 // Moves the backups one number up, dropping the oldest, and copies the live
 // log to backup 1.
@@ -220,7 +254,9 @@ int RotateLoggerForEverRunningProcess(const char* directory, const char* fileNam
       directory && *directory ? std::string(directory) + "\\" : Agent().gv_agentInstallDir + "logs\\";
   const std::string path = folder + (fileName ? fileName : "");
   LogInfo("RotateLoggerForEverRunningProcess : cSfileName : %s \n", path.c_str());
-  if (CheckLogSizeReached(path.c_str(), limit) == 1) return RotateSpecificLogs(folder.c_str(), fileName, backupCount);
+  // The size is looked at and the log rotated with no other process between.
+  const RotationLock lock(path);
+  if (CheckLogSizeReached(path.c_str(), limit) == 1) return RotateLogs(folder.c_str(), fileName, backupCount, false);
   return 0;
 }
 
@@ -250,6 +286,12 @@ int CheckLogSizeReached(const char* path, std::int64_t limit) {
 }
 
 LONG RotateSpecificLogs(const char* folder, const char* fileNames, int backupCount) {
+  return RotateLogs(folder, fileNames, backupCount, true);
+}
+
+namespace {
+
+LONG RotateLogs(const char* folder, const char* fileNames, int backupCount, bool lockEach) {
   LogInfo("\n @@@@@@@@@@@@@@@Inside RotateSpecificLogs Method @@@@@@@@@@@@@\n");
   std::string folderText;
   if (folder) {
@@ -269,12 +311,19 @@ LONG RotateSpecificLogs(const char* folder, const char* fileNames, int backupCou
     std::size_t end = names.find(';', start);
     if (end == std::string::npos) end = names.size();
     // Empty items of the list are skipped, as a tokenizer skips them.
-    if (end > start) RotateOneLog(folderText, names.substr(start, end - start), backupCount);
+    if (end > start) {
+      const std::string name = names.substr(start, end - start);
+      std::optional<RotationLock> lock;
+      if (lockEach) lock.emplace(folderText + "\\" + name);
+      RotateOneLog(folderText, name, backupCount);
+    }
     start = end + 1;
   }
   LogInfo("\n @@@@@@@@@@@@@@@ End of RotateSpecificLogs Method with error code %d @@@@@@@@@@@@@\n", 0);
   return 0;
 }
+
+}  // namespace
 
 int FindNoOfRepeatedFileNames(const char* folder, const char* base) {
   LogDebug("@@@@@@@@@@@@Inside FindNoOfRepeatedFileNames Method @@@@@@@@@\n");

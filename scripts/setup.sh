@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs. Idempotent, and quiet when
-# everything is already there. Run as root on Debian 12.
+# everything is already there. Run as root on Debian 12. "fuzz" adds what the
+# fuzz preset needs (clang and its libFuzzer).
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,9 @@ packages=(
   unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb
   postgresql mariadb-server mariadb-client firebird3.0-server
 )
+if [[ "${1:-}" == fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,8 @@
-// Files and directories of the emulated machine. Windows paths ("C:\a\b")
-// live under the image's drive_<letter>/ directory; any other path is a host
-// path. Results are Windows error codes, recorded as the thread's last error.
+// Files and directories of the emulated machine. Every path is a Windows
+// path inside the image (see image_paths.h). Results are Windows error codes,
+// recorded as the thread's last error. Files are made with mode 0644 and
+// directories with 0755 at most, and only regular files and directories are
+// opened: a FIFO or a device in the image would make a caller wait forever.
 //
 // Sharing modes are accepted but not enforced: Linux has no mandatory
 // sharing, and the agent only ever opens files with generous sharing.
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "platform/last_error.h"
+#include "platform/posix/image_files.h"
+#include "platform/posix/image_paths.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
@@ -36,8 +40,6 @@ DWORD Fail(DWORD code) {
   SetLastError(code);
   return code;
 }
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDirectory(const std::string& hostPath) {
   struct stat st;
@@ -115,71 +117,29 @@ int WriteFully(int fd, const void* data, std::size_t size, std::size_t* done) {
   return 0;
 }
 
-// The entry of directory dir whose name is component: the exact name when it
-// exists, else the first entry equal to it without regard to case, else the
-// exact name. found tells whether the entry exists.
-std::string ResolveComponent(const std::string& dir, std::string_view component, bool* found) {
-  std::string exact = dir + "/" + std::string(component);
-  struct stat st;
-  *found = ::lstat(exact.c_str(), &st) == 0;
-  if (*found) return exact;
-  UniqueDir handle(::opendir(dir.c_str()));
-  if (!handle) return exact;
-  while (const dirent* entry = ::readdir(handle.get())) {
-    if (EqualsNoCase(std::string_view(entry->d_name), component)) {
-      *found = true;
-      return dir + "/" + entry->d_name;
-    }
-  }
-  return exact;
+// The host path of a path of the program; the failure is recorded.
+DWORD Map(std::string_view path, std::string& host) {
+  const DWORD error = posix::MapImagePath(path, host);
+  return error ? Fail(error) : ERROR_SUCCESS;
 }
 
-std::vector<std::string_view> SplitComponents(std::string_view path) {
-  std::vector<std::string_view> parts;
-  std::size_t i = 0;
-  while (i < path.size()) {
-    while (i < path.size() && IsSeparator(path[i])) ++i;
-    std::size_t end = i;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    if (end > i) parts.push_back(path.substr(i, end - i));
-    i = end;
+// Opens a host path without waiting on a FIFO or a device; only a regular
+// file, or a directory where allowDirectory, stays open. -1 with errno set
+// (EACCES for anything else) on failure.
+int OpenPlain(const std::string& host, int flags, bool allowDirectory = false, mode_t mode = posix::kFileMode) {
+  const int fd = ::open(host.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, mode);
+  if (fd < 0) {
+    if (errno == ENXIO || errno == ENODEV) errno = EACCES;  // a FIFO nobody reads, a device that is not there
+    return -1;
   }
-  return parts;
-}
-
-std::string MapWindowsPath(char drive, std::string_view rest) {
-  // "." and ".." are resolved on the text, as Windows normalises a path
-  // before it looks at the disk; ".." never climbs above the drive's root.
-  std::vector<std::string_view> parts;
-  for (const auto part : SplitComponents(rest)) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || (allowDirectory && S_ISDIR(st.st_mode)))) {
+    ::close(fd);
+    errno = EACCES;
+    return -1;
   }
-  const char letter = static_cast<char>(drive >= 'A' && drive <= 'Z' ? drive - 'A' + 'a' : drive);
-  bool found = false;
-  std::string mapped = ResolveComponent(posix::Machine().directory, std::string("drive_") + letter, &found);
-  for (const auto part : parts) {
-    if (found)
-      mapped = ResolveComponent(mapped, part, &found);
-    else
-      mapped += "/" + std::string(part);
-  }
-  return mapped;
-}
-
-std::string MapHostPath(std::string_view path) {
-  std::string mapped = path.size() > 0 && IsSeparator(path[0]) ? "/" : "";
-  bool first = true;
-  for (const auto part : SplitComponents(path)) {
-    if (!first) mapped += '/';
-    mapped += part;
-    first = false;
-  }
-  return mapped;
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 bool HasDriveLetter(std::string_view path) {
@@ -190,10 +150,11 @@ bool HasDriveLetter(std::string_view path) {
 int OpenFlags(DWORD access, DWORD disposition, DWORD* error) {
   constexpr DWORD GENERIC_ALL = 0x10000000;
   constexpr DWORD FILE_WRITE_DATA = 0x2;
-  constexpr DWORD FILE_APPEND_DATA = 0x4;
-  const bool writes = (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+  const bool writesAnywhere = (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) != 0;
+  const bool appends = !writesAnywhere && (access & FILE_APPEND_DATA) != 0;
+  const bool writes = writesAnywhere || appends;
   const bool reads = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
-  int flags = O_CLOEXEC | (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY);
+  int flags = O_CLOEXEC | (writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY) | (appends ? O_APPEND : 0);
   *error = ERROR_SUCCESS;
   switch (disposition) {
     case CREATE_NEW: return flags | O_CREAT | O_EXCL;
@@ -250,17 +211,14 @@ bool ListedBefore(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string MapPath(std::string_view path) {
-  if (HasDriveLetter(path)) return MapWindowsPath(path[0], path.substr(2));
-  return MapHostPath(path);
+  std::string host;
+  return Map(path, host) == ERROR_SUCCESS ? host : std::string();
 }
 
 int MakeDirectory(std::string_view path) {
-  const std::string host = MapPath(path);
-  if (host.empty()) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return KV_ENOENT;
-  }
-  if (::mkdir(host.c_str(), 0777) == 0) return 0;
+  std::string host;
+  if (const DWORD error = Map(path, host)) return error == ERROR_ACCESS_DENIED ? EACCES : KV_ENOENT;
+  if (::mkdir(host.c_str(), posix::kDirectoryMode) == 0) return 0;
   const int err = errno;
   SetLastError(err == EEXIST ? ERROR_ALREADY_EXISTS : ErrnoToError(err, host));
   if (err == EEXIST) return KV_EEXIST;
@@ -269,10 +227,24 @@ int MakeDirectory(std::string_view path) {
 }
 
 std::FILE* OpenStream(std::string_view path, const char* mode) {
-  const std::string host = MapPath(path);
-  const std::string hostMode = std::string(mode ? mode : "r") + "e";  // close on exec
-  std::FILE* stream = std::fopen(host.c_str(), hostMode.c_str());
-  if (!stream) FailErrno(errno, host);
+  std::string host;
+  if (Map(path, host)) return nullptr;
+  // The C runtime's modes, opened as OpenPlain opens.
+  const std::string_view m = mode ? mode : "r";
+  const bool update = m.find('+') != std::string_view::npos;
+  int flags = update ? O_RDWR : O_RDONLY;
+  if (m.starts_with('w')) flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+  if (m.starts_with('a')) flags = (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+  const int fd = OpenPlain(host, flags);
+  if (fd < 0) {
+    FailErrno(errno, host);
+    return nullptr;
+  }
+  std::FILE* stream = ::fdopen(fd, std::string(m).c_str());
+  if (!stream) {
+    FailErrno(errno, host);
+    ::close(fd);
+  }
   return stream;
 }
 
@@ -350,6 +322,31 @@ DWORD FileHandle::SetEndOfFile() {
   return ERROR_SUCCESS;
 }
 
+// Open-file-description locks: held by this handle, not by the process, so
+// that two handles of one process exclude each other as two processes do,
+// and closing another handle of the file releases nothing.
+DWORD FileHandle::LockRange(std::uint64_t offset, bool exclusive) {
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  struct flock range {};
+  range.l_type = exclusive ? F_WRLCK : F_RDLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(offset);
+  range.l_len = 1;
+  while (::fcntl(Descriptor(native_), F_OFD_SETLKW, &range) != 0)
+    if (errno != EINTR) return FailErrno(errno, "");
+  return ERROR_SUCCESS;
+}
+
+DWORD FileHandle::UnlockRange(std::uint64_t offset) {
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  struct flock range {};
+  range.l_type = F_UNLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(offset);
+  range.l_len = 1;
+  return ::fcntl(Descriptor(native_), F_OFD_SETLK, &range) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
+}
+
 DWORD FileHandle::Flush() {
   if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   return ::fsync(Descriptor(native_)) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
@@ -359,8 +356,8 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
   (void)share;  // not enforced, see the top of this file
   if (!result) return Fail(ERROR_INVALID_PARAMETER);
   *result = FileHandle();
-  const std::string host = MapPath(path);
-  if (host.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  std::string host;
+  if (const DWORD error = Map(path, host)) return error;
 
   struct stat st;
   const bool exists = ::stat(host.c_str(), &st) == 0;
@@ -369,7 +366,7 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
     if (disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS);
     if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
       return Fail(ERROR_ACCESS_DENIED);
-    const int fd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = OpenPlain(host, O_RDONLY | O_DIRECTORY, true);
     if (fd < 0) return FailErrno(errno, host);
     *result = FileHandle(fd);
     SetLastError(disposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -379,7 +376,7 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
   DWORD error = ERROR_SUCCESS;
   const int openFlags = OpenFlags(access, disposition, &error);
   if (error) return Fail(error);
-  const int fd = ::open(host.c_str(), openFlags, 0666);
+  const int fd = OpenPlain(host, openFlags);
   if (fd < 0) return FailErrno(errno, host);
   *result = FileHandle(fd);
   // Like CreateFileA: success, and the last error tells that the file was there.
@@ -389,8 +386,10 @@ DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposi
 }
 
 DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists) {
-  const std::string from = MapPath(source), to = MapPath(destination);
-  posix::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  std::string from, to;
+  if (const DWORD error = Map(source, from)) return error;
+  if (const DWORD error = Map(destination, to)) return error;
+  posix::UniqueFd in(OpenPlain(from, O_RDONLY, true));
   if (in.get() < 0) return FailErrno(errno, from);
   struct stat inStat;
   if (::fstat(in.get(), &inStat) != 0) return FailErrno(errno, from);
@@ -398,8 +397,8 @@ DWORD CopyFile(std::string_view source, std::string_view destination, bool failI
 
   // The destination is written in place (not replaced), so that a reader
   // holding it open sees the new content.
-  const int outFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
-  posix::UniqueFd out(::open(to.c_str(), outFlags, inStat.st_mode & 0777));
+  const int outFlags = O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : 0);
+  posix::UniqueFd out(OpenPlain(to, outFlags, false, inStat.st_mode & posix::kFileMode));
   if (out.get() < 0) return FailErrno(errno, to);
   struct stat outStat;
   if (::fstat(out.get(), &outStat) != 0) return FailErrno(errno, to);
@@ -424,14 +423,17 @@ DWORD CopyFile(std::string_view source, std::string_view destination, bool failI
 }
 
 DWORD DeleteFile(std::string_view path) {
-  const std::string host = MapPath(path);
+  std::string host;
+  if (const DWORD error = Map(path, host)) return error;
   if (IsDirectory(host)) return Fail(ERROR_ACCESS_DENIED);
   if (::unlink(host.c_str()) != 0) return FailErrno(errno, host);
   return ERROR_SUCCESS;
 }
 
 DWORD MoveFile(std::string_view source, std::string_view destination) {
-  const std::string from = MapPath(source), to = MapPath(destination);
+  std::string from, to;
+  if (const DWORD error = Map(source, from)) return error;
+  if (const DWORD error = Map(destination, to)) return error;
   struct stat st;
   if (::lstat(from.c_str(), &st) != 0) return FailErrno(errno, from);
   if (::lstat(to.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
@@ -456,7 +458,8 @@ DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD fl
 }
 
 DWORD RemoveDirectory(std::string_view path) {
-  const std::string host = MapPath(path);
+  std::string host;
+  if (const DWORD error = Map(path, host)) return error;
   if (::rmdir(host.c_str()) == 0) return ERROR_SUCCESS;
   const int err = errno;
   if (err == ENOTEMPTY || err == EEXIST) return Fail(ERROR_DIR_NOT_EMPTY);
@@ -473,7 +476,8 @@ DWORD GetFileAttributes(std::string_view path) {
   // Windows marks every file it creates or changes for archiving; a file
   // never reports FILE_ATTRIBUTE_NORMAL, which is only a value to set.
   constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
-  const std::string host = MapPath(path);
+  std::string host;
+  if (Map(path, host)) return INVALID_FILE_ATTRIBUTES;
   struct stat st;
   if (::stat(host.c_str(), &st) != 0) {
     FailErrno(errno, host);
@@ -507,7 +511,8 @@ DWORD FindFirstFile(std::string_view pattern, FindHandle* search, std::string* n
   if (cut == 2 && HasDriveLetter(pattern)) directory = pattern.substr(0, 3);
   const std::string_view namePattern = cut == std::string_view::npos ? pattern : pattern.substr(cut + 1);
 
-  const std::string host = MapPath(directory);
+  std::string host;
+  if (const DWORD error = Map(directory, host)) return error;
   UniqueDir dir(::opendir(host.c_str()));
   if (!dir) {
     const int err = errno;

@@ -1,11 +1,14 @@
 #include "platform/posix/machine.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <memory>
-#include <sstream>
 #include <vector>
+
+#include "platform/posix/image_files.h"
+#include "platform/posix/machine_json.h"
 
 #ifndef KV_DEFAULT_MACHINE
 #define KV_DEFAULT_MACHINE "examples/machines/default"
@@ -17,34 +20,23 @@ namespace {
 std::mutex machineMutex;
 std::shared_ptr<const MachineImage> current;
 
-std::size_t LineOf(const std::string& text, std::size_t byteOffset) {
-  std::size_t line = 1;
-  for (std::size_t i = 0; i < byteOffset && i < text.size(); ++i)
-    if (text[i] == '\n') ++line;
-  return line;
-}
-
 std::shared_ptr<const MachineImage> Load(std::string directory) {
   while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
   auto image = std::make_shared<MachineImage>();
   image->directory = directory;
   const std::string path = directory + "/machine.json";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return image;  // no machine.json: a machine that reports nothing
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
-  try {
-    image->info = nlohmann::json::parse(text);
-    if (!image->info.is_object()) {
-      ReportImageError(path, 1, "the document is not a JSON object");
-      image->valid = false;
-      image->info = nlohmann::json::object();
-    }
-  } catch (const nlohmann::json::parse_error& e) {
-    ReportImageError(path, LineOf(text, e.byte > 0 ? e.byte - 1 : 0), e.what());
+  std::string text;
+  const int readError = ReadImageFile(path, text, true);
+  if (readError == ENOENT) return image;  // no machine.json: a machine that reports nothing
+  if (readError != 0) {
+    ReportImageError(path, 0, readError == EINVAL ? "not a regular file" : std::strerror(readError));
     image->valid = false;
-    image->info = nlohmann::json::object();
+    return image;
+  }
+  if (const auto error = ParseMachineJson(text, image->info)) {
+    ReportImageError(path, error->line,
+                     error->member.empty() ? error->message : "member " + error->member + ": " + error->message);
+    image->valid = false;
   }
   return image;
 }
@@ -87,7 +79,10 @@ bool Is64BitMachine() {
 bool IsWow64Process() { return Is64BitMachine() && MachineValue("/os/wow64") == true; }
 
 void ReportImageError(const std::string& file, std::size_t line, const std::string& message) {
-  std::fprintf(stderr, "error: %s:%zu: %s\n", file.c_str(), line, message.c_str());
+  if (line > 0)
+    std::fprintf(stderr, "error: %s:%zu: %s\n", file.c_str(), line, message.c_str());
+  else
+    std::fprintf(stderr, "error: %s: %s\n", file.c_str(), message.c_str());
 }
 
 }  // namespace kv::posix

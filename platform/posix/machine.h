@@ -30,7 +30,8 @@ bool IsWow64Process();
 // A value of machine.json by JSON pointer ("/os/wow64"); null when absent.
 const nlohmann::json& MachineValue(const char* pointer);
 
-// Reports a malformed image file on standard error, naming file and line.
+// Reports a malformed image file on standard error, naming file and line
+// (line 0: the fault is not at one line).
 void ReportImageError(const std::string& file, std::size_t line, const std::string& message);
 
 }  // namespace kv::posix

@@ -126,6 +126,13 @@ LONG SplitPath(std::u16string_view path, Names& names) {
   return ERROR_SUCCESS;
 }
 
+// Windows does not make a key name longer than 255 characters.
+bool HasOverlongName(const Names& names) {
+  for (const auto& name : names)
+    if (name.size() > posix::kMaxKeyNameLength) return true;
+  return false;
+}
+
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 // Stored UTF-16LE string data as the narrow functions hand it out: every
@@ -144,6 +151,7 @@ LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool creat
   LONG code = KeyOf(key, start);
   if (code == ERROR_SUCCESS) code = ViewOf(access, view32);
   if (code == ERROR_SUCCESS) code = SplitPath(subKey, names);
+  if (code == ERROR_SUCCESS && create && HasOverlongName(names)) code = ERROR_INVALID_PARAMETER;
   if (code != ERROR_SUCCESS) return Result(code);
 
   auto& store = RegistryStore::Instance();
@@ -209,7 +217,7 @@ LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>
 
 LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
   if (data == nullptr && size != 0) return Result(ERROR_INVALID_PARAMETER);
-  if (!IsStorableName(name)) return Result(ERROR_INVALID_PARAMETER);
+  if (!IsStorableName(name) || name.size() > posix::kMaxValueNameLength) return Result(ERROR_INVALID_PARAMETER);
   std::vector<BYTE> bytes(data, data + size);
   if (narrow && IsStringType(type)) {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <ctime>
-#include <type_traits>
 
+#include "platform/posix/image_files.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
 
@@ -32,29 +32,38 @@ Node* FindIn(Node& registry, const KeyPath& path) {
   return key;
 }
 
+// Follows the names as far as keys exist; consumed tells how many were
+// followed.
 template <class Node>
-ViewPath Walk(Node& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32) {
+ViewPath Walk(Node& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32,
+              std::size_t& consumed, Node*& reached) {
   ViewPath result{ERROR_SUCCESS, from, false};
+  consumed = 0;
   Node* key = FindIn(registry, from);
+  reached = key;
   if (key == nullptr) return {ERROR_KEY_DELETED, {}, false};
   for (const auto& name : names) {
+    Node* step = key;
+    std::u16string wowName;
     if (view32 && !EqualsNoCase(std::u16string_view(name), kWow6432Node)) {
       if (Node* wow = key->FindChild(kWow6432Node)) {
-        key = wow;
-        result.path.push_back(wow->name());
+        step = wow;
+        wowName = wow->name();
       }
     }
-    Node* child = key->FindChild(name);
+    Node* child = step->FindChild(name);
     if (child == nullptr) {
-      if constexpr (std::is_const_v<Node>) {
-        return {ERROR_FILE_NOT_FOUND, {}, false};
-      } else {
-        child = &key->AddChild(name);
-        result.created = true;
-      }
+      // The view's step is taken even when the name below it is missing:
+      // that is where a missing key is made.
+      if (step != key) result.path.push_back(wowName);
+      reached = step;
+      return result;
     }
+    if (step != key) result.path.push_back(wowName);
     key = child;
+    reached = key;
     result.path.push_back(child->name());
+    ++consumed;
   }
   return result;
 }
@@ -87,10 +96,10 @@ bool IsRecent(const FileStamp& stamp) {
   return age < kRecentNanoseconds;
 }
 
-// A missing file has the stamp of nothing.
+// A missing file has the stamp of nothing. A link is looked at, not followed.
 LONG StatFile(const std::string& path, FileStamp& stamp) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
+  if (::lstat(path.c_str(), &st) == 0) {
     stamp = StampOf(st);
     return ERROR_SUCCESS;
   }
@@ -99,26 +108,15 @@ LONG StatFile(const std::string& path, FileStamp& stamp) {
 }
 
 // A missing file reads as nothing. The stamp is that of the file read, which
-// a writer may have replaced since.
-LONG ReadWholeFile(const std::string& path, std::string& bytes, FileStamp& stamp) {
-  bytes.clear();
+// a writer may have replaced since. 0, or the errno of the failure (ELOOP for
+// a link, EINVAL for anything but a regular file).
+int ReadWholeFile(const std::string& path, std::string& bytes, FileStamp& stamp) {
   stamp = FileStamp{};
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) return errno == ENOENT || errno == ENOTDIR ? ERROR_SUCCESS : ReadErrorCode(errno);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return ReadErrorCode(errno);
-  stamp = StampOf(st);
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n == 0) return ERROR_SUCCESS;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return ReadErrorCode(errno);
-    }
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
+  const int error = ReadImageFile(path, bytes, false, &st);
+  if (error == ENOENT || error == ENOTDIR) return 0;
+  if (error == 0) stamp = StampOf(st);
+  return error;
 }
 
 // Writes a new file beside the old one, flushes it to the disk and renames
@@ -132,10 +130,11 @@ LONG ReplaceFile(const std::string& path, const std::string& bytes, FileStamp& s
     return WriteErrorCode(error);
   };
   ::unlink(temp.c_str());
-  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode));
   if (!fd.valid()) return WriteErrorCode(errno);  // not ours to remove
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return fail(errno);
+  if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd.get(), old.st_mode & kFileMode) != 0)
+    return fail(errno);
   for (std::size_t done = 0; done < bytes.size();) {
     const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
@@ -155,9 +154,9 @@ LONG ReplaceFile(const std::string& path, const std::string& bytes, FileStamp& s
 class ImageLock {
  public:
   LONG Acquire(const std::string& path) {
-    fd_.Reset(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    fd_.Reset(OpenImageFile(path, O_RDWR | O_CREAT));
     const int openError = errno;
-    if (!fd_.valid()) fd_.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));  // a lock file we may not write
+    if (!fd_.valid() && openError == EACCES) fd_.Reset(OpenImageFile(path, O_RDONLY));  // a lock file we may not write
     if (!fd_.valid()) return WriteErrorCode(openError);
     while (::flock(fd_.get(), LOCK_EX) != 0)
       if (errno != EINTR) return WriteErrorCode(errno);
@@ -175,11 +174,27 @@ RegNode* FindKey(RegNode& registry, const KeyPath& path) { return FindIn(registr
 
 ViewPath ResolvePath(const RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names,
                      bool view32) {
-  return Walk(registry, from, names, view32);
+  std::size_t consumed = 0;
+  const RegNode* reached = nullptr;
+  ViewPath result = Walk(registry, from, names, view32, consumed, reached);
+  if (result.code == ERROR_SUCCESS && consumed < names.size()) return {ERROR_FILE_NOT_FOUND, {}, false};
+  return result;
 }
 
 ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32) {
-  return Walk(registry, from, names, view32);
+  std::size_t consumed = 0;
+  RegNode* key = nullptr;
+  ViewPath result = Walk(registry, from, names, view32, consumed, key);
+  if (result.code != ERROR_SUCCESS || consumed == names.size()) return result;
+  // Keys made here have no Wow6432Node below them: the rest of the names
+  // are made as they stand. The path holds the hive first.
+  if (result.path.size() - 1 + (names.size() - consumed) > kMaxKeyDepth) return {ERROR_INVALID_PARAMETER, {}, false};
+  for (std::size_t i = consumed; i < names.size(); ++i) {
+    key = &key->AddChild(names[i]);
+    result.path.push_back(key->name());
+  }
+  result.created = true;
+  return result;
 }
 
 // ---------------------------------------------------------------- the store
@@ -204,34 +219,42 @@ LONG RegistryStore::Refresh(const MachineImage& machine, bool compareContent) {
   const LONG state = bad_ ? ERROR_BADDB : ERROR_SUCCESS;
   if (loaded_ && stamp == stamp_ && !recent_ && !compareContent) return state;
 
+  const FileStamp seen = stamp;
   std::string bytes;
-  code = ReadWholeFile(path, bytes, stamp);
-  if (code != ERROR_SUCCESS) return code;
+  const int readError = ReadWholeFile(path, bytes, stamp);
+  if (readError == ELOOP || readError == EINVAL) {
+    // A link or something else than a file: the registry cannot be read, as
+    // with a damaged file, and that is reported once.
+    if (!(loaded_ && irregular_ && seen == stamp_)) ReportImageError(path, 0, "not a regular file");
+    stamp_ = seen;
+    loaded_ = bad_ = irregular_ = true;
+    recent_ = false;
+    static_cast<void>(document_.Parse({}));
+    return ERROR_BADDB;
+  }
+  if (readError != 0) return ReadErrorCode(readError);
   recent_ = IsRecent(stamp);
-  if (loaded_ && bytes == text_) {
+  if (loaded_ && !irregular_ && bytes == document_.bytes()) {
     stamp_ = stamp;
     return state;
   }
-  RegNode tree = MakeEmptyRegistry();
-  const auto error = ParseRegFile(bytes, tree);
+  const auto error = document_.Parse(std::move(bytes));
   loaded_ = true;
+  irregular_ = false;
   stamp_ = stamp;
-  text_ = std::move(bytes);
   bad_ = error.has_value();
   if (bad_) {
     // Reported once for each version of the file that fails, not per call.
     ReportImageError(path, error->line, error->message);
-    tree_ = MakeEmptyRegistry();
     return ERROR_BADDB;
   }
-  tree_ = std::move(tree);
   return ERROR_SUCCESS;
 }
 
 LONG RegistryStore::Read(const std::function<LONG(const RegNode& registry)>& read) {
   std::lock_guard guard(mutex_);
   const LONG code = Refresh(Machine(), false);
-  return code != ERROR_SUCCESS ? code : read(tree_);
+  return code != ERROR_SUCCESS ? code : read(document_.tree());
 }
 
 LONG RegistryStore::Modify(const std::function<LONG(RegNode& registry, bool& changed)>& change) {
@@ -244,18 +267,22 @@ LONG RegistryStore::Modify(const std::function<LONG(RegNode& registry, bool& cha
   if (code != ERROR_SUCCESS) return code;
 
   bool changed = false;
-  code = change(tree_, changed);
+  code = change(document_.tree(), changed);
   if (code != ERROR_SUCCESS || !changed) return code;
-  std::string text = FormatRegFile(tree_);
+  std::string text = document_.Render();
   FileStamp stamp;
   code = ReplaceFile(directory_ + kRegistryFile, text, stamp);
   if (code != ERROR_SUCCESS) {
     loaded_ = false;  // the next use reads the file again: the change is gone
     return code;
   }
+  // Read back what was written, so that the next change knows its entries.
   stamp_ = stamp;
-  text_ = std::move(text);
   recent_ = true;
+  if (const auto error = document_.Parse(std::move(text))) {
+    ReportImageError(directory_ + kRegistryFile, error->line, error->message);
+    bad_ = true;
+  }
   return ERROR_SUCCESS;
 }
 

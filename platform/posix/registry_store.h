@@ -8,7 +8,10 @@
 // afresh under that lock, and written back at once by writing a new file and
 // renaming it over the old one, so that processes sharing an image never
 // lose each other's writes and a process killed mid-write leaves the file
-// whole.
+// whole. The new file changes only the entries of what changed.
+//
+// The image's registry.reg and its lock are used only as regular files, never
+// through a symbolic link.
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "platform/posix/machine.h"
+#include "platform/posix/reg_document.h"
 #include "platform/posix/reg_file.h"
 #include "platform/win_types.h"
 
@@ -43,7 +47,8 @@ struct ViewPath {
 // Follows names down from the key at `from`. In the 32-bit view a step down
 // from a key that has a Wow6432Node child (any case) goes through that child;
 // a step that names Wow6432Node itself is taken as it stands. CreatePath makes
-// the missing keys where the view puts them.
+// the missing keys where the view puts them; a key deeper than Windows allows
+// is not made (ERROR_INVALID_PARAMETER) and nothing is.
 ViewPath ResolvePath(const RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names,
                      bool view32);
 ViewPath CreatePath(RegNode& registry, const KeyPath& from, const std::vector<std::u16string>& names, bool view32);
@@ -82,15 +87,15 @@ class RegistryStore {
   LONG Refresh(const MachineImage& machine, bool compareContent);
 
   std::mutex mutex_;
-  std::string directory_;  // the image the tree belongs to
-  bool loaded_ = false;    // text_, stamp_, bad_ and tree_ describe the file
-  bool bad_ = false;       // the file did not parse; it has been reported
+  std::string directory_;   // the image the tree belongs to
+  bool loaded_ = false;     // stamp_, bad_ and document_ describe the file
+  bool bad_ = false;        // the file did not parse; it has been reported
+  bool irregular_ = false;  // the name is not a regular file (bad_ too)
   // The file was written so recently that a change within the file system's
   // timestamp granularity could keep its stamp: compare its content.
   bool recent_ = false;
   FileStamp stamp_;
-  std::string text_;
-  RegNode tree_ = MakeEmptyRegistry();
+  RegDocument document_;
 };
 
 }  // namespace kv::posix

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/last_error.h"
+#include "platform/posix/image_files.h"
 #include "platform/posix/machine.h"
 #include "platform/unicode.h"
 
@@ -73,7 +74,7 @@ DWORD ControlService(const ServiceHandle& service, DWORD controlCode) {
   const std::string line = service.state_->serviceName + " " + std::to_string(controlCode) + "\n";
   // One write to a file opened for appending: lines of several processes
   // never mix.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  const int fd = posix::OpenImageFile(path, O_WRONLY | O_CREAT | O_APPEND);
   if (fd < 0) return Fail(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
   const ssize_t written = ::write(fd, line.data(), line.size());
   ::close(fd);

@@ -2,6 +2,7 @@
 
 #include "platform/system.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "platform/last_error.h"
+#include "platform/posix/image_files.h"
 #include "platform/posix/machine.h"
 #include "platform/unicode.h"
 
@@ -18,15 +20,6 @@ namespace kv {
 namespace {
 constexpr DWORD ERROR_ENVVAR_NOT_FOUND = 203;
 }  // namespace
-
-SystemTime GetLocalTime() {
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  std::tm local{};
-  ::localtime_r(&now.tv_sec, &local);
-  return SystemTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_wday, local.tm_mday,
-                    local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(now.tv_nsec / 1000000)};
-}
 
 DWORD GetCurrentThreadId() {
   // The kernel's id of the thread, the number tools such as top show.
@@ -59,9 +52,11 @@ void ExitProcess(DWORD code) {
   // The host keeps only the low 8 bits of an exit status; the whole code
   // goes to the image so that whoever started the program can read it.
   const std::string path = posix::Machine().directory + "/exit-code";
-  if (std::FILE* file = std::fopen(path.c_str(), "we")) {
-    std::fprintf(file, "%u\n", static_cast<unsigned>(code));
-    std::fclose(file);
+  const int fd = posix::OpenImageFile(path, O_WRONLY | O_CREAT | O_TRUNC);
+  if (fd >= 0) {
+    const std::string text = std::to_string(code) + "\n";
+    static_cast<void>(::write(fd, text.data(), text.size()));
+    ::close(fd);
   }
   std::exit(static_cast<int>(code & 0xFF));
 }

@@ -128,6 +128,25 @@ DWORD FileHandle::SetEndOfFile() {
   return ::SetEndOfFile(NativeHandle(native_)) ? ERROR_SUCCESS : LastFailure();
 }
 
+// LockFileEx on a handle opened without overlapped I/O waits until the byte
+// is free; the lock belongs to the handle, as the seam promises.
+DWORD FileHandle::LockRange(std::uint64_t offset, bool exclusive) {
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  OVERLAPPED at{};
+  at.Offset = static_cast<::DWORD>(offset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<::DWORD>(offset >> 32);
+  const ::DWORD mode = exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+  return ::LockFileEx(NativeHandle(native_), mode, 0, 1, 0, &at) ? ERROR_SUCCESS : LastFailure();
+}
+
+DWORD FileHandle::UnlockRange(std::uint64_t offset) {
+  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
+  OVERLAPPED at{};
+  at.Offset = static_cast<::DWORD>(offset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<::DWORD>(offset >> 32);
+  return ::UnlockFileEx(NativeHandle(native_), 0, 1, 0, &at) ? ERROR_SUCCESS : LastFailure();
+}
+
 DWORD FileHandle::Flush() {
   if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
   return ::FlushFileBuffers(NativeHandle(native_)) ? ERROR_SUCCESS : LastFailure();

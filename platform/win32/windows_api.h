@@ -86,6 +86,7 @@
   X(ERROR_SHARING_VIOLATION)            \
   X(ERROR_SUCCESS)                      \
   X(ERROR_WRITE_FAULT)                  \
+  X(FILE_APPEND_DATA)                   \
   X(FILE_ATTRIBUTE_DIRECTORY)           \
   X(FILE_ATTRIBUTE_NORMAL)              \
   X(FILE_BEGIN)                         \
@@ -205,6 +206,7 @@ KV_WIN32_COLLIDING_CONSTANTS(KV_WIN32_KEEP)
 #undef ERROR_SHARING_VIOLATION
 #undef ERROR_SUCCESS
 #undef ERROR_WRITE_FAULT
+#undef FILE_APPEND_DATA
 #undef FILE_ATTRIBUTE_DIRECTORY
 #undef FILE_ATTRIBUTE_NORMAL
 #undef FILE_BEGIN

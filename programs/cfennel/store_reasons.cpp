@@ -8,6 +8,8 @@
 
 #include "base/log_writer.h"
 #include "base/text_format.h"
+#include "platform/files.h"
+#include "platform/system.h"
 
 namespace kv {
 namespace {
@@ -36,18 +38,19 @@ std::string OneLine(std::string_view text) {
 }  // namespace
 
 StoreReasons::StoreReasons() {
-  std::error_code error;
-  const fs::path temporary = fs::temp_directory_path(error);
-  if (error) return;
+  // The log lies where the store's files lie, on the machine the program
+  // runs on: in a directory of its own in the machine's TEMP.
+  const std::string temporary = GetEnvironmentVariable("TEMP").value_or("C:\\Windows\\Temp");
   std::random_device random;
-  for (int attempt = 0; attempt < 100 && directory_.empty(); ++attempt) {
-    const fs::path candidate = temporary / Format("cfennel-%08x", static_cast<unsigned>(random()));
-    if (fs::create_directory(candidate, error)) directory_ = candidate;
+  std::string directory;
+  for (int attempt = 0; attempt < 100 && directory.empty(); ++attempt) {
+    const std::string candidate = temporary + "\\" + Format("cfennel-%08x", static_cast<unsigned>(random()));
+    if (CreateDirectoryTree(candidate) == ERROR_SUCCESS) directory = candidate;
   }
-  if (directory_.empty()) return;
+  if (directory.empty()) return;
+  directory_ = MapPath(directory);  // the same directory, as this program's own file functions name it
   ResetLogger();
-  if (!InitLoggerDefaults() || !SetLoggerParams("cfennel.log", directory_.string().c_str(), LOG_LEVEL_ERROR) ||
-      !CreateLogFile())
+  if (!InitLoggerDefaults() || !SetLoggerParams("cfennel.log", directory.c_str(), LOG_LEVEL_ERROR) || !CreateLogFile())
     return;
   log_ = directory_ / "cfennel.log";
   Mark();

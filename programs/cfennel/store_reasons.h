@@ -11,7 +11,8 @@ namespace kv {
 
 class StoreReasons {
  public:
-  // Opens the store log at the ERROR level in a new temporary directory.
+  // Opens the store log at the ERROR level in a new directory in the
+  // machine's TEMP.
   StoreReasons();
   // Closes the log and removes the directory.
   ~StoreReasons();

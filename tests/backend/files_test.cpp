@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/last_error.h"
@@ -143,6 +147,57 @@ TEST_F(FilesTest, DroppingAClosedHandleLeavesTheLastError) {
     never = std::move(other);
   }
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(FilesTest, AnAppendingHandleWritesAtTheEndWhateverElseWritesTheFile) {
+  const std::string path = scratch.WriteFile("append.log", "first\n");
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  FileHandle appending, other;
+  ASSERT_EQ(CreateFile(path, GENERIC_READ | FILE_APPEND_DATA, kShareAll, OPEN_ALWAYS, 0, &appending), ERROR_SUCCESS);
+  ASSERT_EQ(CreateFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0, &other), ERROR_SUCCESS);
+  DWORD done = 0;
+  EXPECT_EQ(appending.Write("second\n", 7, &done), ERROR_SUCCESS);
+  // Another handle empties the file: the next piece is still at its end.
+  EXPECT_EQ(other.SetEndOfFile(), ERROR_SUCCESS);
+  EXPECT_EQ(appending.Write("third\n", 6, &done), ERROR_SUCCESS);
+  std::int64_t size = 0;
+  EXPECT_EQ(other.GetSize(&size), ERROR_SUCCESS);
+  EXPECT_EQ(size, 6);
+  char text[16] = {};
+  EXPECT_EQ(other.Read(text, sizeof text, &done), ERROR_SUCCESS);
+  EXPECT_EQ(std::string(text, done), "third\n");
+}
+
+TEST_F(FilesTest, RangeLocksExcludeOtherHandlesAndShareWithEachOther) {
+  const std::string path = scratch.WriteFile("locked.log", "");
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  constexpr std::uint64_t kFar = 0x7FFFFFFF00000000ull;
+  FileHandle a, b;
+  ASSERT_EQ(CreateFile(path, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0, &a), ERROR_SUCCESS);
+  ASSERT_EQ(CreateFile(path, GENERIC_READ | FILE_APPEND_DATA, kShareAll, OPEN_EXISTING, 0, &b), ERROR_SUCCESS);
+  EXPECT_EQ(a.LockRange(kFar, false), ERROR_SUCCESS);
+  EXPECT_EQ(b.LockRange(kFar, false), ERROR_SUCCESS);  // shared locks go together
+  EXPECT_EQ(b.UnlockRange(kFar), ERROR_SUCCESS);
+  EXPECT_EQ(b.LockRange(kFar + 1, true), ERROR_SUCCESS);  // another byte is another lock
+  EXPECT_EQ(b.UnlockRange(kFar + 1), ERROR_SUCCESS);
+  // A far lock covers nothing that is written.
+  DWORD done = 0;
+  EXPECT_EQ(b.Write("x", 1, &done), ERROR_SUCCESS);
+
+  std::atomic<bool> taken{false};
+  std::thread other([&] {
+    EXPECT_EQ(b.LockRange(kFar, true), ERROR_SUCCESS);  // waits for a's shared lock to go
+    taken = true;
+    EXPECT_EQ(b.UnlockRange(kFar), ERROR_SUCCESS);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(a.UnlockRange(kFar), ERROR_SUCCESS);
+  other.join();
+  EXPECT_TRUE(taken);
+
+  FileHandle closed;
+  EXPECT_EQ(closed.LockRange(kFar, true), ERROR_INVALID_HANDLE);
 }
 
 }  // namespace

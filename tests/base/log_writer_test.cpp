@@ -1,10 +1,13 @@
 #include "base/log_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 
+#include "platform/last_error.h"
 #include "platform/system.h"
 #include "tests/support/log_fixture.h"
 
@@ -141,16 +144,67 @@ TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
   LogInfo("dropped\n");  // must not crash
 }
 
+TEST_F(LogWriterTest, AFifoOrADeviceAtTheLogsPathIsNotOpened) {
+  ASSERT_EQ(::mkfifo(machine.Path(kLogFile).c_str(), 0644), 0);
+  EXPECT_FALSE(Open(4, false));  // would wait for a reader, or for room in the pipe
+  EXPECT_FALSE(Open(4, true));
+  EXPECT_FALSE(IsLogOpen());
+  LogInfo("dropped\n");
+
+  std::filesystem::remove(machine.Path(kLogFile));
+  std::filesystem::create_symlink("/dev/zero", machine.Path(kLogFile));
+  EXPECT_FALSE(Open(4, false));
+  EXPECT_FALSE(IsLogOpen());
+}
+
+TEST_F(LogWriterTest, EveryEntryIsOneAppendWhateverItsLength) {
+  ASSERT_TRUE(Open(4));
+  const std::string longText(100000, 'x');
+  LogInfo("%s\n", longText.c_str());
+  // Another writer of the file moved its end: entries still go to the end.
+  std::filesystem::resize_file(machine.Path(kLogFile), 10);
+  LogInfo("after\n");
+  CloseLogFile();
+  const std::string log = Contents();
+  EXPECT_TRUE(std::regex_search(log.substr(10), std::regex("^\\[ [^\\]]+ \\] \\[ \\d+ \\] \\[INFO\\] after\n")))
+      << log.substr(0, 200);
+  EXPECT_EQ(log.find('\0'), std::string::npos);
+}
+
+TEST_F(LogWriterTest, LoggingLeavesTheLastErrorAsItWas) {
+  ASSERT_TRUE(Open(4));
+  SetLastError(1234);
+  LogInfo("an entry\n");
+  EXPECT_EQ(GetLastError(), 1234u);
+}
+
+TEST_F(LogWriterTest, TimeStampsAreTheMachinesLocalTime) {
+  machine.WriteMachineJson(R"({"time_zone_bias": -330})");  // five and a half hours east of UTC
+  machine.Use();
+  ASSERT_TRUE(Open(4));
+  const SystemTime local = GetLocalTime();
+  LogInfo("stamped\n");
+  CloseLogFile();
+  char hour[32];
+  std::snprintf(hour, sizeof hour, "%d-%02d-%02d %02d:%02d", local.year, local.month, local.day, local.hour,
+                local.minute);
+  // (a minute may turn between the two readings)
+  const std::string log = Contents();
+  const auto entry = log.find("] [INFO] stamped");
+  ASSERT_NE(entry, std::string::npos);
+  EXPECT_NE(log.rfind(hour, entry), std::string::npos) << log << " has no " << hour;
+}
+
 TEST_F(LogWriterTest, MakeDirectoryTreeResults) {
-  const std::string root = machine.Path("tree");
+  const std::string root = "C:/tree";
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/").c_str()), 0);
-  EXPECT_TRUE(machine.Exists("tree/a/b/c"));
+  EXPECT_TRUE(machine.Exists("drive_c/tree/a/b/c"));
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b").c_str()), 1);
   EXPECT_EQ(MakeDirectoryTree((root + "/a/b/c/d").c_str()), 0);
   // Backslashes do not separate levels here: no parent is made.
   EXPECT_EQ(MakeDirectoryTree("C:\\Missing\\logs"), KV_ENOENT);
   EXPECT_FALSE(machine.Exists("drive_c/Missing"));
-  machine.WriteFile("tree/file", "x");
+  machine.WriteFile("drive_c/tree/file", "x");
   EXPECT_NE(MakeDirectoryTree((root + "/file/sub").c_str()), 0);
 }
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,9 +16,8 @@
 #include "platform/posix/reg_file.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
-
-extern char** environ;
 
 namespace kv {
 namespace {
@@ -43,20 +41,9 @@ std::unique_ptr<TempMachine> MakeImage() {
 
 // Starts kv_reg_writer on the image without waiting for it.
 pid_t StartWriter(const std::string& image, const std::string& prefix, int count) {
-  const std::string program = test::BinPath("kv_reg_writer");
-  std::vector<std::string> args{program, prefix, std::to_string(count)};
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (!std::string_view(*e).starts_with("KV_MACHINE=")) env.emplace_back(*e);
-  env.push_back("KV_MACHINE=" + image);
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(a.data());
-  for (auto& e : env) envp.push_back(e.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-  return pid;
+  test::SpawnOptions options;
+  options.env = {{"KV_MACHINE", image}};
+  return test::SpawnProgram(test::BinPath("kv_reg_writer"), {prefix, std::to_string(count)}, options);
 }
 
 // The exit code, or minus the signal that ended the process.

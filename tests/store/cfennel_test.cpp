@@ -16,11 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kExamples = KV_SOURCE_DIR "/examples/store";
-const std::string kDictionary = kExamples + "/dictionary.xml";
-const std::string kInventory = kExamples + "/inventory.xml";
-
-test::RunResult Cfennel(std::vector<std::string> args) { return test::RunProgram(test::BinPath("cfennel"), args); }
+// The store's examples, copied into the test's machine image.
+const std::string kDictionary = "C:\\store\\dictionary.xml";
+const std::string kInventory = "C:\\store\\inventory.xml";
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -31,14 +29,24 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class CfennelTest : public ::testing::Test {
  protected:
-  // A file in a directory of the test.
-  std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = fs::path(scratch_.path()).parent_path() / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+  CfennelTest() {
+    for (const char* name : {"dictionary.xml", "inventory.xml"})
+      image_.WriteFile(std::string("drive_c/store/") + name, test::SourceFile(std::string("examples/store/") + name));
   }
 
-  test::TestLog scratch_;
+  // cfennel on the test's machine.
+  test::RunResult Cfennel(const std::vector<std::string>& args) {
+    return test::RunProgram(test::BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+  }
+
+  // A file of the test on its machine: its Windows path.
+  std::string Write(const std::string& name, const std::string& text) {
+    image_.WriteFile("drive_c/scratch/" + name, text);
+    return "C:\\scratch\\" + name;
+  }
+  std::string HostPath(const std::string& name) const { return image_.Path("drive_c/scratch/" + name); }
+
+  test::TempMachine image_;
 };
 
 TEST_F(CfennelTest, ASessionOverTheExample) {
@@ -152,16 +160,18 @@ TEST_F(CfennelTest, ABrokenDictionaryIsReported) {
 }
 
 TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
-  const std::string script = Write("script.txt",
-                                   "# the agent's parameter\r\n"
-                                   "load " +
-                                       kInventory +
-                                       "\n\n"
-                                       "count Agentparams PARAM_NAME='RESOURCE_ID'\r\n"
-                                       "select Agentparams PARAM_NAME='SERVER'\n"
-                                       "select Nowhere\n");
+  Write("script.txt",
+        "# the agent's parameter\r\n"
+        "load " +
+            kInventory +
+            "\n\n"
+            "count Agentparams PARAM_NAME='RESOURCE_ID'\r\n"
+            "select Agentparams PARAM_NAME='SERVER'\n"
+            "select Nowhere\n");
   const test::RunResult run = test::RunProgram(
-      "/bin/sh", {"-c", "exec \"$0\" --dictionary \"$1\" < \"$2\"", test::BinPath("cfennel"), kDictionary, script});
+      "/bin/sh",
+      {"-c", "exec \"$0\" --dictionary \"$1\" < \"$2\"", test::BinPath("cfennel"), kDictionary, HostPath("script.txt")},
+      {{"KV_MACHINE", image_.dir()}});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "1\nPARAM_NAME\tPARAM_VALUE\t\nSERVER\tmgmt.example.com\t\n");
   EXPECT_EQ(run.err, "cfennel: select: no table Nowhere in the dictionary\n");

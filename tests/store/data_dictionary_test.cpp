@@ -18,7 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kData = KV_SOURCE_DIR "/tests/store/data";
+// The dictionaries of the source tree, copied into the test's machine (not
+// where "..\data" of its current directory, C:\, would find them).
+const std::string kDataHost = KV_SOURCE_DIR "/tests/store/data";
+const std::string kData = "C:\\dictionaries";
+const std::string kDir = "C:\\dictionary";
 
 std::vector<std::string> TableNames() {
   std::vector<std::string> names;
@@ -28,8 +32,10 @@ std::vector<std::string> TableNames() {
 
 class DataDictionaryTest : public ::testing::Test {
  protected:
-  DataDictionaryTest() : dir_(fs::path(log_.path()).parent_path() / "dictionary") {
+  DataDictionaryTest() : dir_(machine_.Path("drive_c/dictionary")) {
     fs::create_directories(dir_);
+    fs::copy(kDataHost, machine_.Path("drive_c/dictionaries"));
+    machine_.Use();
     ResetDataDictionary();
   }
   ~DataDictionaryTest() override {
@@ -37,10 +43,10 @@ class DataDictionaryTest : public ::testing::Test {
     ResetCFennelRoot();
   }
 
+  // Writes a file of the dictionary directory; its path on the machine.
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    return kDir + "\\" + name;
   }
 
   // Loads a dictionary document made of the given tables.
@@ -50,7 +56,8 @@ class DataDictionaryTest : public ::testing::Test {
   }
 
   test::TestLog log_{4};
-  fs::path dir_;
+  test::TempMachine machine_;
+  fs::path dir_;  // C:\dictionary on the host
 };
 
 // A table with one column of the given name, for the error cases.
@@ -250,7 +257,7 @@ TEST_F(DataDictionaryTest, MalformedDocumentsKeepWhatWasLoadedBefore) {
   LoadDataDictFromXMLFile(junk.c_str());
   EXPECT_TRUE(log_.Contains(junk + " : failed to parse\n"));
 
-  const std::string missing = (dir_ / "missing.xml").string();
+  const std::string missing = kDir + "\\missing.xml";
   EXPECT_TRUE(LoadDataDictFromXMLFile(missing.c_str()));
   EXPECT_TRUE(log_.Contains("Unable to open " + missing + "\n"));
   EXPECT_FALSE(LoadDataDictFromXMLFile(nullptr));
@@ -269,20 +276,20 @@ TEST_F(DataDictionaryTest, ListFilesInADirectoryOrUnderTheStoresRoot) {
   EXPECT_EQ(TableNames(), (std::vector<std::string>{"Agentparams", "CUSTOMERS", "ORDERS"}));
   EXPECT_TRUE(log_.Contains("Opening " + kData + "\\shop.xml\n"));
   EXPECT_TRUE(log_.Contains("Unable to open " + kData + "\\missing.xml\n"));  // the loop goes on
-  EXPECT_FALSE(LoadDataDictFiles((dir_ / "none").string().c_str()));
+  EXPECT_FALSE(LoadDataDictFiles((kDir + "\\none").c_str()));
   EXPECT_TRUE(log_.Contains("Cannot open DataDictionary File.\n"));
 
   ResetDataDictionary();
   fs::create_directories(dir_ / "root" / "data");
-  fs::copy_file(kData + "/agent.xml", dir_ / "root" / "data" / "agent.xml");
+  fs::copy_file(kDataHost + "/agent.xml", dir_ / "root" / "data" / "agent.xml");
   std::ofstream(dir_ / "root" / "data" / "datadictionary.txt") << "agent.xml";
-  const std::string root = (dir_ / "root").string();
+  const std::string root = kDir + "\\root";
   SetCFennelRoot(root.c_str());
   EXPECT_TRUE(LoadAllDataDictFiles());
   EXPECT_EQ(TableNames(), (std::vector<std::string>{"Agentparams"}));
   EXPECT_TRUE(log_.Contains("Opening " + root + "/data/agent.xml\n"));
 
-  SetCFennelRoot(dir_.string().c_str());
+  SetCFennelRoot(kDir.c_str());
   EXPECT_FALSE(LoadAllDataDictFiles());
 }
 

@@ -6,6 +6,7 @@
 
 #include "store/broken_down_time.h"
 #include "store/path_checks.h"
+#include "tests/support/test_machine.h"
 
 namespace kv {
 namespace {
@@ -145,9 +146,13 @@ TEST(BrokenDownTimeTest, MonthsAndTheThreeHttpDateForms) {
 }
 
 TEST(PathChecksTest, DirectoriesOnly) {
-  EXPECT_TRUE(IsDirectory(KV_SOURCE_DIR "/tests/store"));
-  EXPECT_FALSE(IsDirectory(KV_SOURCE_DIR "/tests/CMakeLists.txt"));
-  EXPECT_FALSE(IsDirectory(KV_SOURCE_DIR "/no-such-entry"));
+  test::TempMachine machine;
+  machine.MakeDirectory("drive_c/store");
+  machine.WriteFile("drive_c/store/CMakeLists.txt", "");
+  machine.Use();
+  EXPECT_TRUE(IsDirectory("C:\\store"));
+  EXPECT_FALSE(IsDirectory("C:\\store\\CMakeLists.txt"));
+  EXPECT_FALSE(IsDirectory("C:\\no-such-entry"));
   EXPECT_FALSE(IsDirectory(nullptr));
 }
 

@@ -14,9 +14,11 @@ namespace {
 class NotificationsTest : public ::testing::Test {
  protected:
   NotificationsTest() {
+    machine_.WriteFile("drive_c/data/agent.xml", test::SourceFile("tests/store/data/agent.xml"));
+    machine_.Use();
     ResetDataDictionary();
     InitNotification();
-    EXPECT_TRUE(LoadDataDictFromXMLFile(KV_SOURCE_DIR "/tests/store/data/agent.xml"));
+    EXPECT_TRUE(LoadDataDictFromXMLFile("C:\\data\\agent.xml"));
   }
   ~NotificationsTest() override {
     DeInitNotification();
@@ -37,6 +39,7 @@ class NotificationsTest : public ::testing::Test {
   }
 
   test::TestLog log_{4};
+  test::TempMachine machine_;
   std::vector<std::string> heard_;
 };
 

@@ -11,7 +11,7 @@
 namespace kv {
 namespace {
 
-const std::string kShop = KV_SOURCE_DIR "/tests/store/data/shop.xml";
+const std::string kShop = "C:\\data\\shop.xml";
 
 // A source that records its reservations and can be told to fail.
 class RecordingSource : public SequenceSource {
@@ -33,6 +33,8 @@ class RecordingSource : public SequenceSource {
 class SequenceGeneratorTest : public ::testing::Test {
  protected:
   SequenceGeneratorTest() {
+    machine_.WriteFile("drive_c/data/shop.xml", test::SourceFile("tests/store/data/shop.xml"));
+    machine_.Use();
     ResetDataDictionary();
     ResetSequenceState();
     EXPECT_TRUE(LoadDataDictFromXMLFile(kShop.c_str()));
@@ -44,6 +46,7 @@ class SequenceGeneratorTest : public ::testing::Test {
   }
 
   test::TestLog log_{4};
+  test::TempMachine machine_;
   const ColumnDefn* customerId_ = nullptr;
 };
 

@@ -15,11 +15,15 @@
 
 namespace kv::test {
 
-inline const std::string kStoreData = KV_SOURCE_DIR "/tests/store/data";
+// The test dictionaries, copied into the test's machine image.
+inline const std::string kStoreData = "C:\\storedata";
 
 class TableTest : public ::testing::Test {
  protected:
   TableTest() {
+    for (const char* name : {"agent.xml", "tables.xml"})
+      image_.WriteFile(std::string("drive_c/storedata/") + name, SourceFile(std::string("tests/store/data/") + name));
+    image_.Use();
     Reset();
     EXPECT_TRUE(LoadDataDictFromXMLFile((kStoreData + "/agent.xml").c_str()));
     EXPECT_TRUE(LoadDataDictFromXMLFile((kStoreData + "/tables.xml").c_str()));
@@ -46,7 +50,17 @@ class TableTest : public ::testing::Test {
     return value ? std::string(value, static_cast<std::size_t>(length)) : "<null>";
   }
 
+  // A file of the test on its machine: its Windows path, and where it is
+  // on the host.
+  std::string WriteFile(const std::string& name, const std::string& text) const {
+    image_.WriteFile("drive_c/scratch/" + name, text);
+    return WindowsPath(name);
+  }
+  static std::string WindowsPath(const std::string& name) { return "C:\\scratch\\" + name; }
+  std::string HostPath(const std::string& name) const { return image_.Path("drive_c/scratch/" + name); }
+
   TestLog log_{4};
+  TempMachine image_;
 };
 
 }  // namespace kv::test

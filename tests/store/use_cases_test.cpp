@@ -73,9 +73,9 @@ class UseCasesTest : public ::testing::Test {
         Table("PARTIAL", {"A", "B", "C"}, {"A", "B", "C"}, {to("A"), to("B")}) +
         Table("MIXED", {"A", "B"}, {"A"}, {to("A"), Key{"B", "OTHER", "O_ID"}}) +
         Table("OTHER", {"O_ID"}, {"O_ID"}, {}) + Table("NO_KEY", {"X"}, {}, {to("X")}) + "</data-dictionary>";
-    const auto path = std::filesystem::path(log_.path()).parent_path() / "usecases.xml";
-    std::ofstream(path) << dictionary;
-    EXPECT_TRUE(LoadDataDictFromXMLFile(path.c_str()));
+    image_.WriteFile("drive_c/usecases.xml", dictionary);
+    image_.Use();
+    EXPECT_TRUE(LoadDataDictFromXMLFile("C:\\usecases.xml"));
   }
   ~UseCasesTest() override {
     ResetUseCases();
@@ -83,6 +83,7 @@ class UseCasesTest : public ::testing::Test {
   }
 
   test::TestLog log_{4};
+  test::TempMachine image_;
 };
 
 TEST_F(UseCasesTest, TablesAreSortedByTheShapeOfTheirKeys) {
@@ -124,11 +125,11 @@ TEST_F(UseCasesTest, RelatedReferencesAreJoinedIntoGroups) {
 }
 
 TEST_F(UseCasesTest, AChainInACircleStops) {
-  const auto path = std::filesystem::path(log_.path()).parent_path() / "circle.xml";
-  std::ofstream(path) << "<data-dictionary>" + Table("LOOP_A", {"ID"}, {"ID"}, {Key{"ID", "LOOP_B", "ID"}}) +
-                             Table("LOOP_B", {"ID"}, {"ID"}, {Key{"ID", "LOOP_A", "ID"}}) + "</data-dictionary>";
+  image_.WriteFile("drive_c/circle.xml",
+                   "<data-dictionary>" + Table("LOOP_A", {"ID"}, {"ID"}, {Key{"ID", "LOOP_B", "ID"}}) +
+                       Table("LOOP_B", {"ID"}, {"ID"}, {Key{"ID", "LOOP_A", "ID"}}) + "</data-dictionary>");
   ResetDataDictionary();
-  ASSERT_TRUE(LoadDataDictFromXMLFile(path.c_str()));
+  ASSERT_TRUE(LoadDataDictFromXMLFile("C:\\circle.xml"));
   ASSERT_TRUE(IdentifyUseCase());
   EXPECT_EQ(UseCases().groups[1].size(), 1u);
 }

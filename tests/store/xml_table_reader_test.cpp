@@ -186,12 +186,11 @@ TEST_F(XmlTableReaderTest, ContainersAndEntities) {
 }
 
 TEST_F(XmlTableReaderTest, FilesAndParsedNodes) {
-  const std::string path = std::filesystem::path(log_.path()).parent_path() / "params.xml";
-  std::ofstream(path) << "<r><ORDERS ORDER_ID=\"ORDERS:ORDER_ID:1\"/></r>";
+  const std::string path = WriteFile("params.xml", "<r><ORDERS ORDER_ID=\"ORDERS:ORDER_ID:1\"/></r>");
   EXPECT_TRUE(ConstructTableDataFromXMLFile(path.c_str()));
   EXPECT_FALSE(ConstructTableDataFromXMLFile((path + ".missing").c_str()));
   EXPECT_FALSE(ConstructTableDataFromXMLFile(nullptr));
-  std::ofstream(path) << "<r><Bogus/></r>";
+  WriteFile("params.xml", "<r><Bogus/></r>");
   EXPECT_FALSE(ConstructTableDataFromXMLFile(path.c_str()));
   EXPECT_TRUE(log_.Contains("Cannot construct table data from XML file.\n"));
 

@@ -46,15 +46,15 @@ std::vector<std::vector<std::string>> Rows(const char* table) {
 
 class XmlWritersTest : public TableTest {
  protected:
-  XmlWritersTest() : dir_(fs::path(log_.path()).parent_path()) {}
+  XmlWritersTest() : dir_(HostPath("")) { image_.MakeDirectory("drive_c/scratch"); }
 
   void AddParam(const char* name, const char* value) {
     const StoredValue values[] = {TextValue(name), TextValue(value)};
     ASSERT_NE(AddNewRow("Agentparams", values), nullptr);
   }
 
-  std::string Prefix() const { return dir_.string() + "/"; }
-
+  // The directory on the machine, and on the host.
+  static std::string Prefix() { return "C:\\scratch/"; }
   fs::path dir_;
 };
 
@@ -114,7 +114,7 @@ TEST_F(XmlWritersTest, ReferenceModeWritesReferenceTexts) {
 
   // Read into a fresh store the references keep the rows related, under new identifiers.
   ResetTableData();
-  ASSERT_TRUE(ConstructTableDataFromXMLFile((dir_ / "shop.xml").c_str()));
+  ASSERT_TRUE(ConstructTableDataFromXMLFile((Prefix() + "shop.xml").c_str()));
   const auto customers = Rows("CUSTOMERS");
   const auto orders = Rows("ORDERS");
   ASSERT_EQ(customers.size(), 1u);
@@ -148,7 +148,7 @@ TEST_F(XmlWritersTest, WrittenTextsReadBackUnchanged) {
 
   ASSERT_TRUE(ConvertDOtoXML(names, "params", Prefix().c_str()));
   ResetTableData();
-  ASSERT_TRUE(ConstructTableDataFromXMLFile((dir_ / "params.xml").c_str()));
+  ASSERT_TRUE(ConstructTableDataFromXMLFile((Prefix() + "params.xml").c_str()));
   EXPECT_EQ(Rows("Agentparams"), before);
 }
 
@@ -180,7 +180,7 @@ TEST_F(XmlWritersTest, NamesThatAreNoXmlNamesFailTheDocument) {
   const fs::path dictionary = dir_ / "odd.xml";
   std::ofstream(dictionary) << "<data-dictionary><table name=\"ODD\"><columns><column name=\"A B\">"
                                "<data-type>TEXT</data-type></column></columns></table></data-dictionary>";
-  ASSERT_TRUE(LoadDataDictFromXMLFile(dictionary.c_str()));
+  ASSERT_TRUE(LoadDataDictFromXMLFile((Prefix() + "odd.xml").c_str()));
   ASSERT_TRUE(CreateTable("ODD"));
   const StoredValue value[] = {TextValue("v")};
   ASSERT_NE(AddNewRow("ODD", value), nullptr);

@@ -1,32 +1,29 @@
 #include "tests/support/test_log.h"
 
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "base/log_writer.h"
+#include "platform/posix/machine.h"
 
 namespace kv::test {
 
 TestLog::TestLog(unsigned level) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kvlog-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  dir_ = pattern;
-  path_ = dir_ + "/test.log";
+  // The log is opened on its own image; the machine the test uses comes back.
+  const std::string previous = posix::Machine().directory;
+  image_.MakeDirectory("drive_c/logs");
+  image_.Use();
   ResetLogger();
   InitLoggerDefaults();
-  SetLoggerParams("test.log", dir_.c_str(), level);
-  if (!CreateLogFile()) throw std::runtime_error("cannot open the test log");
+  SetLoggerParams("test.log", "C:\\logs", level);
+  const bool opened = CreateLogFile();
+  posix::UseMachine(previous);
+  if (!opened) throw std::runtime_error("cannot open the test log");
+  path_ = image_.Path("drive_c/logs/test.log");
 }
 
-TestLog::~TestLog() {
-  ResetLogger();
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
-}
+TestLog::~TestLog() { ResetLogger(); }
 
 std::string TestLog::Contents() const {
   std::ifstream in(path_, std::ios::binary);

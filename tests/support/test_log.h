@@ -1,8 +1,11 @@
 #pragma once
-// A log opened by a test in a temporary directory at a chosen level, closed
-// and freed when the object goes.
+// A log opened by a test in a machine image of its own at a chosen level,
+// closed and freed when the object goes. The machine the process uses stays
+// the one it was.
 
 #include <string>
+
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 
@@ -18,7 +21,7 @@ class TestLog {
   const std::string& path() const { return path_; }
 
  private:
-  std::string dir_;
+  TempMachine image_;
   std::string path_;
 };
 

@@ -99,6 +99,10 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   return StartedProgram(path, args, env).Wait();
 }
 
+std::string SourceFile(const std::string& relative) {
+  return ReadWholeFile(std::string(KV_SOURCE_DIR) + "/" + relative);
+}
+
 std::string BinPath(const std::string& name) {
   return WineMode() ? WineBin() + "/" + name + ".exe" : std::string(KV_BIN_DIR) + "/" + name;
 }

@@ -68,6 +68,9 @@ class StartedProgram {
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
 
+// The content of a file of the source tree ("tests/store/data/shop.xml").
+std::string SourceFile(const std::string& relative);
+
 // Path of a program the build made (in Wine mode, the Windows build's).
 std::string BinPath(const std::string& name);
 // Path of a library the build made ("MpClient.dll").
