@@ -57,8 +57,9 @@ class ResourceId : public test::AgentServerTest {
     machine.Use();
   }
   void LoadDictionary() const {
-    machine.WriteFile("dictionary.xml", kDictionary);
-    ASSERT_TRUE(LoadDataDictFromXMLFile(machine.Path("dictionary.xml").c_str()));
+    machine.WriteFile("drive_c/dictionary.xml", kDictionary);
+    ASSERT_TRUE(LoadDataDictFromXMLFile("C:\\dictionary.xml"));
+    ASSERT_NE(GetTableDefn("Agentparams"), nullptr);
   }
   std::optional<std::string> StoredId() const { return Stored(kSystemDetailsKey, "KVAgentResourceID"); }
   std::string Notifications() const {
