@@ -185,7 +185,9 @@ TEST_F(ResourceRoad, TheDocumentComesThroughTheProxyFromTheManagementServer) {
   test::HttpTestServer distribution;
   const std::string path = DocumentPath(kDocumentPath);
   SetAgent("ProxyEnabled", Sz("yes"));
-  SetAgent("ProxyServerName", Sz("127.0.0.1:" + std::to_string(proxy.ProxyPort())));
+  // Named otherwise than the server: Wine's WinHTTP names only the path to a
+  // proxy on the server's own host name, and the proxy could not hand it on.
+  SetAgent("ProxyServerName", Sz("localhost:" + std::to_string(proxy.ProxyPort())));
   SetAgent("ProxyUserName", Sz("proxy-user"));
   SetAgent("ProxyPassword", Sz("cHJveHktc2VjcmV0"));  // proxy-secret in Base64
   SetAgent("ProxyByPass", Sz(""));
@@ -217,40 +219,39 @@ TEST_F(ResourceRoad, AnIdentifierInTheRegistrySparesTheServer) {
   EXPECT_TRUE(Logged("[INFO] The Agent Machine Resource Id is given by -> 301 \n"));
 }
 
-// Whatever the server answers, or when it answers nothing, the checker
-// logs it, goes on and decides as it would without a server.
+// The example machines with the checker's decision on each and the path of
+// their document.
+struct Image {
+  std::string name;
+  int decision;
+  std::string documentPath;
+};
+const Image kImages[] = {
+    {"default", 0, kDocumentPath},
+    {"win10-antivirus", 15613, "/client-data/cust-0042/domains/workgroup/resources/desk-0117.xml"},
+    {"amd-processor", 119, kDocumentPath},
+};
+
+// Whatever the server answers, or when nobody answers, the checker logs it,
+// goes on and decides as it would without a server.
 TEST_F(ResourceRoad, TheDecisionStandsWhateverTheServerAnswers) {
-  struct Image {
-    std::string name;
-    int decision;
-    std::string documentPath;
-  };
-  const Image images[] = {
-      {"default", 0, kDocumentPath},
-      {"win10-antivirus", 15613, "/client-data/cust-0042/domains/workgroup/resources/desk-0117.xml"},
-      {"amd-processor", 119, kDocumentPath},
-  };
-  enum class Server { kServes, kHangs, kRefuses };
   struct Answer {
     std::string name;
     std::optional<std::string> document;  // nullopt: nothing at the path (404)
-    Server server;
     std::string line;
   };
   const std::string loadError = "while loading resource id buffer to the memory : \n ";
   const Answer answers[] = {
-      {"a document", Document("1234"), Server::kServes, loadError},
-      {"not XML", "<<< this is not XML", Server::kServes, loadError + "<<< this is not XML \n"},
-      {"no Agentparams rows", "<?xml version=\"1.0\"?>\n<Reply><AgentparamsList/></Reply>", Server::kServes,
+      {"a document", Document("1234"), loadError},
+      {"not XML", "<<< this is not XML", loadError + "<<< this is not XML \n"},
+      {"no Agentparams rows", "<?xml version=\"1.0\"?>\n<Reply><AgentparamsList/></Reply>",
        "[ERROR] GetResourceIDFromServer :No rows found corresponding to the resource id in the resource id xml .\n"},
-      {"a huge value", Document(std::string(2 << 20, '9')), Server::kServes, loadError},
-      {"an empty answer", "", Server::kServes, loadError + " \n"},
-      {"no document", std::nullopt, Server::kServes, "path and the error code is 404 \n"},
-      {"a server that hangs", std::nullopt, Server::kHangs, "path and the error code is 12002 \n"},
-      {"nobody listening", std::nullopt, Server::kRefuses, "path and the error code is 12029 \n"},
+      {"a huge value", Document(std::string(2 << 20, '9')), loadError},
+      {"an empty answer", "", loadError + " \n"},
+      {"no document", std::nullopt, "path and the error code is 404 \n"},
+      {"nobody listening", std::nullopt, "path and the error code is 12029 \n"},
   };
-  test::SilentListener silent;
-  for (const Image& image : images) {
+  for (const Image& image : kImages) {
     // The images differ under Wine only in what Wine does not serve.
     if (test::WineMode() && image.name != "default") continue;
     UseImage(image.name);
@@ -260,13 +261,7 @@ TEST_F(ResourceRoad, TheDecisionStandsWhateverTheServerAnswers) {
       test::HttpTestServer answering;
       UseImage(image.name);
       SetPort(answering.Port());
-      if (answer.server == Server::kHangs) {
-        // Two addresses, each given up after half a second.
-        SetAgent("HTTPRequestTimeout", "dword:000001f4");
-        SetPort(silent.Port());
-        SetAddresses({"127.0.0.1", "127.0.0.1", "", "", ""});
-      }
-      if (answer.server == Server::kRefuses) SetAddresses({kRefused, kRefused, "", kRefused, kRefused});
+      if (answer.name == "nobody listening") SetAddresses({kRefused, kRefused, "", kRefused, kRefused});
       if (answer.document) answering.Put(path, *answer.document);
       const test::CheckerRun run = Run();
       EXPECT_EQ(run.exitCode, image.decision) << run.run.err;
@@ -274,6 +269,25 @@ TEST_F(ResourceRoad, TheDecisionStandsWhateverTheServerAnswers) {
       EXPECT_TRUE(Logged(answer.line)) << answer.line;
       EXPECT_EQ(Registry().find("KVAgentResourceID"), std::string::npos);
     }
+  }
+}
+
+TEST_F(ResourceRoad, TheDecisionStandsWhenTheServerHangs) {
+  KV_SKIP_UNDER_WINE(
+      "Wine's WinHTTP waits for the headers of an answer without end; its receive time-out does not "
+      "bound that wait");
+  test::SilentListener silent;
+  for (const Image& image : kImages) {
+    SCOPED_TRACE(image.name);
+    UseImage(image.name);
+    // Two addresses, each given up after half a second.
+    SetAgent("HTTPRequestTimeout", "dword:000001f4");
+    SetPort(silent.Port());
+    SetAddresses({"127.0.0.1", "127.0.0.1", "", "", ""});
+    const test::CheckerRun run = Run();
+    EXPECT_EQ(run.exitCode, image.decision) << run.run.err;
+    EXPECT_TRUE(EndsWithDecisionLine(run.run.out)) << run.run.out;
+    EXPECT_TRUE(Logged("path and the error code is 12002 \n"));
   }
 }
 
