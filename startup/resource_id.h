@@ -1,7 +1,9 @@
 #pragma once
 // The resource identifier by which the management server knows this
 // computer, kept by the agent in the registry ("KVAgentResourceID" under the
-// agent key's "SystemDetails").
+// agent key's "SystemDetails"). When it is missing the agent asks its server
+// for the computer's resource document, takes the identifier out of it,
+// stores it and tells the agent service.
 
 #include <optional>
 #include <string>
@@ -10,9 +12,18 @@
 
 namespace kv {
 
-// The identifier from the registry: 0, or the registry's error code with id
-// null. Asking the server for a missing identifier is not built yet, so a
-// missing identifier stays missing.
-LONG GetResourceID(std::optional<std::string>& id);
+// The agent service's control code for "the resource identifier changed".
+constexpr DWORD kResourceIdChangedControl = 147;
+
+// The identifier from the registry, else from the server: 0 when it came
+// from either (or the server's document held no identifier; id stays null
+// then), otherwise the code of the failed fetch, with id null.
+DWORD GetResourceID(std::optional<std::string>& id);
+// 0 (whether or not the document held the identifier), the transfer's
+// result when the fetch failed, or the last error when the document could
+// not be loaded (13 when none was set).
+DWORD GetResourceIDFromServer(std::optional<std::string>& id);
+// Stores the identifier in the registry and notifies the agent service.
+void SetAgentResourceID(const char* id);
 
 }  // namespace kv

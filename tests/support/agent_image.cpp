@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "tests/support/wine.h"
 
@@ -27,8 +28,17 @@ std::string ProcessorBlock(const std::string& identifier) {
 }
 
 void CopyExampleMachine(const TempMachine& machine, const std::string& name) {
-  std::filesystem::copy(std::string(KV_SOURCE_DIR) + "/examples/machines/" + name, machine.dir(),
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+  namespace fs = std::filesystem;
+  fs::copy(std::string(KV_SOURCE_DIR) + "/examples/machines/" + name, machine.dir(),
+           fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  // What runs of the programs on the example left in it (scripts/run-default.sh
+  // runs the checker there) is no part of the example: a test sees only what
+  // its own runs write.
+  for (const char* left : {"exit-code", "scm-controls.log", "registry.reg.lock"}) fs::remove(machine.Path(left));
+  std::vector<fs::path> logs;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(machine.Path("drive_c")))
+    if (entry.is_directory() && entry.path().filename() == "logs") logs.push_back(entry.path());
+  for (const fs::path& dir : logs) fs::remove_all(dir);
 }
 
 CheckerRun RunChecker(const TempMachine& machine, const std::vector<std::string>& args) {

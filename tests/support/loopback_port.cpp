@@ -40,4 +40,14 @@ bool Accepts(unsigned port) {
   return connected;
 }
 
+SilentListener::SilentListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in address = Loopback(0);
+  socklen_t length = sizeof address;
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 64) == 0 &&
+      ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port_ = ntohs(address.sin_port);
+}
+
+SilentListener::~SilentListener() { ::close(fd_); }
+
 }  // namespace kv::test
