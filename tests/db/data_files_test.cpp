@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,10 +21,11 @@ namespace fs = std::filesystem;
 
 class DataFilesTest : public DatabaseAccessTest {
  protected:
+  // The files live in the tests' machine image, where the store reads them.
   DataFilesTest() {
-    dir_ = fs::temp_directory_path() /
-           ("kv-db-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = DbTestMachine().Path("drive_c/files/" + name);
+    root_ = "C:\\files\\" + name;
     fs::create_directories(dir_ / "data");
   }
   ~DataFilesTest() override {
@@ -31,14 +33,17 @@ class DataFilesTest : public DatabaseAccessTest {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
+  // Writes a file under the directory; its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    std::string path = root_ + "\\" + name;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
   }
   const std::vector<ConnParamsEntry>& entries() const { return DatabaseAccess().connParams; }
 
-  fs::path dir_;
+  fs::path dir_;      // on the host
+  std::string root_;  // the same on the machine
 };
 
 TEST_F(DataFilesTest, ConnectionParametersLineByLine) {
@@ -116,11 +121,11 @@ TEST_F(DataFilesTest, FilesFallBackToTheDataDirectoryOfTheRoot) {
 
   Write("data/connparams.txt", "h 0 d u p - fromroot ODBC SQLITE no\n");
   Write("data/dsn_table_map.txt", "KV_ITEMS fromroot\nKV_OWNERS\nKV_BIG fromroot\n");
-  SetCFennelRoot(dir_.string().c_str());
+  SetCFennelRoot(root_.c_str());
   ASSERT_TRUE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].connectionName, "fromroot");
-  EXPECT_TRUE(log_.Contains("Opening " + (dir_ / "data/connparams.txt").string() + "\n"));
+  EXPECT_TRUE(log_.Contains("Opening " + root_ + "/data/connparams.txt\n"));
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile("/no/such/map.txt"));
   EXPECT_TRUE(log_.Contains("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n"));
   // The line without a data source ends the reading.

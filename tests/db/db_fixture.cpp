@@ -12,6 +12,7 @@
 #include "tests/servers/mariadb_server.h"
 #include "tests/servers/odbc_config.h"
 #include "tests/servers/postgres_server.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 namespace {
@@ -59,7 +60,21 @@ std::string LogErrors(const TestLog& log) {
   return errors;
 }
 
-std::string DbTestData(const char* name) { return std::string(KV_SOURCE_DIR) + "/tests/db/data/" + name; }
+const TempMachine& DbTestMachine() {
+  static const TempMachine machine;
+  static const bool filled = [] {
+    for (const char* name : {"types.xml", "unsupported.xml"})
+      machine.WriteFile(std::string("drive_c/data/") + name, SourceFile(std::string("tests/db/data/") + name));
+    return true;
+  }();
+  (void)filled;
+  return machine;
+}
+
+std::string DbTestData(const char* name) {
+  DbTestMachine();
+  return std::string("C:\\data\\") + name;
+}
 
 const std::vector<TestDatabase>& TestDatabases() { return kDatabases; }
 
@@ -123,6 +138,7 @@ std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type
 }
 
 FreshDatabaseAccess::FreshDatabaseAccess() {
+  DbTestMachine().Use();
   ResetDatabaseAccess();
   ResetDataDictionary();
   ResetSequenceState();

@@ -19,9 +19,15 @@
 #include "store/stored_value.h"
 #include "tests/servers/database_server.h"
 #include "tests/support/test_log.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 
+// The tests' machine image, the machine of every test that uses the
+// fixture: its C:\data holds the test dictionaries, since the store reads
+// every path inside the machine.
+const TempMachine& DbTestMachine();
+// The Windows path of a file of tests/db/data in that machine.
 std::string DbTestData(const char* name);
 
 struct TestDatabase {

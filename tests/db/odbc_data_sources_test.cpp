@@ -36,8 +36,9 @@ class OdbcDataSourcesTest : public DatabaseAccessTest {
 
 TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
-  const std::string path = OdbcConfig::Get().Directory() + "/dsns.txt";
-  std::ofstream(path) << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
+  // The file is read inside the tests' machine image.
+  const std::string path = "C:\\dsns.txt";
+  std::ofstream(DbTestMachine().Path("drive_c/dsns.txt")) << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
                       << "kv_nodriver d s u p " << database << "\n"
                       << "kv_short d s u p\n"
                       << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";

@@ -83,6 +83,7 @@ TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
     SpawnOptions options;
     options.output = output + std::to_string(i);
     options.errors = output + std::to_string(i) + ".err";
+    options.env["KV_MACHINE"] = DbTestMachine().dir();
     std::remove(options.output.c_str());
     std::remove(options.errors.c_str());
     drawers.push_back(SpawnProgram(
