@@ -38,10 +38,11 @@ TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
   // The file is read inside the tests' machine image.
   const std::string path = "C:\\dsns.txt";
-  std::ofstream(DbTestMachine().Path("drive_c/dsns.txt")) << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
-                      << "kv_nodriver d s u p " << database << "\n"
-                      << "kv_short d s u p\n"
-                      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
+  std::ofstream(DbTestMachine().Path("drive_c/dsns.txt"))
+      << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
+      << "kv_nodriver d s u p " << database << "\n"
+      << "kv_short d s u p\n"
+      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
   ASSERT_TRUE(CreateDSNFromFile(path.c_str()));
   EXPECT_TRUE(log_.Contains("Creating DSN kv_nodriver Failed\n"));
   // Reading stops at the line that has too few words.
