@@ -1,11 +1,11 @@
 #pragma once
 // The store's own SQL texts for one row of a table, apart from the
-// dialects: values as plain literals, texts of codes 14 and 15 between
+// dialects: values as plain literals, texts, dates and times between
 // single quotes with a quote inside doubled, so that any text is one
 // literal.
 //   update <table> set C1=v1,C2=v2 where K1=v1 and K2=v2   (the primary key)
 //   insert into  <table> values(v1,v2)
-//   delete from <table> where C1=v1 and C2=v2              (every column)
+//   delete from <table> where C1=v1 and C2 IS NULL         (every column)
 
 #include <optional>
 #include <string>

@@ -13,20 +13,9 @@
 // listed tables and, when it created every table (a fresh database), writes
 // the default data. DeInitCFennel releases all of it.
 
-#include <cstdint>
+#include "dbstore/cfennel_state.h"
 
 namespace kv {
-
-// What the store's start-up has built, for DeInitCFennel and the tests.
-struct CFennelState {
-  // Users of the memory pool facility: the first initialisation does the
-  // work, the last release undoes it.
-  std::int32_t memoryPoolUsers = 0;
-  // Whether the last InitCFennel created every dictionary table.
-  bool freshDatabase = false;
-};
-
-CFennelState& CFennel();
 
 // Counts one more user of the memory pool facility; false when it cannot
 // be initialised.
