@@ -30,8 +30,8 @@ std::vector<std::string> Lines(const std::string& text) {
 class CfennelTest : public ::testing::Test {
  protected:
   CfennelTest() {
-    for (const char* name : {"dictionary.xml", "inventory.xml"})
-      image_.WriteFile(std::string("drive_c/store/") + name, test::SourceFile(std::string("examples/store/") + name));
+    image_.WriteFile("drive_c/store/dictionary.xml", test::SourceFile("examples/store/data/dictionary.xml"));
+    image_.WriteFile("drive_c/store/inventory.xml", test::SourceFile("examples/store/inventory.xml"));
   }
 
   // cfennel on the test's machine.
