@@ -58,6 +58,11 @@ SelectQueryPtr ReadStoredQuery(std::int32_t queryNumber);
 std::optional<std::string> BuildStoredQuery(std::int32_t queryNumber);
 // Runs it on the data source of its first table.
 DBResultSetPtr RunStoredQuery(std::int32_t queryNumber);
+// Starts database access on the store's data directory as a program of its
+// own would (the store's log, the providers, the "FIREBIRD" dialect for
+// every table, the dictionary, printed, the data-source map, the
+// connection parameters and the connections) and runs every stored query.
+bool RunStoredQueries();
 // Builds and runs every query of QueryDetails ("SELECT QUERY_ID FROM
 // QueryDetails"); false with "Query failed\n" when the list cannot be read.
 bool ExecuteStoredQueries();

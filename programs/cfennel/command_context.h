@@ -13,6 +13,8 @@
 
 namespace kv {
 
+class DBResultSet;
+
 // A command's failure: its reason, or none (success).
 using Outcome = std::optional<std::string>;
 
@@ -39,6 +41,9 @@ const ColumnDefn* FindColumn(const TableDefn& definition, const std::string& nam
 // text); the failure when it is no value of the column's type.
 Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValueBuffer& out);
 
+// Why a command cannot reach a database (no --root), or none.
+Outcome NeedDatabase();
+
 // The commands that reach the database (with --root).
 Outcome LoadFromDatabase(Context& context);
 Outcome Save(Context& context);
@@ -46,5 +51,13 @@ Outcome SaveAll(Context& context);
 Outcome Insert(Context& context);
 Outcome Unload(Context& context);
 Outcome Sql(Context& context);
+// A query's rows: a header line of column names, then one tab-separated
+// line per row.
+std::string ResultSetText(DBResultSet& result);
+
+// The commands of entities and stored queries.
+Outcome ReadPersonalities(Context& context);
+Outcome Entity(Context& context);
+Outcome Stored(Context& context);
 
 }  // namespace kv

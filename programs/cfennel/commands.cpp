@@ -167,6 +167,9 @@ Outcome Dispatch(std::string_view command, Context& context) {
   if (command == "insert") return Insert(context);
   if (command == "unload") return Unload(context);
   if (command == "sql") return Sql(context);
+  if (command == "personalities") return ReadPersonalities(context);
+  if (command == "entity") return Entity(context);
+  if (command == "stored") return Stored(context);
   return std::string("unknown command (cfennel --help lists them)");
 }
 

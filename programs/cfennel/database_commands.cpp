@@ -26,12 +26,6 @@ const char* DefaultSource() {
   return entries.empty() ? nullptr : entries.front().connectionName.c_str();
 }
 
-// Why a command cannot reach a database, or none.
-Outcome NeedDatabase() {
-  if (!DefaultSource()) return "no database (start cfennel with --root DIR)";
-  return std::nullopt;
-}
-
 // The table data of the table a command names; null when it is not in memory.
 TableData* LoadedTable(Context& context, Outcome& failure) {
   const TableDefn* definition = NamedDefinition(context, failure);
@@ -57,6 +51,11 @@ Outcome SaveOne(Context& context, const std::string& name, const char* prefix) {
 }
 
 }  // namespace
+
+Outcome NeedDatabase() {
+  if (!DefaultSource()) return "no database (start cfennel with --root DIR)";
+  return std::nullopt;
+}
 
 Outcome LoadFromDatabase(Context& context) {
   if (Outcome missing = NeedDatabase()) return missing;
@@ -165,19 +164,23 @@ Outcome Sql(Context& context) {
   DBResultSetPtr result = ExecuteQuery(handle, query.c_str());
   ReleaseConnectionHandle(source);
   if (!result) return context.Reason("the query failed");
+  std::fputs(ResultSetText(*result).c_str(), context.out);
+  return std::nullopt;
+}
+
+std::string ResultSetText(DBResultSet& result) {
   std::string text;
-  for (const DBColumnDescriptor& column : result->columns()) text += column.name + "\t";
+  for (const DBColumnDescriptor& column : result.columns()) text += column.name + "\t";
   text += "\n";
-  while (GetNextResultRow(result.get())) {
-    for (std::int32_t column = 0; column < result->columnCount(); ++column) {
-      AppendValueText(text, result->Value(result->cursor(), column),
-                      result->columns()[static_cast<std::size_t>(column)].type);
+  while (GetNextResultRow(&result)) {
+    for (std::int32_t column = 0; column < result.columnCount(); ++column) {
+      AppendValueText(text, result.Value(result.cursor(), column),
+                      result.columns()[static_cast<std::size_t>(column)].type);
       text += "\t";
     }
     text += "\n";
   }
-  std::fputs(text.c_str(), context.out);
-  return std::nullopt;
+  return text;
 }
 
 }  // namespace kv

@@ -53,6 +53,12 @@ With --root, on the database:
                                       database keeps it)
   sql SELECT...                       run a select on the first data source
                                       and print its rows
+  personalities PATH                  read a personality configuration (its
+                                      index tables are made), print each
+                                      personality's tables
+  entity PERSONALITY [KEY]            print every entity of the personality,
+                                      or the one whose dominant row has KEY
+  stored NUMBER                       run stored query NUMBER, print its rows
 
 Words are separated by blanks. VALUE is one word or a text in double quotes
 (\" for a quote inside); CRITERIA is the rest of the line, for example
