@@ -30,6 +30,13 @@ bool IsKeyColumn(const RowCollection& collection, const char* columnName) {
   return false;
 }
 
+// The collection whose values SetValueFor* change, or null (logged).
+RowCollection* CollectionToChange(DataObject* object, const char* tableName) {
+  RowCollection* collection = object ? FindCollection(*object, tableName) : nullptr;
+  if (!collection) LogError(" Table %s is not present in DO\n", LogText(tableName));
+  return collection;
+}
+
 // The column of the table whose values SetValueFor* change, or -1 (logged).
 std::int32_t ChangeableColumn(const RowCollection& collection, const char* columnName, bool named) {
   const std::int32_t index = collection.ColumnIndex(columnName);
@@ -134,11 +141,8 @@ RowUnit* FindRowUnitOnCriteria(const char* tableName, DataObject* object, const 
 
 bool SetValueForRowUnit(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                         DataObject* object) {
-  RowCollection* collection = object ? FindCollection(*object, tableName) : nullptr;
-  if (!collection) {
-    LogError(" Table %s is not present in DO\n", LogText(tableName));
-    return false;
-  }
+  RowCollection* collection = CollectionToChange(object, tableName);
+  if (!collection) return false;
   const std::int32_t index = ChangeableColumn(*collection, columnName, true);
   if (index < 0) return false;
   if (!collection->lastRow) {
@@ -150,11 +154,8 @@ bool SetValueForRowUnit(const char* columnName, const char* tableName, const cha
 
 bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                             DataObject* object) {
-  RowCollection* collection = object ? FindCollection(*object, tableName) : nullptr;
-  if (!collection) {
-    LogError(" Table %s is not present in DO\n", LogText(tableName));
-    return false;
-  }
+  RowCollection* collection = CollectionToChange(object, tableName);
+  if (!collection) return false;
   const std::int32_t index = ChangeableColumn(*collection, columnName, false);
   if (index < 0) return false;
   for (RowUnit* row = collection->firstRow; row; row = row->next)

@@ -46,16 +46,27 @@ const PersonalityDefn* GetPersonalityDefn(const char* name) {
   return nullptr;
 }
 
-std::optional<std::string> PersonalityDefnText(const char* name) {
+namespace {
+
+// The personality of a name for an operation that logs its own reasons
+// for a missing name and a missing personality.
+const PersonalityDefn* NamedPersonality(const char* name, const char* noName, const char* noPersonality) {
   if (!name) {
-    LogError("Cannot print personality definition.  PersonalityName is NULL\n");
-    return std::nullopt;
+    LogError("%s", noName);
+    return nullptr;
   }
   const PersonalityDefn* personality = GetPersonalityDefn(name);
-  if (!personality) {
-    LogError("Cannot print PersonalityDefn.  personalityDefnPtr is NULL\n");
-    return std::nullopt;
-  }
+  if (!personality) LogError("%s", noPersonality);
+  return personality;
+}
+
+}  // namespace
+
+std::optional<std::string> PersonalityDefnText(const char* name) {
+  const PersonalityDefn* personality =
+      NamedPersonality(name, "Cannot print personality definition.  PersonalityName is NULL\n",
+                       "Cannot print PersonalityDefn.  personalityDefnPtr is NULL\n");
+  if (!personality) return std::nullopt;
   TextBuffer text(1024, 1024);
   (void)text.AppendFormat("\nPersonality Name: %s\n", personality->name.c_str());
   (void)text.AppendFormat("Description: %s\n", personality->description.c_str());
@@ -75,15 +86,10 @@ void PrintPersonalityDefn(const char* name) {
 }
 
 std::optional<std::vector<std::string>> GetConstituentTables(const char* name) {
-  if (!name) {
-    LogError("Cannot get constituent tables list.  PersonalityName is NULL\n");
-    return std::nullopt;
-  }
-  const PersonalityDefn* personality = GetPersonalityDefn(name);
-  if (!personality) {
-    LogError("Cannot get constituent tables list.  PersonalityDefn is NULL\n");
-    return std::nullopt;
-  }
+  const PersonalityDefn* personality =
+      NamedPersonality(name, "Cannot get constituent tables list.  PersonalityName is NULL\n",
+                       "Cannot get constituent tables list.  PersonalityDefn is NULL\n");
+  if (!personality) return std::nullopt;
   std::vector<std::string> tables;
   for (const ConstituentTable& constituent : personality->constituents) tables.push_back(constituent.tableName);
   return tables;

@@ -147,24 +147,51 @@ bool GetQueryJoins(std::int32_t queryNumber, SelectQuery& query) {
   return true;
 }
 
+namespace {
+
+// The statements of a list of column details: the table they read, the
+// table and column name of each row, and a further text (or null).
+struct DetailColumnStatements {
+  const char* table;
+  const char* tableName;
+  const char* columnName;
+  const char* extra;
+};
+
+// The columns of the detail rows, their types from the dictionary; extra
+// becomes the further text of the last row that has one. Null when a row
+// cannot be read.
+SelectColumnList* ReadDetailColumns(SelectQuery& query, const std::vector<std::int32_t>& ids,
+                                    const DetailColumnStatements& statements, std::optional<std::string>* extra) {
+  SelectColumnList* columns = MakeColumnList(query);
+  if (!columns) return nullptr;
+  for (const std::int32_t id : ids) {
+    DetailRow row(statements.table, id);
+    const auto table = row.Read(statements.tableName);
+    const auto name = row.Require(statements.columnName, "COLUMNNAME");
+    const auto further = statements.extra ? row.Read(statements.extra) : std::nullopt;
+    if (!row.ok()) return nullptr;
+    SelectColumn* column =
+        MakeSelectColumn(query, Text(table), nullptr, name->c_str(), nullptr, DictionaryType(table, name));
+    if (!AppendColumn(query, columns, column)) return nullptr;
+    if (further && extra) *extra = further;
+  }
+  return columns;
+}
+
+}  // namespace
+
 bool GetQueryGroupBy(std::int32_t queryNumber, SelectQuery& query) {
   const auto ids =
       ListOf("QueryvsGB", "SELECT GB_ID FROM QueryvsGB WHERE QUERY_ID = ", queryNumber, "\nNo GroupBy details\n");
   if (!ids) return false;
   if (ids->empty()) return true;
-  SelectColumnList* columns = MakeColumnList(query);
-  if (!columns) return false;
-  for (const std::int32_t id : *ids) {
-    DetailRow row("GroupByDetails", id);
-    const auto table = row.Read("SELECT TABLENAME FROM GroupByDetails WHERE GB_ID = ");
-    const auto name = row.Require("SELECT COLUMNNAME FROM GroupByDetails WHERE GB_ID = ", "COLUMNNAME");
-    if (!row.ok()) return false;
-    if (!AppendColumn(
-            query, columns,
-            MakeSelectColumn(query, Text(table), nullptr, name->c_str(), nullptr, DictionaryType(table, name))))
-      return false;
-  }
-  GroupByClause* groupBy = MakeGroupByClause(query, columns, nullptr, nullptr, 0, SQL_OP_INVALID);
+  SelectColumnList* columns =
+      ReadDetailColumns(query, *ids,
+                        {"GroupByDetails", "SELECT TABLENAME FROM GroupByDetails WHERE GB_ID = ",
+                         "SELECT COLUMNNAME FROM GroupByDetails WHERE GB_ID = ", nullptr},
+                        nullptr);
+  GroupByClause* groupBy = columns ? MakeGroupByClause(query, columns, nullptr, nullptr, 0, SQL_OP_INVALID) : nullptr;
   if (!groupBy) return false;
   SetGroupBy(query, groupBy);
   return true;
@@ -175,24 +202,16 @@ bool GetQuerySort(std::int32_t queryNumber, SelectQuery& query) {
       ListOf("QueryvsSort", "SELECT SORT_ID FROM QueryvsSort WHERE QUERY_ID = ", queryNumber, "\nNo Sort details\n");
   if (!ids) return false;
   if (ids->empty()) return true;
-  SelectColumnList* columns = MakeColumnList(query);
-  if (!columns) return false;
+  std::optional<std::string> kind;
+  SelectColumnList* columns = ReadDetailColumns(
+      query, *ids,
+      {"SortDetails", "SELECT TABLENAME FROM SortDetails WHERE SORT_ID = ",
+       "SELECT COLUMNNAME FROM SortDetails WHERE SORT_ID = ", "SELECT SORTTYPE FROM SortDetails WHERE SORT_ID = "},
+      &kind);
   // The direction of the whole list is that of the last row read: "DESC"
   // (any word beginning with D) sorts down, anything else up.
-  std::uint8_t ascending = 1;
-  for (const std::int32_t id : *ids) {
-    DetailRow row("SortDetails", id);
-    const auto table = row.Read("SELECT TABLENAME FROM SortDetails WHERE SORT_ID = ");
-    const auto name = row.Require("SELECT COLUMNNAME FROM SortDetails WHERE SORT_ID = ", "COLUMNNAME");
-    const auto kind = row.Read("SELECT SORTTYPE FROM SortDetails WHERE SORT_ID = ");
-    if (!row.ok()) return false;
-    if (!AppendColumn(
-            query, columns,
-            MakeSelectColumn(query, Text(table), nullptr, name->c_str(), nullptr, DictionaryType(table, name))))
-      return false;
-    if (kind && !kind->empty()) ascending = (*kind)[0] == 'D' || (*kind)[0] == 'd' ? 0 : 1;
-  }
-  SortClause* sort = MakeSortClause(query, columns, ascending);
+  const bool descending = kind && !kind->empty() && ((*kind)[0] == 'D' || (*kind)[0] == 'd');
+  SortClause* sort = columns ? MakeSortClause(query, columns, descending ? 0 : 1) : nullptr;
   if (!sort) return false;
   SetSortClause(query, sort);
   return true;
