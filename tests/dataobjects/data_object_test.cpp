@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dataobjects/data_object_copy.h"
+#include "dataobjects/data_object_save.h"
 #include "dataobjects/foreign_key_chains.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
@@ -60,6 +61,12 @@ TEST_F(DataObjectTest, TablesAreOrderedParentsFirstAndACycleIsRefused) {
   const char* reached[] = {"CYCLE_ROOT", "CYCLE_A", "CYCLE_B"};
   EXPECT_FALSE(SortTableByFK(reached));
   EXPECT_TRUE(log_.Contains("their foreign keys form a cycle"));
+
+  // Such an object is not saved at all.
+  for (const char* table : reached) ASSERT_TRUE(AddTableToDO(object_.get(), table));
+  ASSERT_TRUE(Insert("CYCLE_ROOT", {"1", nullptr}));
+  EXPECT_FALSE(SaveDataObject(object_.get()));
+  EXPECT_FALSE(log_.Contains("RowState"));
 }
 
 TEST_F(DataObjectTest, ForeignKeyChainsEndWhereAColumnRefersNowhere) {
