@@ -83,8 +83,8 @@ class CriteriaReader {
       LogError("BooleanExp %d lacks a numbered LEXPRESSION or REXPRESSION.\n", id);
       return nullptr;
     }
-    CriteriaExp* leftNode = Part(*left, depth);
-    CriteriaExp* rightNode = leftNode ? Part(*right, depth) : nullptr;
+    CriteriaExp* leftNode = SubExpression(*left, depth);
+    CriteriaExp* rightNode = leftNode ? SubExpression(*right, depth) : nullptr;
     if (!rightNode) return nullptr;
     const std::optional<std::string> op = Field(row, "OPERATOR");
     return op && *op == "AND" ? MakeCriteriaAnd(query_, leftNode, rightNode)
@@ -92,7 +92,7 @@ class CriteriaReader {
   }
 
   // A sub-expression, which must exist.
-  CriteriaExp* Part(std::int32_t id, int depth) {
+  CriteriaExp* SubExpression(std::int32_t id, int depth) {
     CriteriaExp* node = Expression(id, depth + 1);
     if (!node && none_) LogError("Stored criteria %d name an expression that is not there.\n", id);
     none_ = false;
