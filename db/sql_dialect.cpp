@@ -47,6 +47,7 @@ constexpr DialectRules StandardRules(const char* name, const char* logPrefix) {
           .foreignKeyIndexes = false,
           .varcharExtra = 0,
           .sequenceLock = nullptr,
+          .statementRollbackProbe = nullptr,
           .columnTypes = {}};
 }
 
@@ -80,6 +81,7 @@ constexpr DialectRules kPgsqlRules = [] {
   rules.falseLiteral = "'f'";
   rules.varcharExtra = 1;
   rules.sequenceLock = "lock table SeqGenState in share row exclusive mode";
+  rules.statementRollbackProbe = "select 1";
   rules.columnTypes = ColumnTypes({.longInt = kLongInt,
                                    .unsignedLongInt = kBigInt,
                                    .blob = kNoColumn,

@@ -43,16 +43,20 @@ std::optional<std::string> ChangeText(RowChange change, const TableData& table, 
   return std::nullopt;
 }
 
-// A row's statement runs inside a savepoint of the table's transaction: its
-// failure undoes only itself, on every database (PostgreSQL would
-// otherwise refuse every later statement of the transaction).
+// A row's statement runs inside a savepoint of the table's transaction, so
+// that its failure undoes only itself; where the driver does that for every
+// statement, a probe after a failure tells whether the transaction survived.
 constexpr const char* kSavepoint = "SAVEPOINT kv_row";
 constexpr const char* kReleaseSavepoint = "RELEASE SAVEPOINT kv_row";
 constexpr const char* kRollbackToSavepoint = "ROLLBACK TO SAVEPOINT kv_row";
 
 enum class StatementOutcome { kDone, kFailed, kTransactionLost };
 
-StatementOutcome RunInSavepoint(DBConnection* handle, const char* sql) {
+StatementOutcome RunRowStatement(DBConnection* handle, const DialectRules& rules, const char* sql) {
+  if (const char* probe = rules.statementRollbackProbe) {
+    if (ExecuteUpdate(handle, sql)) return StatementOutcome::kDone;
+    return ExecuteQuery(handle, probe) ? StatementOutcome::kFailed : StatementOutcome::kTransactionLost;
+  }
   if (!ExecuteUpdate(handle, kSavepoint)) return StatementOutcome::kTransactionLost;
   if (ExecuteUpdate(handle, sql))
     return ExecuteUpdate(handle, kReleaseSavepoint) ? StatementOutcome::kDone : StatementOutcome::kTransactionLost;
@@ -76,12 +80,15 @@ std::vector<PendingRow> PendingRows(const TableData& table) {
 // when the transaction was lost on the way.
 std::optional<std::vector<PendingRow>> WriteRows(DBConnection* handle, const TableData& table,
                                                  const std::vector<PendingRow>& pending, SaveCounts& counts) {
+  const SQLDialect* dialect = GetDialectOfTable(table.name.c_str());
+  if (!dialect) return std::nullopt;
   std::vector<PendingRow> written;
   ProgressReport progress("save", table.name.c_str(), static_cast<std::int64_t>(pending.size()));
   for (const PendingRow& item : pending) {
     progress.Step();
     const std::optional<std::string> sql = ChangeText(item.change, table, *item.row);
-    const StatementOutcome outcome = sql ? RunInSavepoint(handle, sql->c_str()) : StatementOutcome::kFailed;
+    const StatementOutcome outcome =
+        sql ? RunRowStatement(handle, dialect->rules(), sql->c_str()) : StatementOutcome::kFailed;
     if (outcome == StatementOutcome::kTransactionLost) {
       LogError("Saving table %s stopped: its transaction was lost.\n", table.name.c_str());
       return std::nullopt;
