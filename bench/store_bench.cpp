@@ -19,6 +19,7 @@
 #include <string>
 
 #include "base/text_format.h"
+#include "bench_machine.h"
 #include "ratio_reporter.h"
 #include "store/data_dictionary.h"
 #include "store/result_data.h"
@@ -56,10 +57,8 @@ constexpr const char* kDictionary = R"(<data-dictionary>
 
 void LoadDictionary() {
   static const bool loaded = [] {
-    const auto path = std::filesystem::temp_directory_path() / Format("kv_store_bench_%d.xml", std::rand());
-    std::ofstream(path) << kDictionary;
-    LoadDataDictFromXMLFile(path.string().c_str());
-    std::filesystem::remove(path);
+    static const BenchMachine machine;
+    LoadDataDictFromXMLFile(machine.Write("bench.xml", kDictionary).c_str());
     if (!GetTableDefn("BENCH_DOC") || !GetTableDefn("BENCH_ROWS")) throw std::runtime_error("no dictionary");
     return true;
   }();

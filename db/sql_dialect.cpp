@@ -48,6 +48,7 @@ constexpr DialectRules StandardRules(const char* name, const char* logPrefix) {
           .varcharExtra = 0,
           .sequenceLock = nullptr,
           .statementRollbackProbe = nullptr,
+          .multiRowInsert = true,
           .columnTypes = {}};
 }
 
@@ -114,6 +115,8 @@ constexpr DialectRules kFirebirdRules = [] {
   DialectRules rules = StandardRules("FIREBIRD", "Firebird");
   rules.rowLimit = RowLimitStyle::kFirstSkip;
   rules.aliasKeyword = "";
+  // Firebird's insert takes one row.
+  rules.multiRowInsert = false;
   // Firebird has no "text" type: long text is a text BLOB.
   rules.columnTypes = ColumnTypes({.longInt = kLongInt,
                                    .unsignedLongInt = kNoColumn,

@@ -75,6 +75,9 @@ struct DialectRules {
   // once), and this query, run after a failure, tells whether the
   // transaction goes on.
   const char* statementRollbackProbe;
+  // Insert texts of one table can be joined into one statement of several
+  // rows ("values(...),(...)").
+  bool multiRowInsert;
   // By type code, 0 to TARN_SQL_TEXT.
   std::array<ColumnTypeText, 23> columnTypes;
 };

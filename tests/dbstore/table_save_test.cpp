@@ -96,6 +96,23 @@ TEST_P(StoreTest, ARowWhoseStatementFailsKeepsItsStateAndIsSavedNextTime) {
   EXPECT_EQ(Rows("select NAME from DEVICES where DEVICE_ID = 4"), (TextRows{{"CLASH"}}));
 }
 
+TEST_P(StoreTest, AFailedRowAmongNewRowsLeavesTheOthersSaved) {
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  // New rows are written together; the one that clashes is found alone.
+  ASSERT_TRUE(Execute("insert into DEVICES (DEVICE_ID, NAME) values (6, 'elsewhere')"));
+  std::vector<RowObject*> rows;
+  for (const char* name : {"A", "B", "C", "D"}) rows.push_back(NewDevice(name, 1));
+  SaveCounts counts;
+  EXPECT_EQ(SaveTable("DEVICES", &counts), 1);
+  EXPECT_EQ(counts.inserted, 3);
+  EXPECT_EQ(counts.failed, 1);
+  // C drew identifier 6.
+  EXPECT_EQ(rows[2]->state, ROW_STATE_NEW);
+  EXPECT_EQ(rows[3]->state, ROW_STATE_IN_DATABASE);
+  EXPECT_EQ(Rows("select DEVICE_ID, NAME from DEVICES where DEVICE_ID > 3 order by DEVICE_ID"),
+            (TextRows{{"4", "A"}, {"5", "B"}, {"6", "elsewhere"}, {"7", "D"}}));
+}
+
 TEST_P(StoreTest, ASaveWhoseServerGoesAwayWritesNothingAndIsMadeAgainLater) {
   DatabaseServer* server = database().server();
   if (!server) GTEST_SKIP() << "SQLite has no server to stop";
