@@ -69,6 +69,16 @@ struct DialectRules {
   // missing SeqGenState row would let two reservations both insert one
   // (null: the update that starts a reservation locks enough).
   const char* sequenceLock;
+  // How a table's save keeps a failed row statement from taking the others
+  // with it. Null: each row's statement runs in a savepoint of its own.
+  // Otherwise the driver undoes a failed statement alone (psqlodbc wraps
+  // every statement in a savepoint of its own, which would release ours at
+  // once), and this query, run after a failure, tells whether the
+  // transaction goes on.
+  const char* statementRollbackProbe;
+  // Insert texts of one table can be joined into one statement of several
+  // rows ("values(...),(...)").
+  bool multiRowInsert;
   // By type code, 0 to TARN_SQL_TEXT.
   std::array<ColumnTypeText, 23> columnTypes;
 };

@@ -1,5 +1,6 @@
 #include "dbstore/table_save.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 #include "db/sql_builder.h"
 #include "db/sql_front.h"
 #include "dbstore/data_files.h"
+#include "dbstore/row_statements.h"
 #include "dbstore/table_progress.h"
 #include "platform/files.h"
 #include "store/criteria.h"
@@ -43,22 +45,6 @@ std::optional<std::string> ChangeText(RowChange change, const TableData& table, 
   return std::nullopt;
 }
 
-// A row's statement runs inside a savepoint of the table's transaction: its
-// failure undoes only itself, on every database (PostgreSQL would
-// otherwise refuse every later statement of the transaction).
-constexpr const char* kSavepoint = "SAVEPOINT kv_row";
-constexpr const char* kReleaseSavepoint = "RELEASE SAVEPOINT kv_row";
-constexpr const char* kRollbackToSavepoint = "ROLLBACK TO SAVEPOINT kv_row";
-
-enum class StatementOutcome { kDone, kFailed, kTransactionLost };
-
-StatementOutcome RunInSavepoint(DBConnection* handle, const char* sql) {
-  if (!ExecuteUpdate(handle, kSavepoint)) return StatementOutcome::kTransactionLost;
-  if (ExecuteUpdate(handle, sql))
-    return ExecuteUpdate(handle, kReleaseSavepoint) ? StatementOutcome::kDone : StatementOutcome::kTransactionLost;
-  return ExecuteUpdate(handle, kRollbackToSavepoint) ? StatementOutcome::kFailed : StatementOutcome::kTransactionLost;
-}
-
 struct PendingRow {
   RowObject* row;
   RowChange change;
@@ -72,27 +58,35 @@ std::vector<PendingRow> PendingRows(const TableData& table) {
   return pending;
 }
 
-// Writes the pending rows; the rows whose statement succeeded, or nothing
-// when the transaction was lost on the way.
+// Writes the pending rows a batch at a time; the rows whose statement took
+// effect, or nothing when the transaction was lost on the way.
 std::optional<std::vector<PendingRow>> WriteRows(DBConnection* handle, const TableData& table,
                                                  const std::vector<PendingRow>& pending, SaveCounts& counts) {
+  const SQLDialect* dialect = GetDialectOfTable(table.name.c_str());
+  if (!dialect) return std::nullopt;
   std::vector<PendingRow> written;
   ProgressReport progress("save", table.name.c_str(), static_cast<std::int64_t>(pending.size()));
-  for (const PendingRow& item : pending) {
-    progress.Step();
-    const std::optional<std::string> sql = ChangeText(item.change, table, *item.row);
-    const StatementOutcome outcome = sql ? RunInSavepoint(handle, sql->c_str()) : StatementOutcome::kFailed;
-    if (outcome == StatementOutcome::kTransactionLost) {
+  std::vector<std::optional<std::string>> statements;
+  std::vector<bool> done;
+  for (std::size_t first = 0; first < pending.size(); first += kRowStatementBatch) {
+    const std::span<const PendingRow> batch =
+        std::span(pending).subspan(first, std::min(kRowStatementBatch, pending.size() - first));
+    statements.clear();
+    for (const PendingRow& item : batch) statements.push_back(ChangeText(item.change, table, *item.row));
+    if (!RunRowStatements(handle, dialect->rules(), table.name, statements, done)) {
       LogError("Saving table %s stopped: its transaction was lost.\n", table.name.c_str());
       return std::nullopt;
     }
-    if (outcome == StatementOutcome::kFailed) {
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      progress.Step();
+      if (done[i]) {
+        written.push_back(batch[i]);
+        continue;
+      }
       LogError("Error in executing update query \n");
-      LogError("QUERY : %s\n", sql ? sql->c_str() : kNullLogText);
+      LogError("QUERY : %s\n", LogText(statements[i]));
       ++counts.failed;
-      continue;
     }
-    written.push_back(item);
   }
   progress.Finish();
   return written;

@@ -3,9 +3,10 @@
 // 6) are inserted, modified ones (5) updated and deleted ones (any state
 // with bits 1 and 8) deleted, each in the SQL dialect of the table's data
 // source. A table is saved under the store's table lock, in one
-// transaction with a savepoint per row: a row whose statement fails keeps
-// its state (and is tried again by the next save) without undoing the
-// others, and a save that cannot be committed changes no row's state.
+// transaction in which a failed row statement undoes only itself
+// (dbstore/row_statements.h): a row whose statement fails keeps its state
+// (and is tried again by the next save) without undoing the others, and a
+// save that cannot be committed changes no row's state.
 
 #include <cstdint>
 

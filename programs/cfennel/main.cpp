@@ -125,13 +125,14 @@ Options ReadOptions(const std::vector<std::string_view>& args) {
 }
 
 // Starts the store on its data directory; false (reported) when it cannot.
-bool StartStore(const std::string& root, const RunDirectory& run, StoreReasons& reasons) {
+bool StartStore(const std::string& root, const RunDirectory& run, StoreReasons& reasons, ProgressDisplay& progress) {
   reasons.Mark();
   if (const std::string odbc = UseDataDirectoryOdbc(root, run); !odbc.empty()) {
     Report("--root " + root, odbc);
     return false;
   }
   const bool started = InitCFennel(root.c_str());
+  progress.Clear();
   reasons.KeepErrorsOnly();
   if (!started) {
     const std::string why = reasons.ErrorsSinceMark();
@@ -152,7 +153,11 @@ int Main(const std::vector<std::string_view>& args) {
   StoreReasons reasons(run);
   const Options options = ReadOptions(args);
   bool failed = options.failed;
-  if (options.root && !StartStore(*options.root, run, reasons)) {
+  ProgressDisplay progress(stderr);
+  if (IsStandardErrorTerminal())
+    SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
+  if (options.root && !StartStore(*options.root, run, reasons, progress)) {
+    SetTableProgressListener(nullptr);
     DeInitCFennel();
     return 1;
   }
@@ -166,9 +171,6 @@ int Main(const std::vector<std::string_view>& args) {
   // Without a database, identifiers are drawn in memory.
   if (!options.root) SequenceGenerator();
 
-  ProgressDisplay progress(stderr);
-  if (IsStandardErrorTerminal())
-    SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
   auto runCommand = [&](std::string_view line) {
     failed = !Run(line, reasons) || failed;
     progress.Clear();

@@ -162,19 +162,9 @@ void OnDatabaseTest::SetUp() {
   DropTables();
 }
 
-bool OnDatabaseTest::Execute(const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle("main");
-  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
-  ReleaseConnectionHandle("main");
-  return done;
-}
+bool OnDatabaseTest::Execute(const std::string& sql) { return ExecuteOn("main", sql); }
 
-DBResultSetPtr OnDatabaseTest::Query(const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle("main");
-  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
-  ReleaseConnectionHandle("main");
-  return result;
-}
+DBResultSetPtr OnDatabaseTest::Query(const std::string& sql) { return QueryOn("main", sql); }
 
 void OnDatabaseTest::DropTables() {
   // Items before the owners they reference.
@@ -183,10 +173,29 @@ void OnDatabaseTest::DropTables() {
 }
 
 std::vector<std::vector<std::optional<std::string>>> OnDatabaseTest::Rows(const std::string& sql) {
+  return RowsOn("main", sql, log_);
+}
+
+bool ExecuteOn(const char* connectionName, const std::string& sql) {
+  DBConnection* handle = GetConnectionHandle(connectionName);
+  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
+  if (handle) ReleaseConnectionHandle(connectionName);
+  return done;
+}
+
+DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql) {
+  DBConnection* handle = GetConnectionHandle(connectionName);
+  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
+  if (handle) ReleaseConnectionHandle(connectionName);
+  return result;
+}
+
+std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
+                                                            const TestLog& log) {
   std::vector<std::vector<std::optional<std::string>>> rows;
-  DBResultSetPtr result = Query(sql);
+  DBResultSetPtr result = QueryOn(connectionName, sql);
   if (!result) {
-    ADD_FAILURE() << sql << " failed\n" << LogErrors(log_);
+    ADD_FAILURE() << sql << " failed\n" << LogErrors(log);
     return rows;
   }
   while (GetNextResultRow(result.get())) {

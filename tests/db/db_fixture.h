@@ -72,6 +72,15 @@ class TestRow {
 // "0", dates and times in the form of the column's type, texts as they are.
 std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type);
 
+// A statement or query on a pooled connection of a data source, taken and
+// given back around the call.
+bool ExecuteOn(const char* connectionName, const std::string& sql);
+DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql);
+// Every row of a query as texts per column (nullopt: NULL); a failed query
+// fails the test with the log's errors.
+std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
+                                                            const TestLog& log);
+
 // Fresh database access (providers and dialects initialised, nothing
 // else), the test dictionary and fresh sequences for as long as it lives.
 class FreshDatabaseAccess {
