@@ -14,7 +14,10 @@ namespace kv::test {
 namespace {
 
 // What a test may have left in a database, children before their parents.
-constexpr const char* kTables[] = {"PATCHES", "DEVICES", "Agentparams", "SeqGenState", "KV_WIDE"};
+constexpr const char* kTables[] = {"PATCHES",      "DEVICES",      "Agentparams",     "SeqGenState",   "KV_WIDE",
+                                   "DEVICES_IDX",  "QueryDetails", "QueryvsColumns",  "ColumnDetails", "QueryvsTables",
+                                   "TableDetails", "QueryvsJoins", "JoinDetails",     "QueryvsGB",     "GroupByDetails",
+                                   "QueryvsSort",  "SortDetails",  "QueryvsCriteria", "BooleanExp",    "RelationalExp"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
