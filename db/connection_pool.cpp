@@ -138,14 +138,18 @@ void FreeConnectionPool() {
 }
 
 bool EstablishDBConnections() {
+  bool established = true;
   try {
     for (const ConnParamsEntry& parameters : DatabaseAccess().connParams) {
       PoolEntry* entry = AddPoolEntry(parameters);
-      std::unique_ptr<DBConnection> handle = OpenDBConnection(&parameters);
+      // After the first failure the other data sources are not tried now;
+      // they get their handle all the same, opened when it is handed out.
+      std::unique_ptr<DBConnection> handle = established ? OpenDBConnection(&parameters) : nullptr;
       if (!handle) {
         entry->handles.push_back(ClosedHandle(parameters));
-        LogError("Cannot establish connection.\n");
-        return false;
+        if (established) LogError("Cannot establish connection.\n");
+        established = false;
+        continue;
       }
       entry->handles.push_back(std::move(handle));
       LogDebug(" %s : Connection Established\n", parameters.connectionName.c_str());
@@ -154,7 +158,7 @@ bool EstablishDBConnections() {
     LogError("Unable to allocate memory for connection pool\n");
     return false;
   }
-  return true;
+  return established;
 }
 
 bool EstablishDBConnections(std::int32_t count) {

@@ -46,7 +46,8 @@ struct PoolEntry {
 };
 
 // One connection per data source; false at the first that cannot be opened
-// ("Cannot establish connection.\n").
+// ("Cannot establish connection.\n"). That data source and the ones after it
+// keep a closed handle, opened when it is handed out.
 bool EstablishDBConnections();
 // count connections per data source (5 for 0); connections that cannot be
 // opened are kept closed and opened when they are handed out. False without

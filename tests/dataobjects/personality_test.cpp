@@ -17,10 +17,10 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A personality file of the test written into the tests' machine.
-std::string PersonalityFile(const std::string& name, const std::string& body) {
-  DbTestMachine().WriteFile("drive_c/shop/" + name, "<personalities>\n" + body + "\n</personalities>\n");
-  return "C:\\shop\\" + name;
+// A personality file of the test written into the directory of its
+// database access.
+std::string PersonalityFile(const FreshDatabaseAccess& access, const std::string& name, const std::string& body) {
+  return access.directory().WriteFile(name, "<personalities>\n" + body + "\n</personalities>\n");
 }
 
 class PersonalityTest : public ShopTest {
@@ -32,7 +32,7 @@ class PersonalityTest : public ShopTest {
 TEST_F(PersonalityTest, ElementsAndAttributesAreReadByTheirRules) {
   ASSERT_EQ(InitPersonality(), 1);
   const std::string path = PersonalityFile(
-      "plain.xml",
+      access_, "plain.xml",
       "<PersonalityConfiguration personalityname='Order' dominanttableid='ORDERS' description='Orders'/>\n"
       "<ConstituentTable tableindex='1' tableid='ORDER_LINES' fkconstraint_id='FK1' mandatory='FALSE'/>\n"
       "<constituentTABLE TABLEID='LINE_NOTES' TableIndex='2' mandatory='no'/>\n"
@@ -73,12 +73,13 @@ TEST_F(PersonalityTest, ElementsAndAttributesAreReadByTheirRules) {
 }
 
 TEST_F(PersonalityTest, FilesThatCannotBeReadAndKeysOfTables) {
-  EXPECT_EQ(CreatePersonalityFromXMLFile(PersonalityFile("broken.xml", "<PersonalityConfiguration").c_str()), 0);
-  EXPECT_TRUE(log_.Contains("Could not parse file C:\\shop\\broken.xml"));
+  EXPECT_EQ(CreatePersonalityFromXMLFile(PersonalityFile(access_, "broken.xml", "<PersonalityConfiguration").c_str()),
+            0);
+  EXPECT_TRUE(log_.Contains("Could not parse file C:\\Scratch\\broken.xml"));
   EXPECT_FALSE(GetDominantTables());
   // isindexed before the table it indexes.
   const std::string early =
-      PersonalityFile("early.xml",
+      PersonalityFile(access_, "early.xml",
                       "<DominantTableConfig isindexed='true' DOMINANTTABLEID='ORDERS'/>\n"
                       "<PersonalityConfiguration personalityname='Order' dominanttableid='ORDERS'/>");
   EXPECT_EQ(CreatePersonalityFromXMLFile(early.c_str()), 0);
@@ -102,7 +103,7 @@ class PersonalityOnDatabase : public ShopOnDatabase {
     ShopOnDatabase::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     ResetPersonalities();
-    ASSERT_EQ(CreatePersonalityFromXMLFile(ShopData("personalities.xml").c_str()), 1) << LogErrors(log_);
+    ASSERT_EQ(CreatePersonalityFromXMLFile(ShopData(access_, "personalities.xml").c_str()), 1) << LogErrors(log_);
   }
   void TearDown() override {
     ResetPersonalities();
@@ -138,7 +139,7 @@ TEST_P(PersonalityOnDatabase, AnIndexTableIsMadeOnceAndKeptByLaterRuns) {
   ASSERT_EQ(columns->columnCount(), 2);
   EXPECT_TRUE(AsciiEqualsNoCase(columns->columns()[0].name, "ORDER_ID"));
   EXPECT_TRUE(AsciiEqualsNoCase(columns->columns()[1].name, "TABLENAME"));
-  ASSERT_EQ(CreatePersonalityFromXMLFile(ShopData("personalities.xml").c_str()), 1) << LogErrors(log_);
+  ASSERT_EQ(CreatePersonalityFromXMLFile(ShopData(access_, "personalities.xml").c_str()), 1) << LogErrors(log_);
   EXPECT_TRUE(log_.Contains("Index table ORDERS_IDX is there already."));
 }
 
@@ -172,7 +173,7 @@ TEST_P(PersonalityOnDatabase, EveryEntityOfAPersonalityComesWithItsConstituents)
 }
 
 TEST_P(PersonalityOnDatabase, AConstituentThatIsNoTableFailsTheFetch) {
-  const std::string path = PersonalityFile("unknown.xml",
+  const std::string path = PersonalityFile(access_, "unknown.xml",
                                            "<PersonalityConfiguration personalityname='Odd' dominanttableid='ORDERS'>"
                                            "<ConstituentTable tableid='NO_SUCH_TABLE' tableindex='1'/>"
                                            "</PersonalityConfiguration>");

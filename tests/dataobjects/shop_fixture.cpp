@@ -3,31 +3,30 @@
 #include "db/sql_front.h"
 #include "store/data_dictionary.h"
 #include "store/sequence_generator.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 
-std::string ShopData(const char* name) {
-  DbTestMachine().WriteFile(std::string("drive_c/shop/") + name,
-                            SourceFile(std::string("tests/dataobjects/data/") + name));
-  return std::string("C:\\shop\\") + name;
+std::string ShopData(const FreshDatabaseAccess& access, const char* name) {
+  return access.directory().WriteFile(name, SourceFile(std::string("tests/dataobjects/data/") + name));
 }
 
 namespace {
 
-void LoadShop() {
-  if (!GetTableDefn("CUSTOMERS") && !LoadDataDictFromXMLFile(ShopData("shop.xml").c_str()))
+void LoadShop(const FreshDatabaseAccess& access) {
+  if (!GetTableDefn("CUSTOMERS") && !LoadDataDictFromXMLFile(ShopData(access, "shop.xml").c_str()))
     throw std::runtime_error("the shop dictionary does not load");
   if (!SequenceGenerator()) throw std::runtime_error("the sequences cannot be primed");
 }
 
 }  // namespace
 
-ShopTest::ShopTest() { LoadShop(); }
+ShopTest::ShopTest() { LoadShop(access_); }
 
 void ShopOnDatabase::SetUp() {
   OnDatabaseTest::SetUp();
   if (IsSkipped() || HasFatalFailure()) return;
-  LoadShop();
+  LoadShop(access_);
   DropShop(extraTables_);
   for (const char* table : kShopTables) {
     const std::optional<std::string> sql = GenerateCreateTableQuery(table);

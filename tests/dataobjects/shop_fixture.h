@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "dataobjects/data_object.h"
+#include "tests/db/database_fixture.h"
 #include "tests/db/db_fixture.h"
 
 namespace kv::test {
 
-// A file of tests/dataobjects/data copied into the tests' machine; its
-// Windows path there.
-std::string ShopData(const char* name);
+// A file of tests/dataobjects/data copied into the directory of the test's
+// database access; its Windows path there.
+std::string ShopData(const FreshDatabaseAccess& access, const char* name);
 
 using Texts = std::vector<std::optional<std::string>>;
 
@@ -26,8 +27,8 @@ class ShopTest : public ::testing::Test {
  protected:
   ShopTest();
 
-  TestLog log_{4};
   FreshDatabaseAccess access_;
+  const DbTestLog& log_ = access_.log();
 };
 
 // The shop on each database: its tables made anew and filled with

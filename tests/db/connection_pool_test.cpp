@@ -29,6 +29,7 @@ struct FakeConnection : ProviderConnection {
 };
 
 struct FakeProviderState {
+  std::atomic<int> attempts{0};
   std::atomic<int> connects{0};
   std::atomic<int> disconnects{0};
   std::atomic<bool> refuse{false};
@@ -48,6 +49,7 @@ const DBProvider& FakeProvider() {
   static const DBProvider provider = {
       "FAKE",
       [](const ConnParamsEntry*) -> ProviderConnectionPtr {
+        ++Fake().attempts;
         if (Fake().refuse) return nullptr;
         return std::make_unique<FakeConnection>(++Fake().connects);
       },
@@ -101,7 +103,7 @@ ConnParamsEntry Source(const char* name, const char* type = "SQLITE") {
 class ConnectionPoolTest : public DatabaseAccessTest {
  protected:
   ConnectionPoolTest() {
-    Fake().connects = Fake().disconnects = Fake().begins = Fake().commits = Fake().rollbacks = 0;
+    Fake().attempts = Fake().connects = Fake().disconnects = Fake().begins = Fake().commits = Fake().rollbacks = 0;
     Fake().refuse = Fake().failStatements = false;
     Fake().statements.clear();
     RegisterDBProvider(&FakeProvider());
@@ -208,9 +210,13 @@ TEST_F(ConnectionPoolTest, FiveHandlesForFiveThreadsAndNoneForTheSixth) {
 
 TEST_F(ConnectionPoolTest, ADataSourceThatWasDownComesIntoUseWhenItIsBack) {
   ASSERT_TRUE(AddConnParamsEntry(Source("main")));
+  ASSERT_TRUE(AddConnParamsEntry(Source("second")));
   Fake().refuse = true;
   EXPECT_FALSE(EstablishDBConnections());
   EXPECT_TRUE(log_.Contains("Cannot establish connection.\n"));
+  // The data source after the one that failed was not tried.
+  EXPECT_EQ(Fake().attempts, 1);
+  ASSERT_EQ(DatabaseAccess().pool->size(), 2u);
   EXPECT_EQ(GetConnectionHandle("main"), nullptr);
   EXPECT_TRUE(log_.Contains(
       "Cannot return connection handle. Error in opening connection while re-establishing connection hanlde.\n"));
@@ -229,6 +235,10 @@ TEST_F(ConnectionPoolTest, ADataSourceThatWasDownComesIntoUseWhenItIsBack) {
   EXPECT_EQ(again, handle);
   EXPECT_EQ(Serial(again), 2);
   EXPECT_FALSE(again->connection->lost);
+  // So does the data source that was never tried.
+  DBConnection* second = GetConnectionHandle("second");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(Serial(second), 3);
 }
 
 TEST_F(ConnectionPoolTest, AConnectionWhoseParametersAreGoneCannotBeReopened) {

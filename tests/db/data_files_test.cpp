@@ -3,47 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "db/connection_params.h"
 #include "db/database_state.h"
-#include "db/odbc_provider.h"
+#include "platform/files.h"
 #include "store/store_root.h"
 #include "tests/db/db_fixture.h"
 
 namespace kv::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 class DataFilesTest : public DatabaseAccessTest {
  protected:
-  // The files live in the tests' machine image, where the store reads them.
-  DataFilesTest() {
-    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir_ = DbTestMachine().Path("drive_c/files/" + name);
-    root_ = "C:\\files\\" + name;
-    fs::create_directories(dir_ / "data");
-  }
-  ~DataFilesTest() override {
-    ResetCFennelRoot();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  // Writes a file under the directory; its Windows path.
+  DataFilesTest() { EXPECT_EQ(CreateDirectoryTree(dir_ + "\\data"), 0u); }
+  ~DataFilesTest() override { ResetCFennelRoot(); }
+  // Writes a file of the directory ("data/x.txt"); its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-    std::string path = root_ + "\\" + name;
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
+    return access_.directory().WriteFile(name, text);
   }
   const std::vector<ConnParamsEntry>& entries() const { return DatabaseAccess().connParams; }
 
-  fs::path dir_;      // on the host
-  std::string root_;  // the same on the machine
+  const std::string dir_ = access_.directory().Directory();
 };
 
 TEST_F(DataFilesTest, ConnectionParametersLineByLine) {
@@ -114,19 +96,19 @@ TEST_F(DataFilesTest, LinesThatCannotBeEntries) {
 }
 
 TEST_F(DataFilesTest, FilesFallBackToTheDataDirectoryOfTheRoot) {
-  EXPECT_FALSE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
+  EXPECT_FALSE(LoadConnParamsEntryFromFile("C:\\no\\such\\connparams.txt"));
   EXPECT_TRUE(log_.Contains("Cannot open Connection Parameters File.\n"));
   EXPECT_FALSE(LoadDataSourceMapEntryFromFile(nullptr));
   EXPECT_TRUE(log_.Contains("Cannot open DataSourceMap Entry File.\n"));
 
   Write("data/connparams.txt", "h 0 d u p - fromroot ODBC SQLITE no\n");
   Write("data/dsn_table_map.txt", "KV_ITEMS fromroot\nKV_OWNERS\nKV_BIG fromroot\n");
-  SetCFennelRoot(root_.c_str());
-  ASSERT_TRUE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
+  SetCFennelRoot(dir_.c_str());
+  ASSERT_TRUE(LoadConnParamsEntryFromFile("C:\\no\\such\\connparams.txt"));
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].connectionName, "fromroot");
-  EXPECT_TRUE(log_.Contains("Opening " + root_ + "/data/connparams.txt\n"));
-  ASSERT_TRUE(LoadDataSourceMapEntryFromFile("/no/such/map.txt"));
+  EXPECT_TRUE(log_.Contains("Opening " + dir_ + "/data/connparams.txt\n"));
+  ASSERT_TRUE(LoadDataSourceMapEntryFromFile("C:\\no\\such\\map.txt"));
   EXPECT_TRUE(log_.Contains("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n"));
   // The line without a data source ends the reading.
   ASSERT_EQ(DatabaseAccess().dataSourceMap.size(), 1u);
@@ -150,23 +132,6 @@ TEST_F(DataFilesTest, TheDataSourceMap) {
   EXPECT_EQ(GetDataSourceMapEntry("Agent"), nullptr);
   FreeAllDataSourceMapEntries();
   EXPECT_EQ(GetDataSourceMapEntry("KV_ITEMS"), nullptr);
-}
-
-TEST(OdbcConnectionStringTest, FromTheEntry) {
-  ConnParamsEntry entry;
-  entry.dsn = "sales";
-  entry.user = "sa";
-  entry.providerName = "ODBC";
-  // No Driver keyword: the data source names its driver.
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;UID=sa;;");
-  entry.password = "se;cr}et";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;UID=sa;PWD={se;cr}}et};");
-  entry.user.clear();
-  entry.password = "";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;;PWD=;");
-  entry.explicitString = 1;
-  entry.connectionString = "DSN=sales;Driver={X};Anything=as is";
-  EXPECT_EQ(OdbcConnectionString(entry), "DSN=sales;Driver={X};Anything=as is");
 }
 
 }  // namespace

@@ -1,53 +1,42 @@
 #include "tests/db/db_fixture.h"
 
+#include <cstdio>
 #include <stdexcept>
 
+#include "base/log_writer.h"
 #include "db/database_state.h"
-#include "db/db_statements.h"
+#include "db/sql_dialect.h"
+#include "platform/files.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
 #include "store/date_time.h"
 #include "store/sequence_generator.h"
 #include "store/typed_value.h"
-#include "tests/servers/mariadb_server.h"
-#include "tests/servers/odbc_config.h"
-#include "tests/servers/postgres_server.h"
-#include "tests/support/test_machine.h"
 
 namespace kv::test {
-namespace {
 
-std::string Either(const std::string& first, const std::string& second) { return first.empty() ? second : first; }
-
-ConnParamsEntry Parameters(const std::string& dsn, const std::string& user, const char* type) {
-  ConnParamsEntry entry;
-  entry.host = "localhost";
-  entry.dsn = dsn;
-  entry.user = user;
-  entry.connectionName = "main";
-  entry.providerName = "ODBC";
-  entry.databaseType = type;
-  return entry;
+DbTestLog::DbTestLog(const Scratch& directory) : path_(directory.Directory() + "\\test.log") {
+  ResetLogger();
+  InitLoggerDefaults();
+  if (!SetLoggerParams("test.log", directory.Directory().c_str(), 4) || !CreateLogFile())
+    throw std::runtime_error("cannot open the test log");
 }
 
-const std::vector<TestDatabase> kDatabases = {
-    {"SQLite", 3, "SQLITE", [] { return OdbcConfig::Get().MissingDriver(kSqliteDriver); },
-     [] { return Parameters(OdbcConfig::Get().SqliteDataSource(), "", "SQLITE"); },
-     [] { return static_cast<DatabaseServer*>(nullptr); }},
-    {"PostgreSQL", 1, "PGSQL",
-     [] { return Either(PostgresServer::Missing(), OdbcConfig::Get().MissingDriver(kPostgresUnicodeDriver)); },
-     [] { return Parameters(PostgresServer::Shared().Dsn(), PostgresServer::kUser, "PGSQL"); },
-     [] { return static_cast<DatabaseServer*>(&PostgresServer::Shared()); }},
-    {"MariaDB", 0, "MYSQL",
-     [] { return Either(MariaDbServer::Missing(), OdbcConfig::Get().MissingDriver(kMariaDbDriver)); },
-     [] { return Parameters(MariaDbServer::Shared().Dsn(), MariaDbServer::kUser, "MYSQL"); },
-     [] { return static_cast<DatabaseServer*>(&MariaDbServer::Shared()); }},
-};
+DbTestLog::~DbTestLog() { ResetLogger(); }
 
-}  // namespace
+std::string DbTestLog::Contents() const {
+  std::string contents;
+  if (std::FILE* file = OpenStream(path_, "rb")) {
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, file)) > 0;) contents.append(buffer, read);
+    std::fclose(file);
+  }
+  return contents;
+}
 
-std::string LogErrors(const TestLog& log) {
-  const std::string contents = log.Contents();
+std::string LogErrors(const DbTestLog& log) { return ErrorEntries(log.Contents()); }
+
+std::string ErrorEntries(const std::string& contents) {
   std::string errors;
   // Entries begin with "[ " at the start of a line.
   for (std::size_t start = 0; start < contents.size();) {
@@ -58,36 +47,6 @@ std::string LogErrors(const TestLog& log) {
     start = end;
   }
   return errors;
-}
-
-const TempMachine& DbTestMachine() {
-  static const TempMachine machine;
-  static const bool filled = [] {
-    for (const char* name : {"types.xml", "unsupported.xml"})
-      machine.WriteFile(std::string("drive_c/data/") + name, SourceFile(std::string("tests/db/data/") + name));
-    return true;
-  }();
-  (void)filled;
-  return machine;
-}
-
-std::string DbTestData(const char* name) {
-  DbTestMachine();
-  return std::string("C:\\data\\") + name;
-}
-
-const std::vector<TestDatabase>& TestDatabases() { return kDatabases; }
-
-const TestDatabase& FindTestDatabase(const std::string& name) {
-  for (const TestDatabase& database : kDatabases)
-    if (name == database.name) return database;
-  throw std::invalid_argument("no database " + name);
-}
-
-std::vector<std::string> TestDatabaseNames() {
-  std::vector<std::string> names;
-  for (const TestDatabase& database : kDatabases) names.push_back(database.name);
-  return names;
 }
 
 SelectJoin* ItemsToOwners(SelectQuery& query) {
@@ -138,11 +97,12 @@ std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type
 }
 
 FreshDatabaseAccess::FreshDatabaseAccess() {
-  DbTestMachine().Use();
+  directory_.WriteFile("types.xml", kTypesDictionary);
+  directory_.WriteFile("unsupported.xml", kUnsupportedDictionary);
   ResetDatabaseAccess();
   ResetDataDictionary();
   ResetSequenceState();
-  if (!LoadDataDictFromXMLFile(DbTestData("types.xml").c_str()) || !GetTableDefn("KV_ITEMS"))
+  if (!LoadDataDictFromXMLFile(PathOf("types.xml").c_str()) || !GetTableDefn("KV_ITEMS"))
     throw std::runtime_error("the test dictionary does not load");
   if (!InitDBProvider()) throw std::runtime_error("InitDBProvider failed");
   RegisterSQLDialects();
@@ -152,59 +112,6 @@ FreshDatabaseAccess::~FreshDatabaseAccess() {
   ResetDatabaseAccess();
   ResetSequenceState();
   ResetDataDictionary();
-}
-
-void OnDatabaseTest::SetUp() {
-  if (const std::string missing = database().missing(); !missing.empty()) GTEST_SKIP() << missing;
-  ASSERT_TRUE(AddConnParamsEntry(database().parameters()));
-  SetDSNMapValid(0, database().dialectIndex);
-  ASSERT_TRUE(EstablishDBConnections()) << LogErrors(log_);
-  DropTables();
-}
-
-bool OnDatabaseTest::Execute(const std::string& sql) { return ExecuteOn("main", sql); }
-
-DBResultSetPtr OnDatabaseTest::Query(const std::string& sql) { return QueryOn("main", sql); }
-
-void OnDatabaseTest::DropTables() {
-  // Items before the owners they reference.
-  for (const char* table : {"KV_ITEMS", "KV_OWNERS", "KV_BLOBS", "KV_BIG", "SeqGenState", "KV_STREAMS", "KV_LEDGER"})
-    (void)Execute(std::string("drop table if exists ") + table);
-}
-
-std::vector<std::vector<std::optional<std::string>>> OnDatabaseTest::Rows(const std::string& sql) {
-  return RowsOn("main", sql, log_);
-}
-
-bool ExecuteOn(const char* connectionName, const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle(connectionName);
-  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
-  if (handle) ReleaseConnectionHandle(connectionName);
-  return done;
-}
-
-DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle(connectionName);
-  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
-  if (handle) ReleaseConnectionHandle(connectionName);
-  return result;
-}
-
-std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
-                                                            const TestLog& log) {
-  std::vector<std::vector<std::optional<std::string>>> rows;
-  DBResultSetPtr result = QueryOn(connectionName, sql);
-  if (!result) {
-    ADD_FAILURE() << sql << " failed\n" << LogErrors(log);
-    return rows;
-  }
-  while (GetNextResultRow(result.get())) {
-    rows.emplace_back();
-    for (std::int32_t column = 0; column < result->columnCount(); ++column)
-      rows.back().push_back(
-          ValueText(result->Value(result->cursor(), column), result->columns()[static_cast<std::size_t>(column)].type));
-  }
-  return rows;
 }
 
 }  // namespace kv::test

@@ -1,56 +1,75 @@
 #pragma once
-// What the database tests share: a fresh database access state with the
-// test dictionary, the databases the tests run on (SQLite always, the
-// servers when they are installed) as connection parameters, and rows made
-// from texts.
+// What every database test shares, on the emulated machine and on Windows
+// alike: a fresh database access state with the test dictionary in a
+// directory of the test's own, the test's log there, and rows made from
+// texts.
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "db/connection_params.h"
-#include "db/connection_pool.h"
-#include "db/db_result_set.h"
 #include "db/select_query.h"
 #include "store/stored_value.h"
-#include "tests/servers/database_server.h"
-#include "tests/support/test_log.h"
-#include "tests/support/test_machine.h"
+#include "tests/support/scratch.h"
 
 namespace kv::test {
 
-// The tests' machine image, the machine of every test that uses the
-// fixture: its C:\data holds the test dictionaries, since the store reads
-// every path inside the machine.
-const TempMachine& DbTestMachine();
-// The Windows path of a file of tests/db/data in that machine.
-std::string DbTestData(const char* name);
+// The test dictionaries: owners and their items with every type all four
+// dialects create, the types only some create and the sequence state
+// ("types.xml"); columns of types no dialect creates ("unsupported.xml").
+extern const char* const kTypesDictionary;
+extern const char* const kUnsupportedDictionary;
 
-struct TestDatabase {
-  const char* name;
-  // The dialect's index among the default dialects (SetDSNMapValid).
-  int dialectIndex;
-  const char* dialect;
-  // Why its tests are skipped (empty: they run).
-  std::string (*missing)();
-  // Its connection parameters under the connection name "main"; starts
-  // the server.
-  ConnParamsEntry (*parameters)();
-  // Its server; null for SQLite.
-  DatabaseServer* (*server)();
+// The test's log: a file of its directory, open at TRACE level while the
+// object lives.
+class DbTestLog {
+ public:
+  explicit DbTestLog(const Scratch& directory);
+  ~DbTestLog();
+  DbTestLog(const DbTestLog&) = delete;
+  DbTestLog& operator=(const DbTestLog&) = delete;
+
+  std::string Contents() const;
+  bool Contains(const std::string& text) const { return Contents().find(text) != std::string::npos; }
+
+ private:
+  std::string path_;
 };
 
-const std::vector<TestDatabase>& TestDatabases();
-const TestDatabase& FindTestDatabase(const std::string& name);
-std::vector<std::string> TestDatabaseNames();
-inline std::string DatabaseName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
-
 // The ERROR entries of a log, for failure messages.
-std::string LogErrors(const TestLog& log);
+std::string LogErrors(const DbTestLog& log);
+// The ERROR entries of a log's contents.
+std::string ErrorEntries(const std::string& contents);
+
+// Fresh database access (providers and dialects initialised, nothing
+// else), the test dictionary and fresh sequences for as long as it lives,
+// with a directory of its own that holds the dictionaries as "types.xml"
+// and "unsupported.xml" and the log.
+class FreshDatabaseAccess {
+ public:
+  FreshDatabaseAccess();
+  ~FreshDatabaseAccess();
+  FreshDatabaseAccess(const FreshDatabaseAccess&) = delete;
+  FreshDatabaseAccess& operator=(const FreshDatabaseAccess&) = delete;
+
+  const Scratch& directory() const { return directory_; }
+  const DbTestLog& log() const { return log_; }
+  // The Windows path of a file of the directory ("types.xml").
+  std::string PathOf(const std::string& name) const { return directory_.Directory() + "\\" + name; }
+
+ private:
+  Scratch directory_;
+  DbTestLog log_{directory_};
+};
+
+class DatabaseAccessTest : public ::testing::Test {
+ protected:
+  FreshDatabaseAccess access_;
+  const DbTestLog& log_ = access_.log();
+};
 
 // The inner join of KV_ITEMS as "i" with their KV_OWNERS as "o" over the
 // two key columns; null when it cannot be made.
@@ -71,48 +90,5 @@ class TestRow {
 // A stored value as a text to compare: integers in decimal, Booleans "1" or
 // "0", dates and times in the form of the column's type, texts as they are.
 std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type);
-
-// A statement or query on a pooled connection of a data source, taken and
-// given back around the call.
-bool ExecuteOn(const char* connectionName, const std::string& sql);
-DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql);
-// Every row of a query as texts per column (nullopt: NULL); a failed query
-// fails the test with the log's errors.
-std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
-                                                            const TestLog& log);
-
-// Fresh database access (providers and dialects initialised, nothing
-// else), the test dictionary and fresh sequences for as long as it lives.
-class FreshDatabaseAccess {
- public:
-  FreshDatabaseAccess();
-  ~FreshDatabaseAccess();
-  FreshDatabaseAccess(const FreshDatabaseAccess&) = delete;
-  FreshDatabaseAccess& operator=(const FreshDatabaseAccess&) = delete;
-};
-
-class DatabaseAccessTest : public ::testing::Test {
- protected:
-  TestLog log_{4};
-  FreshDatabaseAccess access_;
-};
-
-// A test on each database with one pooled connection "main" in its dialect.
-class OnDatabaseTest : public ::testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override;
-
-  const TestDatabase& database() const { return FindTestDatabase(GetParam()); }
-  // The pooled connection, taken and given back around each call.
-  bool Execute(const std::string& sql);
-  DBResultSetPtr Query(const std::string& sql);
-  // Drops the test dictionary's tables where an earlier test left them.
-  void DropTables();
-  // Every row of a query as texts per column (nullopt: NULL).
-  std::vector<std::vector<std::optional<std::string>>> Rows(const std::string& sql);
-
-  TestLog log_{4};
-  FreshDatabaseAccess access_;
-};
 
 }  // namespace kv::test

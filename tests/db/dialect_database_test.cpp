@@ -16,7 +16,7 @@
 #include "db/sql_front.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
-#include "tests/db/db_fixture.h"
+#include "tests/db/database_fixture.h"
 
 namespace kv::test {
 namespace {
@@ -163,6 +163,14 @@ TEST_P(DialectOnDatabaseTest, UpdatesAndDeletesReachTheirRow) {
   Run(GenerateUpdateQuery("KV_ITEMS", TestRow("KV_ITEMS", flipped).values()));
   Run(GenerateDeleteQuery("KV_ITEMS", TestRow("KV_ITEMS", RowsOf("KV_ITEMS")[2]).values()));
   EXPECT_EQ(SelectAll("KV_ITEMS"), (std::vector<Texts>{Expected("KV_ITEMS", flipped), Expected("KV_ITEMS", changed)}));
+
+  // A row whose text key holds a quote is found by its key.
+  const Texts quoted = {"7", "O'K", "gone"};
+  Run(GenerateInsertQuery("KV_OWNERS", TestRow("KV_OWNERS", quoted).values()));
+  Run(GenerateUpdateQuery("KV_OWNERS", TestRow("KV_OWNERS", {"7", "O'K", "it's"}).values()));
+  EXPECT_EQ(Rows("select NAME from KV_OWNERS where OWNER_ID = 7"), (std::vector<Texts>{{"it's"}}));
+  Run(GenerateDeleteQuery("KV_OWNERS", TestRow("KV_OWNERS", quoted).values()));
+  EXPECT_EQ(SelectAll("KV_OWNERS").size(), 2u);
 
   // A delete of the owners cascades to their items (SQLite enforces
   // foreign keys only when its data source asks for it).

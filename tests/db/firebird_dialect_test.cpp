@@ -79,6 +79,10 @@ TEST_F(FirebirdDialectTest, TextsRunOnFirebird) {
   script += "commit;\n";
   script += Insert("KV_OWNERS", {"5", "EU", "O'Brien"});
   script += Insert("KV_OWNERS", {"6", "US", "x'); drop table KV_OWNERS; --"});
+  // An owner whose key holds a quote goes again.
+  script += Insert("KV_OWNERS", {"7", "O'K", "gone"});
+  script +=
+      dialect().DeleteText("KV_OWNERS", TestRow("KV_OWNERS", {"7", "O'K", "gone"}).values()).value_or("(none)") + ";\n";
   const std::vector<std::optional<std::string>> first = {
       "1",    "7", "-300", "O'Brien", "a\\b", "long ' text", "2018-01-19", "06:38:15", "2018-01-19 06:38:15",
       "TRUE", "5", "EU"};
@@ -117,6 +121,44 @@ TEST_F(FirebirdDialectTest, TextsRunOnFirebird) {
   EXPECT_EQ(rows[1].at("MADE_ON"), "2000-02-29");
   EXPECT_EQ(rows[1].at("ACTIVE"), "1");
   EXPECT_NE(result.output.find("long ' text"), std::string::npos) << result.output;
+
+  // Criteria and having values with quotes in them.
+  {
+    SelectQueryPtr query = CreateSelectQuery();
+    SelectQuery& q = *query;
+    ASSERT_TRUE(AddSelectColumn(q, MakeSelectColumn(q, nullptr, "i", "ITEM_ID", nullptr, TARN_SQL_INT)));
+    const std::string label = "Mc'Donald";
+    const char truth = 1;
+    SetCriteria(
+        q, MakeCriteriaAnd(q,
+                           MakeCriteriaLeaf(q, MakeSelectColumn(q, nullptr, "i", "LABEL", nullptr, TARN_SQL_CHAR),
+                                            label.c_str(), static_cast<std::int32_t>(label.size()), SQL_OP_EQ),
+                           MakeCriteriaLeaf(q, MakeSelectColumn(q, nullptr, "i", "ACTIVE", nullptr, TARN_SQL_BOOLEAN),
+                                            &truth, 1, SQL_OP_EQ)));
+    ASSERT_TRUE(AddSelectTable(q, "KV_ITEMS", "i"));
+    const ScriptResult found = server.RunScript("set list on;\n" + dialect().SelectText(q).value_or("(none)") + ";\n");
+    ASSERT_TRUE(found.Succeeded()) << found.output;
+    ASSERT_EQ(ListedRows(found.output).size(), 1u) << found.output;
+    EXPECT_EQ(ListedRows(found.output)[0].at("ITEM_ID"), "2");
+  }
+  {
+    SelectQueryPtr query = CreateSelectQuery();
+    SelectQuery& q = *query;
+    ASSERT_TRUE(AddSelectColumn(q, MakeSelectColumn(q, nullptr, nullptr, "REGION", nullptr, TARN_SQL_CHAR)));
+    SelectColumnList* groups = MakeColumnList(q);
+    ASSERT_TRUE(AppendColumn(q, groups, MakeSelectColumn(q, "KV_ITEMS", nullptr, "REGION", nullptr, TARN_SQL_CHAR)));
+    const std::string label = "Mc'Donald";
+    SetGroupBy(
+        q, MakeGroupByClause(q, groups,
+                             MakeSelectColumn(q, nullptr, nullptr, "LABEL", nullptr, TARN_SQL_CHAR, SQL_FUNCTION_MAX),
+                             label.c_str(), static_cast<std::int32_t>(label.size()), SQL_OP_EQ));
+    ASSERT_TRUE(AddSelectTable(q, "KV_ITEMS", nullptr));
+    const ScriptResult grouped =
+        server.RunScript("set list on;\n" + dialect().SelectText(q).value_or("(none)") + ";\n");
+    ASSERT_TRUE(grouped.Succeeded()) << grouped.output;
+    ASSERT_EQ(ListedRows(grouped.output).size(), 1u) << grouped.output;
+    EXPECT_EQ(ListedRows(grouped.output)[0].at("REGION"), "US");
+  }
 
   // The crafted owner name was a value: both owners are there.
   const ScriptResult owners = server.RunScript("set list on;\nselect count(*) as OWNERS from KV_OWNERS;\n");

@@ -36,14 +36,13 @@ class OdbcDataSourcesTest : public DatabaseAccessTest {
 
 TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
-  // The file is read inside the tests' machine image.
-  const std::string path = "C:\\dsns.txt";
-  std::ofstream(DbTestMachine().Path("drive_c/dsns.txt"))
-      << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
-      << "kv_nodriver d s u p " << database << "\n"
-      << "kv_short d s u p\n"
-      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
-  ASSERT_TRUE(CreateDSNFromFile(path.c_str()));
+  // The list is a file of the machine; the database a file of the host,
+  // where the driver opens it.
+  const std::string list = access_.directory().WriteFile(
+      "dsns.txt", "kv_made A-description NULL root NULL " + database + "   " + kSqliteDriver + "\n" +
+                      "kv_nodriver d s u p " + database + "\n" + "kv_short d s u p\n" + "kv_after d s u p " + database +
+                      " " + kSqliteDriver + "\n");
+  ASSERT_TRUE(CreateDSNFromFile(list.c_str()));
   EXPECT_TRUE(log_.Contains("Creating DSN kv_nodriver Failed\n"));
   // Reading stops at the line that has too few words.
   EXPECT_EQ(Section("kv_after"), "");
@@ -71,8 +70,8 @@ TEST_F(OdbcDataSourcesTest, WhatCannotBeADataSource) {
   EXPECT_FALSE(CreateDSN(nullptr, "d", "s", "u", "p", "db", kSqliteDriver));
   EXPECT_FALSE(CreateDSN("kv_x", "d", "s", "u", "p", "db", nullptr));
   EXPECT_TRUE(log_.Contains("DriverName or DSN name is NULL \n"));
-  EXPECT_FALSE(CreateDSNFromFile("/no/such/dsns.txt"));
-  EXPECT_TRUE(log_.Contains("Error opening File /no/such/dsns.txt \n"));
+  EXPECT_FALSE(CreateDSNFromFile("C:\\no\\such\\dsns.txt"));
+  EXPECT_TRUE(log_.Contains("Error opening File C:\\no\\such\\dsns.txt \n"));
 }
 
 }  // namespace

@@ -13,8 +13,9 @@
 #include "db/sql_front.h"
 #include "store/data_dictionary.h"
 #include "store/sequence_generator.h"
-#include "tests/db/db_fixture.h"
+#include "tests/db/database_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 namespace {
@@ -78,16 +79,19 @@ TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
   const ConnParamsEntry& source = database().parameters();
   const std::string drawer = std::string(KV_BIN_DIR) + "/kv_sequence_drawer";
   const std::string output = ::testing::TempDir() + "/kv-drawn-" + GetParam();
+  // The drawers read the dictionary from a machine of their own.
+  TempMachine machine;
+  machine.WriteFile("drive_c/data/types.xml", kTypesDictionary);
   std::vector<pid_t> drawers;
   for (int i = 0; i < 2; ++i) {
     SpawnOptions options;
     options.output = output + std::to_string(i);
     options.errors = output + std::to_string(i) + ".err";
-    options.env["KV_MACHINE"] = DbTestMachine().dir();
+    options.env = {{"KV_MACHINE", machine.dir()}};
     std::remove(options.output.c_str());
     std::remove(options.errors.c_str());
     drawers.push_back(SpawnProgram(
-        drawer, {source.dsn, source.user, source.databaseType, DbTestData("types.xml"), "KV_ITEMS", "ITEM_ID", "700"},
+        drawer, {source.dsn, source.user, source.databaseType, "C:\\data\\types.xml", "KV_ITEMS", "ITEM_ID", "700"},
         options));
     ASSERT_GT(drawers.back(), 0);
   }

@@ -263,7 +263,7 @@ TEST_F(SqlTextTest, CreateTableTexts) {
 }
 
 TEST_F(SqlTextTest, UnsupportedColumnsAndValues) {
-  ASSERT_TRUE(LoadDataDictFromXMLFile(DbTestData("unsupported.xml").c_str()));
+  ASSERT_TRUE(LoadDataDictFromXMLFile(access_.PathOf("unsupported.xml").c_str()));
   // Float and double have no column: the table is made without them.
   for (const SQLDialect* dialect : {&MysqlDialect(), &PgsqlDialect(), &SqliteDialect(), &FirebirdDialect()}) {
     const std::string text = dialect->CreateTableText("KV_ODD").value_or("");

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/db/db_fixture.h"
+#include "tests/db/database_fixture.h"
 #include "tests/support/test_log.h"
 #include "tests/support/test_machine.h"
 

@@ -69,6 +69,9 @@ FirebirdServer::FirebirdServer()
   const std::string security = dir_ + "/security3.fdb";
   fs::copy_file(InstalledSecurityDatabase(installed), security);
   std::ofstream(root / "databases.conf") << "security.db = " << security << "\n";
+  // Even embedded, the engine opens the configured security database: the
+  // installed one would be locked by the engine of another test program.
+  std::ofstream(root / "firebird.conf") << Configuration();
 
   // Embedded access to the security database needs no password.
   const std::string setPassword = dir_ + "/password.sql";
@@ -94,6 +97,8 @@ std::map<std::string, std::string> FirebirdServer::Environment() const {
   return {{"FIREBIRD", dir_ + "/root"}, {"FIREBIRD_LOCK", dir_ + "/lock"}};
 }
 
+std::string FirebirdServer::Configuration() const { return "SecurityDatabase = " + dir_ + "/security3.fdb\n"; }
+
 std::string FirebirdServer::DatabaseUrl() const {
   return "inet://127.0.0.1:" + std::to_string(port_) + "/" + dir_ + "/" + kDatabase + ".fdb";
 }
@@ -101,7 +106,8 @@ std::string FirebirdServer::DatabaseUrl() const {
 DatabaseServer::Command FirebirdServer::ServerCommand() const {
   // The port is the configuration's: the command line's would listen on
   // every interface.
-  std::ofstream(dir_ + "/root/firebird.conf") << "RemoteServicePort = " << port_ << "\nRemoteBindAddress = 127.0.0.1\n";
+  std::ofstream(dir_ + "/root/firebird.conf")
+      << Configuration() << "RemoteServicePort = " << port_ << "\nRemoteBindAddress = 127.0.0.1\n";
   Command command{server_, {}, {}};
   command.options.env = Environment();
   return command;

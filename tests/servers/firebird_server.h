@@ -36,6 +36,8 @@ class FirebirdServer : public DatabaseServer {
   // The environment that points the server (and an embedded isql) at the
   // private configuration.
   std::map<std::string, std::string> Environment() const;
+  // The lines of firebird.conf every process of this server reads.
+  std::string Configuration() const;
   std::string server_;
   std::string isql_;
 };

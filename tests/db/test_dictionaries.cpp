@@ -1,8 +1,14 @@
-<?xml version="1.0" encoding="UTF-8"?>
+// The data dictionaries of the database tests, written into each test's
+// directory by FreshDatabaseAccess.
+
+#include "tests/db/db_fixture.h"
+
+namespace kv::test {
+
+const char* const kTypesDictionary = R"xml(<?xml version="1.0" encoding="UTF-8"?>
 <!-- Tables for the database tests: owners and their items (every column type
      that all four dialects can create, keys and a two-column foreign key),
-     the types only some dialects create, the sequence state, and a table of
-     types no dialect creates. -->
+     the types only some dialects create, and the sequence state. -->
 <data-dictionary>
   <table name="KV_OWNERS">
     <description>Owners of items.</description>
@@ -91,3 +97,21 @@
     </primary-key>
   </table>
 </data-dictionary>
+)xml";
+
+const char* const kUnsupportedDictionary = R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<!-- Columns of types no dialect has a column for, between two that it has. -->
+<data-dictionary>
+  <table name="KV_ODD">
+    <columns>
+      <column name="ODD_ID"><data-type>INTEGER</data-type></column>
+      <column name="RATIO"><data-type>FLOAT</data-type><nullable>false</nullable><unique>true</unique></column>
+      <column name="AMOUNT"><data-type>TARN_SQL_DOUBLE</data-type></column>
+      <column name="NAME"><data-type>CHAR</data-type></column>
+      <column name="MISC"><description>no data type: code 0</description></column>
+    </columns>
+  </table>
+</data-dictionary>
+)xml";
+
+}  // namespace kv::test
