@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "db/connection_params.h"
@@ -16,29 +14,20 @@
 namespace kv::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 class DataFilesTest : public DatabaseAccessTest {
  protected:
-  DataFilesTest() {
-    dir_ = fs::temp_directory_path() /
-           ("kv-db-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_ / "data");
-  }
-  ~DataFilesTest() override {
-    ResetCFennelRoot();
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  DataFilesTest() : dir_(std::string("files-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+  ~DataFilesTest() override { ResetCFennelRoot(); }
+  // A file of the test's directory on the machine ("data/x" for one of
+  // its data directory); its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << text;
-    return path.string();
+    return WriteDbTestFile(dir_ + "/" + name, text);
   }
+  // The test's directory, as the machine names it.
+  std::string Root() const { return "C:\\dbdata\\" + dir_; }
   const std::vector<ConnParamsEntry>& entries() const { return DatabaseAccess().connParams; }
 
-  fs::path dir_;
+  std::string dir_;
 };
 
 TEST_F(DataFilesTest, ConnectionParametersLineByLine) {
@@ -116,11 +105,11 @@ TEST_F(DataFilesTest, FilesFallBackToTheDataDirectoryOfTheRoot) {
 
   Write("data/connparams.txt", "h 0 d u p - fromroot ODBC SQLITE no\n");
   Write("data/dsn_table_map.txt", "KV_ITEMS fromroot\nKV_OWNERS\nKV_BIG fromroot\n");
-  SetCFennelRoot(dir_.string().c_str());
+  SetCFennelRoot(Root().c_str());
   ASSERT_TRUE(LoadConnParamsEntryFromFile("/no/such/connparams.txt"));
   ASSERT_EQ(entries().size(), 1u);
   EXPECT_EQ(entries()[0].connectionName, "fromroot");
-  EXPECT_TRUE(log_.Contains("Opening " + (dir_ / "data/connparams.txt").string() + "\n"));
+  EXPECT_TRUE(log_.Contains("Opening " + Root() + "/data/connparams.txt\n"));
   ASSERT_TRUE(LoadDataSourceMapEntryFromFile("/no/such/map.txt"));
   EXPECT_TRUE(log_.Contains("@@@ Inside LoadDataSourceMapEntryFromFile @@@\n"));
   // The line without a data source ends the reading.

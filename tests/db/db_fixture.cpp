@@ -59,7 +59,21 @@ std::string LogErrors(const TestLog& log) {
   return errors;
 }
 
-std::string DbTestData(const char* name) { return std::string(KV_SOURCE_DIR) + "/tests/db/data/" + name; }
+TempMachine& DbTestMachine() {
+  static TempMachine machine;
+  return machine;
+}
+
+std::string WriteDbTestFile(const std::string& name, const std::string& text) {
+  TempMachine& machine = DbTestMachine();
+  machine.WriteFile("drive_c/dbdata/" + name, text);
+  machine.Use();
+  return "C:\\dbdata\\" + name;
+}
+
+std::string DbTestData(const char* name) {
+  return WriteDbTestFile(name, SourceFile(std::string("tests/db/data/") + name));
+}
 
 const std::vector<TestDatabase>& TestDatabases() { return kDatabases; }
 

@@ -19,9 +19,18 @@
 #include "store/stored_value.h"
 #include "tests/servers/database_server.h"
 #include "tests/support/test_log.h"
+#include "tests/support/test_machine.h"
 
 namespace kv::test {
 
+// The machine the database tests run on: an image of their own, made and
+// used on first use, holding the files they hand the store (which reads
+// files through the machine's paths).
+TempMachine& DbTestMachine();
+// A file written onto that machine as C:\dbdata\<name> (the machine is used
+// again); its Windows path.
+std::string WriteDbTestFile(const std::string& name, const std::string& text);
+// A file of tests/db/data, written onto that machine; its Windows path.
 std::string DbTestData(const char* name);
 
 struct TestDatabase {

@@ -36,11 +36,10 @@ class OdbcDataSourcesTest : public DatabaseAccessTest {
 
 TEST_F(OdbcDataSourcesTest, DataSourcesFromAFileWork) {
   const std::string database = OdbcConfig::Get().Directory() + "/made.db";
-  const std::string path = OdbcConfig::Get().Directory() + "/dsns.txt";
-  std::ofstream(path) << "kv_made A-description NULL root NULL " << database << "   " << kSqliteDriver << "\n"
-                      << "kv_nodriver d s u p " << database << "\n"
-                      << "kv_short d s u p\n"
-                      << "kv_after d s u p " << database << " " << kSqliteDriver << "\n";
+  const std::string path =
+      WriteDbTestFile("dsns.txt", "kv_made A-description NULL root NULL " + database + "   " + kSqliteDriver + "\n" +
+                                      "kv_nodriver d s u p " + database + "\n" + "kv_short d s u p\n" +
+                                      "kv_after d s u p " + database + " " + kSqliteDriver + "\n");
   ASSERT_TRUE(CreateDSNFromFile(path.c_str()));
   EXPECT_TRUE(log_.Contains("Creating DSN kv_nodriver Failed\n"));
   // Reading stops at the line that has too few words.

@@ -81,6 +81,7 @@ TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
   std::vector<pid_t> drawers;
   for (int i = 0; i < 2; ++i) {
     SpawnOptions options;
+    options.env = {{"KV_MACHINE", DbTestMachine().dir()}};
     options.output = output + std::to_string(i);
     options.errors = output + std::to_string(i) + ".err";
     std::remove(options.output.c_str());
