@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,5 +43,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
   };
   std::map<std::string, Times> times_;
 };
+
+// One ratio printed at the end: the store's benchmark over the other's,
+// with the goal it has.
+struct BenchmarkRatio {
+  const char* store;
+  const char* other;
+  const char* goal;
+};
+
+// The main of a benchmark program: runs the benchmarks the arguments
+// choose, then prints each ratio. 1 for arguments it does not know.
+inline int RunBenchmarksWithRatios(int argc, char** argv, std::initializer_list<BenchmarkRatio> ratios) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\n");
+  for (const BenchmarkRatio& ratio : ratios) reporter.PrintRatio(ratio.store, ratio.other, ratio.goal);
+  benchmark::Shutdown();
+  return 0;
+}
 
 }  // namespace kv

@@ -12,9 +12,6 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -177,13 +174,7 @@ BENCHMARK(BM_SqliteSelect)->Unit(benchmark::kMillisecond);
 }  // namespace kv
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kv::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n");
-  reporter.PrintRatio("BM_ConstructTableDataFromXMLBuffer", "BM_LibXml2ParseMemory", "at most 2");
-  reporter.PrintRatio("BM_SelectRows", "BM_SqliteSelect", "below 1");
-  benchmark::Shutdown();
-  return 0;
+  return kv::RunBenchmarksWithRatios(argc, argv,
+                                     {{"BM_ConstructTableDataFromXMLBuffer", "BM_LibXml2ParseMemory", "at most 2"},
+                                      {"BM_SelectRows", "BM_SqliteSelect", "below 1"}});
 }

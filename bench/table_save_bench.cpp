@@ -12,11 +12,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 
-#include "base/text_format.h"
 #include "bench_machine.h"
 #include "db/connection_params.h"
 #include "db/connection_pool.h"
@@ -206,13 +204,8 @@ BENCHMARK(BM_SqlitePreparedInsert)->Unit(benchmark::kMillisecond)->Iterations(3)
 }  // namespace kv
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kv::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n");
-  reporter.PrintRatio("BM_SaveTable", "BM_SqlitePreparedInsert", "at most 4");
-  benchmark::Shutdown();
+  const int status =
+      kv::RunBenchmarksWithRatios(argc, argv, {{"BM_SaveTable", "BM_SqlitePreparedInsert", "at most 4"}});
   kv::ResetDatabaseAccess();
-  return 0;
+  return status;
 }

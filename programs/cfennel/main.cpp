@@ -99,29 +99,47 @@ bool Run(std::string_view line, StoreReasons& reasons) {
 
 struct Options {
   std::optional<std::string> root;
-  std::vector<std::string> dictionaries;
+  // The other options in their order: a dictionary to load, or the
+  // failure to report there (what comes after the store has started).
+  struct Step {
+    std::string option;
+    std::string dictionary;
+    std::string failure;
+  };
+  std::vector<Step> steps;
   // Where the commands begin among the arguments.
   std::size_t firstCommand = 0;
-  bool failed = false;
 };
 
 Options ReadOptions(const std::vector<std::string_view>& args) {
   Options options;
   std::size_t& next = options.firstCommand;
   for (; next < args.size() && args[next].starts_with("--"); ++next) {
-    if (args[next] != "--dictionary" && args[next] != "--root") {
-      Report(args[next], "unknown option (cfennel --help lists them)");
-      options.failed = true;
+    const std::string option(args[next]);
+    if (option != "--dictionary" && option != "--root") {
+      options.steps.push_back({option, {}, "unknown option (cfennel --help lists them)"});
     } else if (next + 1 == args.size()) {
-      Report(args[next], args[next] == "--root" ? "missing DIR" : "missing FILE");
-      options.failed = true;
-    } else if (args[next] == "--root") {
+      options.steps.push_back({option, {}, option == "--root" ? "missing DIR" : "missing FILE"});
+    } else if (option == "--root") {
       options.root = std::string(args[++next]);
     } else {
-      options.dictionaries.emplace_back(args[++next]);
+      options.steps.push_back({option, std::string(args[++next]), {}});
     }
   }
   return options;
+}
+
+// Loads the dictionaries and reports the options that failed, in their
+// order; false when any failed.
+bool TakeOptions(const Options& options, StoreReasons& reasons) {
+  bool taken = true;
+  for (const Options::Step& step : options.steps) {
+    const std::string failure = step.failure.empty() ? LoadDictionary(step.dictionary.c_str(), reasons) : step.failure;
+    if (failure.empty()) continue;
+    Report(step.dictionary.empty() ? step.option : step.option + " " + step.dictionary, failure);
+    taken = false;
+  }
+  return taken;
 }
 
 // Starts the store on its data directory; false (reported) when it cannot.
@@ -152,7 +170,6 @@ int Main(const std::vector<std::string_view>& args) {
   const RunDirectory run;
   StoreReasons reasons(run);
   const Options options = ReadOptions(args);
-  bool failed = options.failed;
   ProgressDisplay progress(stderr);
   if (IsStandardErrorTerminal())
     SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
@@ -161,13 +178,8 @@ int Main(const std::vector<std::string_view>& args) {
     DeInitCFennel();
     return 1;
   }
-  for (const std::string& path : options.dictionaries) {
-    const std::string reason = LoadDictionary(path.c_str(), reasons);
-    if (!reason.empty()) {
-      Report("--dictionary " + path, reason);
-      failed = true;
-    }
-  }
+  // Dictionaries after the store's start-up, which begins a dictionary anew.
+  bool failed = !TakeOptions(options, reasons);
   // Without a database, identifiers are drawn in memory.
   if (!options.root) SequenceGenerator();
 

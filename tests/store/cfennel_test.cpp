@@ -180,7 +180,7 @@ TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
 TEST_F(CfennelTest, HelpListsTheCommands) {
   const test::RunResult run = Cfennel({"--help"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: cfennel [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
+  EXPECT_EQ(run.out.rfind("Usage: cfennel [--root DIR] [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
   for (const char* command : {"load PATH", "select TABLE [CRITERIA]", "count TABLE [CRITERIA]", "delete TABLE CRITERIA",
                               "update TABLE COLUMN VALUE CRITERIA", "xml TABLE", "tables"})
     EXPECT_NE(run.out.find(command), std::string::npos) << command;
