@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,13 +15,6 @@ namespace kv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 class CfennelEntityTest : public ::testing::Test {
  protected:
@@ -48,34 +40,34 @@ TEST_F(CfennelEntityTest, AnEntityByItsPersonalityAndStoredQueriesByNumber) {
   const RunResult run = Cfennel({"personalities C:\\store\\data\\personalities.xml", "entity Device 3", "stored 2"});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
-                                "Device\tDEVICES\tPATCHES",
-                                "Tables selected in DataObject: ",
-                                "Table Name: DEVICES",
-                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\tRowState",
-                                " 3\t DB01\t Windows Server 2019\t 2024-04-28\t 1\t 64\t1",
-                                "Table Name: PATCHES",
-                                "PATCH_ID\tDEVICE_ID\tKB\tINSTALLED\tRowState",
-                                " 2\t 3\t KB4056898\t 2024-04-29 03:00:00\t1",
-                                "NAME\tOS\tRAM_GB\t",
-                                "DB01\tWindows Server 2019\t64\t",
-                                "WEB01\tWindows Server 2016\t16\t",
-                            }));
+  EXPECT_EQ(OutputLines(run.out), (std::vector<std::string>{
+                                      "Device\tDEVICES\tPATCHES",
+                                      "Tables selected in DataObject: ",
+                                      "Table Name: DEVICES",
+                                      "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\tRowState",
+                                      " 3\t DB01\t Windows Server 2019\t 2024-04-28\t 1\t 64\t1",
+                                      "Table Name: PATCHES",
+                                      "PATCH_ID\tDEVICE_ID\tKB\tINSTALLED\tRowState",
+                                      " 2\t 3\t KB4056898\t 2024-04-29 03:00:00\t1",
+                                      "NAME\tOS\tRAM_GB\t",
+                                      "DB01\tWindows Server 2019\t64\t",
+                                      "WEB01\tWindows Server 2016\t16\t",
+                                  }));
 
   // A second run on the same database keeps its index table; every entity,
   // and what cannot be found.
   const RunResult again = Cfennel({"personalities C:\\store\\data\\personalities.xml", "entity Device", "stored 1",
                                    "entity Device 9", "entity Nobody", "stored x"});
   EXPECT_EQ(again.exitCode, 1);
-  const std::vector<std::string> out = Lines(again.out);
+  const std::vector<std::string> out = OutputLines(again.out);
   EXPECT_EQ(std::count(out.begin(), out.end(), "Table Name: DEVICES"), 1);
   EXPECT_EQ(std::vector<std::string>(out.end() - 4, out.end()),
             (std::vector<std::string>{"NAME\tPATCH_ID)\t", "DB01\t1\t", "PC-ANNA\t0\t", "WEB01\t1\t"}));
-  EXPECT_EQ(Lines(again.err), (std::vector<std::string>{
-                                  "cfennel: entity: no DEVICES with DEVICE_ID 9",
-                                  "cfennel: entity: no personality Nobody (read one with personalities PATH)",
-                                  "cfennel: stored: expected a query NUMBER",
-                              }));
+  EXPECT_EQ(OutputLines(again.err), (std::vector<std::string>{
+                                        "cfennel: entity: no DEVICES with DEVICE_ID 9",
+                                        "cfennel: entity: no personality Nobody (read one with personalities PATH)",
+                                        "cfennel: stored: expected a query NUMBER",
+                                    }));
 }
 
 }  // namespace
