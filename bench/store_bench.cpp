@@ -12,14 +12,12 @@
 #include <sqlite3.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <stdexcept>
 #include <string>
 
 #include "base/text_format.h"
+#include "bench_machine.h"
+#include "ratio_reporter.h"
 #include "store/data_dictionary.h"
 #include "store/result_data.h"
 #include "store/table_data.h"
@@ -56,10 +54,8 @@ constexpr const char* kDictionary = R"(<data-dictionary>
 
 void LoadDictionary() {
   static const bool loaded = [] {
-    const auto path = std::filesystem::temp_directory_path() / Format("kv_store_bench_%d.xml", std::rand());
-    std::ofstream(path) << kDictionary;
-    LoadDataDictFromXMLFile(path.string().c_str());
-    std::filesystem::remove(path);
+    static const BenchMachine machine;
+    LoadDataDictFromXMLFile(machine.Write("bench.xml", kDictionary).c_str());
     if (!GetTableDefn("BENCH_DOC") || !GetTableDefn("BENCH_ROWS")) throw std::runtime_error("no dictionary");
     return true;
   }();
@@ -174,50 +170,11 @@ void BM_SqliteSelect(benchmark::State& state) {
 }
 BENCHMARK(BM_SqliteSelect)->Unit(benchmark::kMillisecond);
 
-// The console report, keeping each benchmark's times per iteration (the
-// mean of its repetitions).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      Times& times = times_[run.run_name.function_name];
-      times.real += run.GetAdjustedRealTime();
-      times.cpu += run.GetAdjustedCPUTime();
-      ++times.runs;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatio(const char* store, const char* other, const char* goal) const {
-    const auto a = times_.find(store), b = times_.find(other);
-    if (a == times_.end() || b == times_.end()) return;
-    const Times x = a->second.Mean(), y = b->second.Mean();
-    std::printf("%s / %s (%s):\n  real %.1f ms / %.1f ms = %.2f   cpu %.1f ms / %.1f ms = %.2f\n", store, other, goal,
-                x.real, y.real, x.real / y.real, x.cpu, y.cpu, x.cpu / y.cpu);
-  }
-
- private:
-  struct Times {
-    double real = 0;
-    double cpu = 0;
-    int runs = 0;
-    Times Mean() const { return runs ? Times{real / runs, cpu / runs, 1} : Times{}; }
-  };
-  std::map<std::string, Times> times_;
-};
-
 }  // namespace
 }  // namespace kv
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  kv::RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\n");
-  reporter.PrintRatio("BM_ConstructTableDataFromXMLBuffer", "BM_LibXml2ParseMemory", "at most 2");
-  reporter.PrintRatio("BM_SelectRows", "BM_SqliteSelect", "below 1");
-  benchmark::Shutdown();
-  return 0;
+  return kv::RunBenchmarksWithRatios(argc, argv,
+                                     {{"BM_ConstructTableDataFromXMLBuffer", "BM_LibXml2ParseMemory", "at most 2"},
+                                      {"BM_SelectRows", "BM_SqliteSelect", "below 1"}});
 }

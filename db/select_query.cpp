@@ -53,6 +53,12 @@ const char* SqlOperatorName(std::uint8_t op) { return NameAt(kOperatorNames, op)
 const char* SqlFunctionName(std::uint8_t function) { return NameAt(kFunctionNames, function); }
 const char* SqlJoinTypeName(std::uint8_t joinType) { return NameAt(kJoinTypeNames, joinType); }
 
+const char* SelectQueryTable(const SelectQuery& query) {
+  if (query.tables.first) return query.tables.first->item->tableName;
+  if (query.joins.first) return query.joins.first->item->baseTable;
+  return nullptr;
+}
+
 SelectQueryPtr CreateSelectQuery() {
   SelectQueryPtr query(new (std::nothrow) SelectQuery);
   if (!query) LogError("\nMEMORY ALLOCATION FOR SELECTQUERYPTR FAILED\n");

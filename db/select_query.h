@@ -155,6 +155,10 @@ struct SelectQuery {
 // Freeing the query frees its pool and everything in it.
 using SelectQueryPtr = std::unique_ptr<SelectQuery>;
 
+// The table a query is about, whose data source runs it: its first table,
+// else the base table of its first join; null when it has neither.
+const char* SelectQueryTable(const SelectQuery& query);
+
 // A new empty query; null with "\nMEMORY ALLOCATION FOR SELECTQUERYPTR
 // FAILED\n" when it cannot be made.
 SelectQueryPtr CreateSelectQuery();

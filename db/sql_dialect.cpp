@@ -47,6 +47,8 @@ constexpr DialectRules StandardRules(const char* name, const char* logPrefix) {
           .foreignKeyIndexes = false,
           .varcharExtra = 0,
           .sequenceLock = nullptr,
+          .statementRollbackProbe = nullptr,
+          .multiRowInsert = true,
           .columnTypes = {}};
 }
 
@@ -80,6 +82,7 @@ constexpr DialectRules kPgsqlRules = [] {
   rules.falseLiteral = "'f'";
   rules.varcharExtra = 1;
   rules.sequenceLock = "lock table SeqGenState in share row exclusive mode";
+  rules.statementRollbackProbe = "select 1";
   rules.columnTypes = ColumnTypes({.longInt = kLongInt,
                                    .unsignedLongInt = kBigInt,
                                    .blob = kNoColumn,
@@ -112,6 +115,8 @@ constexpr DialectRules kFirebirdRules = [] {
   DialectRules rules = StandardRules("FIREBIRD", "Firebird");
   rules.rowLimit = RowLimitStyle::kFirstSkip;
   rules.aliasKeyword = "";
+  // Firebird's insert takes one row.
+  rules.multiRowInsert = false;
   // Firebird has no "text" type: long text is a text BLOB.
   rules.columnTypes = ColumnTypes({.longInt = kLongInt,
                                    .unsignedLongInt = kNoColumn,

@@ -17,6 +17,7 @@
 #include "db/select_query.h"
 #include "store/memory_pool.h"
 #include "store/stored_value.h"
+#include "store/typed_value.h"
 
 namespace kv {
 
@@ -68,6 +69,16 @@ struct DialectRules {
   // missing SeqGenState row would let two reservations both insert one
   // (null: the update that starts a reservation locks enough).
   const char* sequenceLock;
+  // How a table's save keeps a failed row statement from taking the others
+  // with it. Null: each row's statement runs in a savepoint of its own.
+  // Otherwise the driver undoes a failed statement alone (psqlodbc wraps
+  // every statement in a savepoint of its own, which would release ours at
+  // once), and this query, run after a failure, tells whether the
+  // transaction goes on.
+  const char* statementRollbackProbe;
+  // Insert texts of one table can be joined into one statement of several
+  // rows ("values(...),(...)").
+  bool multiRowInsert;
   // By type code, 0 to TARN_SQL_TEXT.
   std::array<ColumnTypeText, 23> columnTypes;
 };
@@ -81,7 +92,10 @@ class SQLDialect {
 
   // New texts, or nothing (logged) when the text cannot be written.
   std::optional<std::string> SelectText(const SelectQuery& query) const;
-  std::optional<std::string> UpdateText(const char* tableName, std::span<const StoredValue> row) const;
+  // setColumns, when given, names the columns (1) whose values the row
+  // really holds: the others keep what the database has.
+  std::optional<std::string> UpdateText(const char* tableName, std::span<const StoredValue> row,
+                                        std::span<const std::uint8_t> setColumns = {}) const;
   std::optional<std::string> InsertText(const char* tableName, std::span<const StoredValue> row) const;
   std::optional<std::string> DeleteText(const char* tableName, std::span<const StoredValue> row) const;
   std::optional<std::string> CreateTableText(const char* tableName) const;
@@ -100,6 +114,12 @@ class SQLDialect {
 };
 
 using RowValues = SQLDialect::Row;
+
+// A value of a result column in the type its table keeps the column in:
+// the value itself when the types agree or the table's is unknown (0),
+// else its conversion, made in out. Nothing when it has no such form.
+std::optional<StoredValue> ResultValueAs(const StoredValue& value, std::uint8_t from, std::uint8_t to,
+                                         TypedValueBuffer& out);
 
 // The four dialects of the system.
 const SQLDialect& MysqlDialect();

@@ -9,14 +9,6 @@
 namespace kv {
 namespace {
 
-// The table a select query is about: its first table, else the base table
-// of its first join.
-const char* QueryTable(const SelectQuery& query) {
-  if (query.tables.first) return query.tables.first->item->tableName;
-  if (query.joins.first) return query.joins.first->item->baseTable;
-  return nullptr;
-}
-
 // A generated text, logged at DEBUG as "Generated <kind> Query: <text>".
 std::optional<std::string> Logged(const char* kind, std::optional<std::string> text) {
   if (text) LogDebug("Generated %s Query: %s\n", kind, text->c_str());
@@ -60,7 +52,7 @@ const SQLDialect* GetDialectOfTable(const char* tableName) {
 
 std::optional<std::string> GenerateSelectQuery(const SelectQuery* query) {
   if (!query) return std::nullopt;
-  const char* table = QueryTable(*query);
+  const char* table = SelectQueryTable(*query);
   if (!table) {
     LogError("No Tables selected in select query.\n");
     return std::nullopt;
@@ -70,10 +62,11 @@ std::optional<std::string> GenerateSelectQuery(const SelectQuery* query) {
   return Logged("Select", dialect->SelectText(*query));
 }
 
-std::optional<std::string> GenerateUpdateQuery(const char* tableName, std::span<const StoredValue> row) {
+std::optional<std::string> GenerateUpdateQuery(const char* tableName, std::span<const StoredValue> row,
+                                               std::span<const std::uint8_t> setColumns) {
   const SQLDialect* dialect = GetDialectOfTable(tableName);
   if (!dialect) return std::nullopt;
-  return Logged("Update", dialect->UpdateText(tableName, row));
+  return Logged("Update", dialect->UpdateText(tableName, row, setColumns));
 }
 
 std::optional<std::string> GenerateInsertQuery(const char* tableName, std::span<const StoredValue> row) {

@@ -23,7 +23,9 @@ const SQLDialect* GetDialectOfTable(const char* tableName);
 
 // New texts, or nothing (logged).
 std::optional<std::string> GenerateSelectQuery(const SelectQuery* query);
-std::optional<std::string> GenerateUpdateQuery(const char* tableName, std::span<const StoredValue> row);
+// setColumns as for SQLDialect::UpdateText.
+std::optional<std::string> GenerateUpdateQuery(const char* tableName, std::span<const StoredValue> row,
+                                               std::span<const std::uint8_t> setColumns = {});
 std::optional<std::string> GenerateInsertQuery(const char* tableName, std::span<const StoredValue> row);
 std::optional<std::string> GenerateDeleteQuery(const char* tableName, std::span<const StoredValue> row);
 std::optional<std::string> GenerateCreateTableQuery(const char* tableName);

@@ -56,6 +56,13 @@ bool ConvertValue(const StoredValue& value, std::uint8_t from, std::uint8_t to, 
 
 }  // namespace
 
+std::optional<StoredValue> ResultValueAs(const StoredValue& value, std::uint8_t from, std::uint8_t to,
+                                         TypedValueBuffer& out) {
+  if (value.IsNull() || to == from || to == TARN_SQL_NOT_SUPPORTED_TYPE) return value;
+  if (!ConvertValue(value, from, to, out)) return std::nullopt;
+  return out.value();
+}
+
 std::unique_ptr<RowValues> SQLDialect::ConvertResultRow(const DBResultSet& result, const char* tableName) const {
   return GuardMemory([&]() -> std::unique_ptr<RowValues> {
     LogTrace("@@@ Inside %sConvResultsetToRowobject @@@\n", rules_.logPrefix);
@@ -72,19 +79,15 @@ std::unique_ptr<RowValues> SQLDialect::ConvertResultRow(const DBResultSet& resul
       const std::uint8_t from = result.columns()[static_cast<std::size_t>(column)].type;
       const ColumnDefn* target =
           static_cast<std::size_t>(column) < targets.size() ? targets[static_cast<std::size_t>(column)] : nullptr;
-      const std::uint8_t to = target ? target->type : from;
-      StoredValue stored = value;
       TypedValueBuffer buffer;
-      if (to != from && to != TARN_SQL_NOT_SUPPORTED_TYPE) {
-        if (!ConvertValue(value, from, to, buffer)) {
-          LogError("Cannot convert column %s of table %s\n", target->name.c_str(), LogText(tableName));
-          return nullptr;
-        }
-        stored = buffer.value();
+      const std::optional<StoredValue> stored = ResultValueAs(value, from, target ? target->type : from, buffer);
+      if (!stored) {
+        LogError("Cannot convert column %s of table %s\n", target->name.c_str(), LogText(tableName));
+        return nullptr;
       }
-      const char* copy = converted->bytes.CopyBytes(stored.data, static_cast<std::size_t>(stored.length));
+      const char* copy = converted->bytes.CopyBytes(stored->data, static_cast<std::size_t>(stored->length));
       if (!copy) return nullptr;
-      converted->values[static_cast<std::size_t>(column)] = StoredValue{copy, stored.length};
+      converted->values[static_cast<std::size_t>(column)] = StoredValue{copy, stored->length};
     }
     return converted;
   });

@@ -45,7 +45,8 @@ StoredValue ValueAt(std::span<const StoredValue> row, std::size_t index) {
 
 }  // namespace
 
-std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::span<const StoredValue> row) const {
+std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::span<const StoredValue> row,
+                                                  std::span<const std::uint8_t> setColumns) const {
   return GuardMemory([&]() -> std::optional<std::string> {
     TraceInside(rules_, "GenUpdateQuery");
     const TableDefn* definition = ColumnsOf(tableName);
@@ -53,7 +54,8 @@ std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::sp
     SqlBuilder set(256, 256), where(128, 128);
     std::size_t index = 0;
     for (const ColumnDefn& column : definition->columns) {
-      const StoredValue value = ValueAt(row, index++);
+      const std::size_t position = index++;
+      const StoredValue value = ValueAt(row, position);
       if (IsKeyColumn(*definition, column.name)) {
         LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
         // A key whose value is NULL names no row: it is left out.
@@ -67,6 +69,7 @@ std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::sp
         where << (where.length() ? " and " : "") << column.name << "=" << *literal;
         continue;
       }
+      if (!setColumns.empty() && (position >= setColumns.size() || !setColumns[position])) continue;
       const auto literal = SqlLiteral(value, column.type, rules_);
       if (!literal) {
         LogError("%s", kUnsupported);

@@ -11,6 +11,14 @@ namespace kv {
 bool IsStandardInputTerminal();
 bool IsStandardErrorTerminal();
 
+// From the call on, an interrupt from the terminal (Ctrl+C) or a request to
+// end the process (SIGTERM; a console's break or close event on Windows) no
+// longer ends it: it is recorded for Interrupted(), and a read of standard
+// input under way returns as at the end of the input. A program can then
+// finish the step it is in and shut down in order.
+void CatchInterrupts();
+bool Interrupted();
+
 // Returns a stream on the original standard output, and from then on
 // whatever else the process prints to standard output goes to the stream
 // elsewhere. Null on failure.

@@ -17,15 +17,20 @@ StoreRoot& Root() {
 }  // namespace
 
 void SetCFennelRoot(const char* directory) {
-  if (directory)
-    Root().directory = directory;
-  else
-    Root().directory.reset();
+  LogTrace("@@@ Inside SetCFennelRoot @@@\n");
+  if (!directory) {
+    LogDebug("Default Path Used");
+    return;
+  }
+  Root().directory = directory;
   SetLogRootDirectory(directory);
 }
 
 std::optional<std::string> CFennelRoot() { return Root().directory; }
 
-void ResetCFennelRoot() { SetCFennelRoot(nullptr); }
+void ResetCFennelRoot() {
+  Root().directory.reset();
+  SetLogRootDirectory(nullptr);
+}
 
 }  // namespace kv

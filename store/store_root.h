@@ -6,8 +6,9 @@
 
 namespace kv {
 
-// Sets (null: forgets) the root. The process log learns it too: a log opened
-// without a directory goes to "<root>/logs".
+// Sets the root; null keeps the root as it is ("Default Path Used"). The
+// process log learns it too: a log opened without a directory goes to
+// "<root>/logs".
 void SetCFennelRoot(const char* directory);
 // Null until a root is set.
 std::optional<std::string> CFennelRoot();

@@ -1,8 +1,28 @@
 #include "platform/terminal.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace kv {
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void RecordInterrupt(int) { interrupted = 1; }
+
+}  // namespace
+
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = RecordInterrupt;
+  sigemptyset(&action.sa_mask);
+  // Without SA_RESTART: a blocked read of the input returns.
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted() { return interrupted != 0; }
 
 bool IsStandardInputTerminal() { return isatty(STDIN_FILENO) == 1; }
 

@@ -2,7 +2,27 @@
 
 #include <io.h>
 
+#include <atomic>
+
+#include "platform/win32/windows_api.h"
+
 namespace kv {
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI RecordInterrupt(::DWORD) {
+  interrupted = true;
+  // Handled: the process goes on to shut down in order (a console being
+  // closed still ends it when its time runs out).
+  return TRUE;
+}
+
+}  // namespace
+
+void CatchInterrupts() { ::SetConsoleCtrlHandler(RecordInterrupt, TRUE); }
+
+bool Interrupted() { return interrupted.load(); }
 
 bool IsStandardInputTerminal() { return _isatty(_fileno(stdin)) != 0; }
 

@@ -41,6 +41,23 @@ std::optional<std::string> CommandWords::Value() {
   return std::nullopt;
 }
 
+std::optional<std::string> CommandWords::Assignment(std::string& name) {
+  SkipBlanks();
+  unterminated_ = false;
+  std::size_t length = 0;
+  while (length < rest_.size() && rest_[length] != '=' && !IsBlank(rest_[length])) ++length;
+  if (length == 0 || length == rest_.size() || rest_[length] != '=') return std::nullopt;
+  name = rest_.substr(0, length);
+  rest_.remove_prefix(length + 1);
+  if (rest_.empty() || IsBlank(rest_.front())) return std::string();
+  return Value();
+}
+
+bool CommandWords::AtEnd() {
+  SkipBlanks();
+  return rest_.empty();
+}
+
 std::string_view CommandWords::Rest() {
   SkipBlanks();
   std::string_view rest = rest_;

@@ -18,6 +18,12 @@ class CommandWords {
   // The next value; null at the end of the line or when its quote is not
   // closed (unterminated() then tells).
   std::optional<std::string> Value();
+  // The next "NAME=VALUE" (no blanks around "="): the name into name and
+  // the value, one word or a text in double quotes; null at the end of the
+  // line, without "=" or when the quote is not closed (unterminated()).
+  std::optional<std::string> Assignment(std::string& name);
+  // Whether only blanks are left.
+  bool AtEnd();
   // What is left, without the blanks around it.
   std::string_view Rest();
 

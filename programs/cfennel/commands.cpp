@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/text_format.h"
-#include "command_words.h"
+#include "command_context.h"
 #include "store/column_types.h"
 #include "store/column_value.h"
 #include "store/data_dictionary.h"
@@ -19,48 +19,6 @@
 
 namespace kv {
 namespace {
-
-// A command's failure: its reason, or none (success).
-using Outcome = std::optional<std::string>;
-
-// What a command has to work with.
-struct Context {
-  CommandWords& words;
-  std::FILE* out;
-  const StoreReasons& reasons;
-
-  // The store's own reason when it logged one, else ours.
-  std::string Reason(const std::string& ours) const {
-    std::string logged = reasons.ErrorsSinceMark();
-    return logged.empty() ? ours : logged;
-  }
-};
-
-// The definition of the table a command names; its table data is made
-// (empty) on first use, as the store makes it for a document.
-const TableDefn* NamedTable(Context& context, Outcome& failure) {
-  const std::string name(context.words.Word());
-  if (name.empty()) {
-    failure = "missing TABLE";
-    return nullptr;
-  }
-  const TableDefn* definition = GetTableDefn(name.c_str());
-  if (!definition) {
-    failure = Format("no table %s in the dictionary", name.c_str());
-    return nullptr;
-  }
-  if (!GetTableDataByName(definition->name.c_str()) && !CreateTable(definition->name.c_str())) {
-    failure = context.Reason(Format("cannot make table %s", name.c_str()));
-    return nullptr;
-  }
-  return definition;
-}
-
-Outcome NoMoreWords(Context& context) {
-  const std::string_view rest = context.words.Rest();
-  if (rest.empty()) return std::nullopt;
-  return Format("unexpected text: %.*s", static_cast<int>(rest.size()), rest.data());
-}
 
 // The rows of a table that the rest of the line selects (every row when it
 // is empty and criteria are optional).
@@ -154,17 +112,12 @@ Outcome Update(Context& context) {
   if (!definition) return failure;
   const std::string column(context.words.Word());
   if (column.empty()) return "missing COLUMN";
-  const ColumnDefn* columnDefn = nullptr;
-  for (const ColumnDefn& candidate : definition->columns) {
-    if (!columnDefn && AsciiEqualsNoCase(candidate.name, column)) columnDefn = &candidate;
-  }
+  const ColumnDefn* columnDefn = FindColumn(*definition, column);
   if (!columnDefn) return Format("%s has no column %s", definition->name.c_str(), column.c_str());
   const std::optional<std::string> value = context.words.Value();
   if (!value) return context.words.unterminated() ? "unterminated quote" : "missing VALUE";
   TypedValueBuffer converted;
-  if (!IsValueOf(*value, columnDefn->type) ||
-      !AllocateAndCopyColumnValue(value->c_str(), value->size(), columnDefn->type, converted))
-    return Format("%s is not a value for %s", value->c_str(), columnDefn->name.c_str());
+  if (Outcome wrong = ColumnValue(*value, *columnDefn, converted)) return wrong;
   const std::string criteria(context.words.Rest());
   if (criteria.empty()) return "missing CRITERIA";
   ResultDataPtr result = SelectRows(definition->name.c_str(), criteria.c_str());
@@ -208,10 +161,63 @@ Outcome Dispatch(std::string_view command, Context& context) {
   if (command == "update") return Update(context);
   if (command == "xml") return Xml(context);
   if (command == "tables") return Tables(context);
+  if (command == "loaddb") return LoadFromDatabase(context);
+  if (command == "save") return Save(context);
+  if (command == "saveall") return SaveAll(context);
+  if (command == "insert") return Insert(context);
+  if (command == "unload") return Unload(context);
+  if (command == "sql") return Sql(context);
+  if (command == "personalities") return ReadPersonalities(context);
+  if (command == "entity") return Entity(context);
+  if (command == "stored") return Stored(context);
   return std::string("unknown command (cfennel --help lists them)");
 }
 
 }  // namespace
+
+std::string Context::Reason(const std::string& ours) const {
+  std::string logged = reasons.ErrorsSinceMark();
+  return logged.empty() ? ours : logged;
+}
+
+const TableDefn* NamedDefinition(Context& context, Outcome& failure) {
+  const std::string name(context.words.Word());
+  if (name.empty()) {
+    failure = "missing TABLE";
+    return nullptr;
+  }
+  const TableDefn* definition = GetTableDefn(name.c_str());
+  if (!definition) failure = Format("no table %s in the dictionary", name.c_str());
+  return definition;
+}
+
+const TableDefn* NamedTable(Context& context, Outcome& failure) {
+  const TableDefn* definition = NamedDefinition(context, failure);
+  if (!definition) return nullptr;
+  if (!GetTableDataByName(definition->name.c_str()) && !CreateTable(definition->name.c_str())) {
+    failure = context.Reason(Format("cannot make table %s", definition->name.c_str()));
+    return nullptr;
+  }
+  return definition;
+}
+
+Outcome NoMoreWords(Context& context) {
+  const std::string_view rest = context.words.Rest();
+  if (rest.empty()) return std::nullopt;
+  return Format("unexpected text: %.*s", static_cast<int>(rest.size()), rest.data());
+}
+
+const ColumnDefn* FindColumn(const TableDefn& definition, const std::string& name) {
+  for (const ColumnDefn& column : definition.columns)
+    if (AsciiEqualsNoCase(column.name, name)) return &column;
+  return nullptr;
+}
+
+Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValueBuffer& out) {
+  if (!IsValueOf(text, column.type) || !AllocateAndCopyColumnValue(text.c_str(), text.size(), column.type, out))
+    return Format("%s is not a value for %s", text.c_str(), column.name.c_str());
+  return std::nullopt;
+}
 
 CommandResult RunCommand(std::string_view line, std::FILE* out, StoreReasons& reasons) {
   CommandWords words(line);

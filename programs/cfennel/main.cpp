@@ -1,26 +1,34 @@
 // cfennel: the in-memory store on the command line, for people who do not
-// write C++. Dictionaries first, then commands, from the arguments or, when
-// there are none, from standard input one per line.
+// write C++. The store's start-up on a data directory and dictionaries
+// first, then commands, from the arguments or, when there are none, from
+// standard input one per line; the store shuts down at the end.
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "commands.h"
+#include "dbstore/store_init.h"
+#include "odbc_setup.h"
 #include "platform/terminal.h"
+#include "progress_display.h"
+#include "run_directory.h"
 #include "store/sequence_generator.h"
 #include "store_reasons.h"
 
 namespace kv {
 namespace {
 
-constexpr const char* kUsage = R"(Usage: cfennel [--dictionary FILE]... [COMMAND]...
+constexpr const char* kUsage = R"(Usage: cfennel [--root DIR] [--dictionary FILE]... [COMMAND]...
 
-The in-memory store on the command line. Each --dictionary loads a data
-dictionary (XML). Each COMMAND is one argument; without any, commands are
-read from standard input, one per line.
+The in-memory store on the command line. --root DIR starts the store on the
+data directory DIR\data (its dictionary, data sources, connections, load
+list and default data) before the commands and shuts it down after them.
+Each --dictionary loads a data dictionary (XML). Each COMMAND is one
+argument; without any, commands are read from standard input, one per line.
 
 Commands:
   load PATH                           add the rows of an XML table document
@@ -31,15 +39,34 @@ Commands:
                                       number of rows left
   update TABLE COLUMN VALUE CRITERIA  set COLUMN in the rows selected, print
                                       the number of rows changed
+  insert TABLE COLUMN=VALUE...        add a new row, print it
   xml TABLE                           print the table as an XML table document
   tables                              print the dictionary's tables and their
                                       column counts
+With --root, on the database:
+  loaddb TABLE [CRITERIA]             load the table (the rows CRITERIA, an SQL
+                                      where text, selects), print the rows
+  save TABLE                          write the table's new, changed and
+                                      deleted rows, print how many of each
+  saveall                             save every table in memory
+  unload TABLE                        take the table out of memory (the
+                                      database keeps it)
+  sql SELECT...                       run a select on the first data source
+                                      and print its rows
+  personalities PATH                  read a personality configuration (its
+                                      index tables are made), print each
+                                      personality's tables
+  entity PERSONALITY [KEY]            print every entity of the personality,
+                                      or the one whose dominant row has KEY
+  stored NUMBER                       run stored query NUMBER, print its rows
 
 Words are separated by blanks. VALUE is one word or a text in double quotes
 (\" for a quote inside); CRITERIA is the rest of the line, for example
   PARAM_NAME='RESOURCE_ID' and COUNT>5
-Every failure prints one line on standard error and the run goes on; the
-exit status is then 1, else 0.
+Paths are paths of the machine (C:\store). Every failure prints one line on
+standard error and the run goes on; the exit status is then 1, else 0. An
+interrupt (Ctrl+C) ends the run after the command under way; nothing is
+half-saved.
 )";
 
 // Control bytes shown as \xNN, so that a report stays one line whatever
@@ -70,6 +97,68 @@ bool Run(std::string_view line, StoreReasons& reasons) {
   return !result.failed;
 }
 
+struct Options {
+  std::optional<std::string> root;
+  // The other options in their order: a dictionary to load, or the
+  // failure to report there (what comes after the store has started).
+  struct Step {
+    std::string option;
+    std::string dictionary;
+    std::string failure;
+  };
+  std::vector<Step> steps;
+  // Where the commands begin among the arguments.
+  std::size_t firstCommand = 0;
+};
+
+Options ReadOptions(const std::vector<std::string_view>& args) {
+  Options options;
+  std::size_t& next = options.firstCommand;
+  for (; next < args.size() && args[next].starts_with("--"); ++next) {
+    const std::string option(args[next]);
+    if (option != "--dictionary" && option != "--root") {
+      options.steps.push_back({option, {}, "unknown option (cfennel --help lists them)"});
+    } else if (next + 1 == args.size()) {
+      options.steps.push_back({option, {}, option == "--root" ? "missing DIR" : "missing FILE"});
+    } else if (option == "--root") {
+      options.root = std::string(args[++next]);
+    } else {
+      options.steps.push_back({option, std::string(args[++next]), {}});
+    }
+  }
+  return options;
+}
+
+// Loads the dictionaries and reports the options that failed, in their
+// order; false when any failed.
+bool TakeOptions(const Options& options, StoreReasons& reasons) {
+  bool taken = true;
+  for (const Options::Step& step : options.steps) {
+    const std::string failure = step.failure.empty() ? LoadDictionary(step.dictionary.c_str(), reasons) : step.failure;
+    if (failure.empty()) continue;
+    Report(step.dictionary.empty() ? step.option : step.option + " " + step.dictionary, failure);
+    taken = false;
+  }
+  return taken;
+}
+
+// Starts the store on its data directory; false (reported) when it cannot.
+bool StartStore(const std::string& root, const RunDirectory& run, StoreReasons& reasons, ProgressDisplay& progress) {
+  reasons.Mark();
+  if (const std::string odbc = UseDataDirectoryOdbc(root, run); !odbc.empty()) {
+    Report("--root " + root, odbc);
+    return false;
+  }
+  const bool started = InitCFennel(root.c_str());
+  progress.Clear();
+  reasons.KeepErrorsOnly();
+  if (!started) {
+    const std::string why = reasons.ErrorsSinceMark();
+    Report("--root " + root, why.empty() ? "the store cannot start" : why);
+  }
+  return started;
+}
+
 int Main(const std::vector<std::string_view>& args) {
   for (const std::string_view arg : args) {
     if (arg == "--help" || arg == "-h") {
@@ -77,43 +166,49 @@ int Main(const std::vector<std::string_view>& args) {
       return 0;
     }
   }
-  StoreReasons reasons;
-  bool failed = false;
-  std::size_t next = 0;
-  for (; next < args.size() && args[next].starts_with("--"); ++next) {
-    if (args[next] != "--dictionary") {
-      Report(args[next], "unknown option (cfennel --help lists them)");
-      failed = true;
-    } else if (next + 1 == args.size()) {
-      Report(args[next], "missing FILE");
-      failed = true;
-    } else {
-      const std::string path(args[++next]);
-      const std::string reason = LoadDictionary(path.c_str(), reasons);
-      if (!reason.empty()) {
-        Report("--dictionary " + path, reason);
-        failed = true;
-      }
-    }
+  CatchInterrupts();
+  const RunDirectory run;
+  StoreReasons reasons(run);
+  const Options options = ReadOptions(args);
+  ProgressDisplay progress(stderr);
+  if (IsStandardErrorTerminal())
+    SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
+  if (options.root && !StartStore(*options.root, run, reasons, progress)) {
+    SetTableProgressListener(nullptr);
+    DeInitCFennel();
+    return 1;
   }
-  SequenceGenerator();
+  // Dictionaries after the store's start-up, which begins a dictionary anew.
+  bool failed = !TakeOptions(options, reasons);
+  // Without a database, identifiers are drawn in memory.
+  if (!options.root) SequenceGenerator();
 
-  if (next < args.size()) {
-    for (; next < args.size(); ++next) failed = !Run(args[next], reasons) || failed;
-    return failed ? 1 : 0;
-  }
-  const bool terminal = IsStandardInputTerminal();
-  std::string line;
-  while (true) {
-    if (terminal) {
-      std::fputs("cfennel> ", stdout);
-      std::fflush(stdout);
-    }
-    if (!std::getline(std::cin, line)) break;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  auto runCommand = [&](std::string_view line) {
     failed = !Run(line, reasons) || failed;
+    progress.Clear();
+  };
+  if (options.firstCommand < args.size()) {
+    for (std::size_t next = options.firstCommand; next < args.size() && !Interrupted(); ++next) runCommand(args[next]);
+  } else {
+    const bool terminal = IsStandardInputTerminal();
+    std::string line;
+    while (!Interrupted()) {
+      if (terminal) {
+        std::fputs("cfennel> ", stdout);
+        std::fflush(stdout);
+      }
+      if (!std::getline(std::cin, line)) break;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      runCommand(line);
+    }
+    if (terminal) std::fputs("\n", stdout);
   }
-  if (terminal) std::fputs("\n", stdout);
+  if (Interrupted()) {
+    Report("interrupted", "the commands after the one under way were not run");
+    failed = true;
+  }
+  SetTableProgressListener(nullptr);
+  if (options.root) DeInitCFennel();
   return failed ? 1 : 0;
 }
 

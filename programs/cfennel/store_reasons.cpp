@@ -1,15 +1,11 @@
 #include "store_reasons.h"
 
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <system_error>
 
 #include "base/log_writer.h"
-#include "base/text_format.h"
-#include "platform/files.h"
-#include "platform/system.h"
 
 namespace kv {
 namespace {
@@ -37,29 +33,20 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-StoreReasons::StoreReasons() {
-  // The log lies where the store's files lie, on the machine the program
-  // runs on: in a directory of its own in the machine's TEMP.
-  const std::string temporary = GetEnvironmentVariable("TEMP").value_or("C:\\Windows\\Temp");
-  std::random_device random;
-  std::string directory;
-  for (int attempt = 0; attempt < 100 && directory.empty(); ++attempt) {
-    const std::string candidate = temporary + "\\" + Format("cfennel-%08x", static_cast<unsigned>(random()));
-    if (CreateDirectoryTree(candidate) == ERROR_SUCCESS) directory = candidate;
-  }
-  if (directory.empty()) return;
-  directory_ = MapPath(directory);  // the same directory, as this program's own file functions name it
+StoreReasons::StoreReasons(const RunDirectory& run) : run_(run) {
+  if (!run.made()) return;
   ResetLogger();
-  if (!InitLoggerDefaults() || !SetLoggerParams("cfennel.log", directory.c_str(), LOG_LEVEL_ERROR) || !CreateLogFile())
+  if (!InitLoggerDefaults() || !SetLoggerParams("cfennel.log", run.path().c_str(), LOG_LEVEL_ERROR) || !CreateLogFile())
     return;
-  log_ = directory_ / "cfennel.log";
+  log_ = run.hostPath() / "cfennel.log";
   Mark();
 }
 
-StoreReasons::~StoreReasons() {
-  ResetLogger();
-  std::error_code error;
-  if (!directory_.empty()) fs::remove_all(directory_, error);
+StoreReasons::~StoreReasons() { ResetLogger(); }
+
+void StoreReasons::KeepErrorsOnly() {
+  // The open log stays as it is; only its level changes back.
+  if (!log_.empty()) (void)SetLoggerParams("cfennel.log", run_.path().c_str(), LOG_LEVEL_ERROR);
 }
 
 void StoreReasons::Mark() {

@@ -1,24 +1,27 @@
 #pragma once
 // The store explains its failures only in its log. cfennel keeps that log
-// in a directory of its own for the length of the run and reads back the
-// ERROR lines a command wrote, to tell the user why the command failed.
+// in the run's own directory and reads back the ERROR lines a command
+// wrote, to tell the user why the command failed.
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
 
+#include "run_directory.h"
+
 namespace kv {
 
 class StoreReasons {
  public:
-  // Opens the store log at the ERROR level in a new directory in the
-  // machine's TEMP.
-  StoreReasons();
-  // Closes the log and removes the directory.
+  // Opens the store log at the ERROR level in the run's directory.
+  explicit StoreReasons(const RunDirectory& run);
+  // Closes the log.
   ~StoreReasons();
   StoreReasons(const StoreReasons&) = delete;
   StoreReasons& operator=(const StoreReasons&) = delete;
 
+  // Back to the ERROR level (the store's start-up raises it).
+  void KeepErrorsOnly();
   // Forgets what was logged so far.
   void Mark();
   // The texts of the ERROR lines logged since the mark, each on one line,
@@ -26,7 +29,7 @@ class StoreReasons {
   std::string ErrorsSinceMark() const;
 
  private:
-  std::filesystem::path directory_;
+  const RunDirectory& run_;
   std::filesystem::path log_;
   std::uintmax_t mark_ = 0;
 };

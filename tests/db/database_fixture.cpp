@@ -61,19 +61,9 @@ void OnDatabaseTest::SetUp() {
   DropTables();
 }
 
-bool OnDatabaseTest::Execute(const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle("main");
-  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
-  ReleaseConnectionHandle("main");
-  return done;
-}
+bool OnDatabaseTest::Execute(const std::string& sql) { return ExecuteOn("main", sql); }
 
-DBResultSetPtr OnDatabaseTest::Query(const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle("main");
-  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
-  ReleaseConnectionHandle("main");
-  return result;
-}
+DBResultSetPtr OnDatabaseTest::Query(const std::string& sql) { return QueryOn("main", sql); }
 
 void OnDatabaseTest::DropTables() {
   // Items before the owners they reference.
@@ -82,10 +72,32 @@ void OnDatabaseTest::DropTables() {
 }
 
 std::vector<std::vector<std::optional<std::string>>> OnDatabaseTest::Rows(const std::string& sql) {
+  return RowsOn("main", sql, log_);
+}
+
+std::string LogErrors(const TestLog& log) { return ErrorEntries(log.Contents()); }
+
+bool ExecuteOn(const char* connectionName, const std::string& sql) {
+  DBConnection* handle = GetConnectionHandle(connectionName);
+  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
+  if (handle) ReleaseConnectionHandle(connectionName);
+  return done;
+}
+
+DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql) {
+  DBConnection* handle = GetConnectionHandle(connectionName);
+  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
+  if (handle) ReleaseConnectionHandle(connectionName);
+  return result;
+}
+
+template <class Log>
+std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
+                                                            const Log& log) {
   std::vector<std::vector<std::optional<std::string>>> rows;
-  DBResultSetPtr result = Query(sql);
+  DBResultSetPtr result = QueryOn(connectionName, sql);
   if (!result) {
-    ADD_FAILURE() << sql << " failed\n" << LogErrors(log_);
+    ADD_FAILURE() << sql << " failed\n" << LogErrors(log);
     return rows;
   }
   while (GetNextResultRow(result.get())) {
@@ -96,5 +108,8 @@ std::vector<std::vector<std::optional<std::string>>> OnDatabaseTest::Rows(const 
   }
   return rows;
 }
+
+template std::vector<std::vector<std::optional<std::string>>> RowsOn(const char*, const std::string&, const TestLog&);
+template std::vector<std::vector<std::optional<std::string>>> RowsOn(const char*, const std::string&, const DbTestLog&);
 
 }  // namespace kv::test

@@ -14,6 +14,7 @@
 #include "db/db_result_set.h"
 #include "tests/db/db_fixture.h"
 #include "tests/servers/database_server.h"
+#include "tests/support/test_log.h"
 
 namespace kv::test {
 
@@ -30,6 +31,19 @@ struct TestDatabase {
   // Its server; null for SQLite.
   DatabaseServer* (*server)();
 };
+
+// The ERROR entries of a log of the tests' support, for failure messages.
+std::string LogErrors(const TestLog& log);
+
+// A statement or query on a pooled connection of a data source, taken and
+// given back around the call.
+bool ExecuteOn(const char* connectionName, const std::string& sql);
+DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql);
+// Every row of a query as texts per column (nullopt: NULL); a failed query
+// fails the test with the errors of the log.
+template <class Log>
+std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
+                                                            const Log& log);
 
 const std::vector<TestDatabase>& TestDatabases();
 const TestDatabase& FindTestDatabase(const std::string& name);

@@ -34,8 +34,9 @@ std::string DbTestLog::Contents() const {
   return contents;
 }
 
-std::string LogErrors(const DbTestLog& log) {
-  const std::string contents = log.Contents();
+std::string LogErrors(const DbTestLog& log) { return ErrorEntries(log.Contents()); }
+
+std::string ErrorEntries(const std::string& contents) {
   std::string errors;
   // Entries begin with "[ " at the start of a line.
   for (std::size_t start = 0; start < contents.size();) {

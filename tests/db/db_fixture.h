@@ -41,6 +41,8 @@ class DbTestLog {
 
 // The ERROR entries of a log, for failure messages.
 std::string LogErrors(const DbTestLog& log);
+// The ERROR entries of a log's contents.
+std::string ErrorEntries(const std::string& contents);
 
 // Fresh database access (providers and dialects initialised, nothing
 // else), the test dictionary and fresh sequences for as long as it lives,

@@ -30,8 +30,8 @@ std::vector<std::string> Lines(const std::string& text) {
 class CfennelTest : public ::testing::Test {
  protected:
   CfennelTest() {
-    for (const char* name : {"dictionary.xml", "inventory.xml"})
-      image_.WriteFile(std::string("drive_c/store/") + name, test::SourceFile(std::string("examples/store/") + name));
+    image_.WriteFile("drive_c/store/dictionary.xml", test::SourceFile("examples/store/data/dictionary.xml"));
+    image_.WriteFile("drive_c/store/inventory.xml", test::SourceFile("examples/store/inventory.xml"));
   }
 
   // cfennel on the test's machine.
@@ -180,7 +180,7 @@ TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
 TEST_F(CfennelTest, HelpListsTheCommands) {
   const test::RunResult run = Cfennel({"--help"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: cfennel [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
+  EXPECT_EQ(run.out.rfind("Usage: cfennel [--root DIR] [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
   for (const char* command : {"load PATH", "select TABLE [CRITERIA]", "count TABLE [CRITERIA]", "delete TABLE CRITERIA",
                               "update TABLE COLUMN VALUE CRITERIA", "xml TABLE", "tables"})
     EXPECT_NE(run.out.find(command), std::string::npos) << command;

@@ -99,6 +99,13 @@ RunResult RunProgram(const std::string& path, const std::vector<std::string>& ar
   return StartedProgram(path, args, env).Wait();
 }
 
+std::vector<std::string> OutputLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 std::string SourceFile(const std::string& relative) {
   return ReadWholeFile(std::string(KV_SOURCE_DIR) + "/" + relative);
 }

@@ -68,6 +68,9 @@ class StartedProgram {
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                      const std::map<std::string, std::string>& env = {});
 
+// The lines of a program's output, without their line ends.
+std::vector<std::string> OutputLines(const std::string& text);
+
 // The content of a file of the source tree ("tests/store/data/shop.xml").
 std::string SourceFile(const std::string& relative);
 

@@ -1,0 +1,44 @@
+#pragma once
+// A machine image of the benchmark's own in a temporary directory, removed
+// at the end. The store reads its files through the machine's paths, so a
+// benchmark writes the files it hands the store onto this image's C: drive.
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "platform/posix/machine.h"
+
+namespace kv {
+
+class BenchMachine {
+ public:
+  BenchMachine() {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    dir_ = fs::temp_directory_path() / ("kv-bench-" + std::to_string(random()));
+    if (!fs::create_directories(dir_ / "drive_c")) throw std::runtime_error("no machine image for the benchmark");
+    std::ofstream(dir_ / "registry.reg") << "Windows Registry Editor Version 5.00\n\n";
+    std::ofstream(dir_ / "machine.json") << "{}";
+    posix::UseMachine(dir_.string());
+  }
+  ~BenchMachine() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  BenchMachine(const BenchMachine&) = delete;
+  BenchMachine& operator=(const BenchMachine&) = delete;
+
+  // Writes C:\<name> and returns that path.
+  std::string Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / "drive_c" / name) << text;
+    return "C:\\" + name;
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+}  // namespace kv

@@ -1,0 +1,221 @@
+#include "dataobjects/index_table.h"
+
+#include <algorithm>
+
+#include "base/log_writer.h"
+#include "dataobjects/data_object_fetch.h"
+#include "dataobjects/foreign_key_chains.h"
+#include "dataobjects/personality.h"
+#include "db/connection_params.h"
+#include "db/connection_pool.h"
+#include "db/database_state.h"
+#include "db/db_statements.h"
+#include "db/sql_builder.h"
+#include "db/sql_dialect.h"
+#include "db/sql_front.h"
+#include "db/sql_literal.h"
+#include "store/column_types.h"
+#include "store/data_dictionary.h"
+#include "store/value_text.h"
+
+namespace kv {
+namespace {
+
+// The index tables live on the default connection.
+class DefaultConnection {
+ public:
+  DefaultConnection() : name_(GetDefaultConnectionName()), handle_(name_ ? GetConnectionHandle(name_) : nullptr) {}
+  ~DefaultConnection() {
+    if (handle_) ReleaseConnectionHandle(name_);
+  }
+  DefaultConnection(const DefaultConnection&) = delete;
+  DefaultConnection& operator=(const DefaultConnection&) = delete;
+
+  bool Execute(const std::string& sql) const { return handle_ && ExecuteUpdate(handle_, sql.c_str()); }
+  DBResultSetPtr Query(const std::string& sql) const { return handle_ ? ExecuteQuery(handle_, sql.c_str()) : nullptr; }
+
+ private:
+  const char* name_;
+  DBConnection* handle_;
+};
+
+// The dialect of the default connection, whose literals the index
+// statements write.
+const DialectRules& DefaultRules() {
+  const DatabaseAccessState& state = DatabaseAccess();
+  const char* name = DefaultDialectName(state.defaultDialectIndex);
+  if (state.perTableDataSources) {
+    const char* connection = GetDefaultConnectionName();
+    const ConnParamsEntry* parameters = connection ? GetConnParamsEntry(connection) : nullptr;
+    if (parameters) name = parameters->databaseType.c_str();
+  }
+  const SQLDialect* dialect = FindSQLDialect(name);
+  return dialect ? dialect->rules() : SqliteDialect().rules();
+}
+
+std::string IndexTableName(const std::string& dominant) { return dominant + "_IDX"; }
+
+bool IsIndexed(const std::string& table) {
+  const std::vector<std::string>& indexed = Personalities().indexedTables;
+  return std::any_of(indexed.begin(), indexed.end(), [&](const std::string& t) { return AsciiEqualsNoCase(t, table); });
+}
+
+// The one key column of an indexed dominant table, or null.
+const ColumnDefn* IndexKey(const std::string& table) {
+  if (!IsIndexed(table)) return nullptr;
+  const std::optional<std::vector<const ColumnDefn*>> keys = GetPKColumnInfo(table.c_str());
+  return keys && keys->size() == 1 ? keys->front() : nullptr;
+}
+
+// Whether a statement finds a row (false also when it fails).
+bool Finds(const DefaultConnection& connection, const std::string& sql) {
+  const DBResultSetPtr result = connection.Query(sql);
+  return result && result->rowCount() > 0;
+}
+
+// Whether the table still holds a row whose column has the value.
+bool TableHolds(const char* table, const std::string& column, const std::string& literal) {
+  const char* source = GetDataSourceOfTable(table);
+  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
+  if (!handle) return true;
+  const std::string sql =
+      Format("SELECT %s FROM %s WHERE %s = %s", column.c_str(), table, column.c_str(), literal.c_str());
+  const DBResultSetPtr result = ExecuteQuery(handle, sql.c_str());
+  ReleaseConnectionHandle(source);
+  return !result || result->rowCount() > 0;
+}
+
+// Keeps one index entry for the row: false when a statement fails.
+bool IndexRow(const DefaultConnection& connection, const TableDefn& definition, const ForeignKeyDefn& entry,
+              const ChainEnd& end, const ColumnDefn& key, const RowView& row) {
+  const std::int32_t local = GetColumnIndex(&definition, entry.localColumn.c_str());
+  if (local < 0 || local >= row.count || row.values[local].IsNull()) return true;
+  const DialectRules& rules = DefaultRules();
+  const std::optional<std::string> literal = SqlLiteral(row.values[local], definition.columns.At(local)->type, rules);
+  if (!literal) return true;
+  const std::string index = IndexTableName(end.table);
+  const std::string table = QuoteSqlText(definition.name, rules);
+  const std::string entryCondition =
+      Format("%s = %s AND TABLENAME = %s", key.name.c_str(), literal->c_str(), table.c_str());
+  const std::uint8_t state = row.state;
+  bool done = true;
+  if ((state & (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED)) == (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED)) {
+    // The table leaves the index of the key with its last row.
+    if (!TableHolds(definition.name.c_str(), entry.localColumn, *literal))
+      done = connection.Execute(Format("DELETE FROM %s WHERE %s", index.c_str(), entryCondition.c_str()));
+  } else if (state == ROW_STATE_NEW || state == (ROW_STATE_NEW | ROW_STATE_MODIFIED)) {
+    if (!Finds(connection, Format("SELECT TABLENAME FROM %s WHERE %s", index.c_str(), entryCondition.c_str()))) {
+      const std::string sql = Format("INSERT INTO %s VALUES (%s, %s)", index.c_str(), literal->c_str(), table.c_str());
+      LogTrace("Insert Query for %s: %s\n", index.c_str(), sql.c_str());
+      done = connection.Execute(sql);
+    }
+  }
+  if (!done) LogError("Cannot Add Entry Into Index Table\n");
+  return done;
+}
+
+}  // namespace
+
+bool CreateIndexTable(const char* dominantTable) {
+  const std::optional<std::vector<const ColumnDefn*>> keys = GetPKColumnInfo(dominantTable);
+  if (!keys || keys->empty()) {
+    LogError("Cannot create Index Table for %s\n", LogText(dominantTable));
+    return false;
+  }
+  const std::string dominant = GetTableDefn(dominantTable)->name;
+  std::string columns;
+  for (const ColumnDefn* key : *keys) {
+    columns += key->name + " ";
+    if (key->type == TARN_SQL_TINYINT || key->type == TARN_SQL_SMALLINT || key->type == TARN_SQL_INT ||
+        key->type == TARN_SQL_LONG_INT)
+      columns += "INT, ";
+    else if (key->type == TARN_SQL_CHAR || key->type == TARN_SQL_VARCHAR)
+      columns += Format("VARCHAR(%d), ", key->maxSize);
+  }
+  const std::string index = IndexTableName(dominant);
+  const DefaultConnection connection;
+  if (!connection.Execute(Format("CREATE TABLE %s(%s TABLENAME VARCHAR(40))", index.c_str(), columns.c_str()))) {
+    // An index table made by an earlier run is the one to keep.
+    if (!connection.Query(Format("SELECT TABLENAME FROM %s WHERE 1 = 0", index.c_str()))) {
+      LogError("Cannot create Index Table for %s\n", dominant.c_str());
+      return false;
+    }
+    LogDebug("Index table %s is there already.\n", index.c_str());
+  }
+  std::vector<std::string>& indexed = Personalities().indexedTables;
+  if (!IsIndexed(dominant)) indexed.push_back(dominant);
+  return true;
+}
+
+int AddEntryToIndexTable(const char* tableName, const RowView& row) {
+  const TableDefn* definition = GetTableDefn(tableName);
+  const VectorOf<ForeignKeyDefn>* keys = ForeignKeysOf(definition);
+  if (!keys) {
+    LogTrace("No References.\n");
+    return 1;
+  }
+  return GuardMemory([&]() -> int {
+    const DefaultConnection connection;
+    for (const ForeignKeyDefn& entry : *keys) {
+      for (const ChainEnd& end : FindRootTable(entry.referenceTable.c_str(), entry.referenceColumn.c_str())) {
+        const ColumnDefn* key = IndexKey(end.table);
+        if (key && key->name == end.column && !IndexRow(connection, *definition, entry, end, *key, row)) return 0;
+      }
+    }
+    return 1;
+  });
+}
+
+int AddDataObjectToIndexTables(const DataObject* object) {
+  if (!object) return 0;
+  int result = 1;
+  for (const RowCollection* collection = object->firstCollection; collection; collection = collection->next) {
+    for (const RowUnit* unit = collection->firstRow; unit; unit = unit->next) {
+      const std::optional<TableRow> row = GetRowObjectFromRowUnit(unit, object);
+      if (!row) return 0;
+      const RowView view{row->values.data(), static_cast<std::int32_t>(row->values.size()), row->state};
+      if (AddEntryToIndexTable(collection->tableName, view) != 1) result = 0;
+    }
+  }
+  return result;
+}
+
+DataObjectPtr DeepRetrieveDO(const char* dominantTable, const RowUnit* rowUnit) {
+  const std::optional<std::vector<const ColumnDefn*>> keys = GetPKColumnInfo(dominantTable);
+  if (!keys || keys->empty() || !rowUnit) {
+    LogError("No primary keys in dominant table %s\n", LogText(dominantTable));
+    return nullptr;
+  }
+  return GuardMemory([&]() -> DataObjectPtr {
+    const DialectRules& rules = DefaultRules();
+    std::string condition;
+    for (const ColumnDefn* key : *keys) {
+      const StoredValue value = RowUnitValue(*rowUnit, key->name.c_str());
+      const std::optional<std::string> literal = value.IsNull() ? std::nullopt : SqlLiteral(value, key->type, rules);
+      if (!literal) {
+        LogError("No primary keys in dominant table %s\n", dominantTable);
+        return nullptr;
+      }
+      condition += (condition.empty() ? "" : " AND ") + key->name + " = " + *literal + " ";
+    }
+    const std::string sql = Format("SELECT TABLENAME FROM %s WHERE %s",
+                                   IndexTableName(GetTableDefn(dominantTable)->name).c_str(), condition.c_str());
+    const DBResultSetPtr result = DefaultConnection().Query(sql);
+    if (!result || result->columnCount() == 0) {
+      LogError("Query: %s. No tables indexed.  Cannot deep retrieve DO for %s\n", sql.c_str(), dominantTable);
+      return nullptr;
+    }
+    if (result->rowCount() == 0) return nullptr;
+    std::vector<std::string> names{dominantTable};
+    for (std::int32_t row = 0; row < result->rowCount(); ++row) {
+      std::string name(result->Value(row, 0).Bytes());
+      while (!name.empty() && name.back() == ' ') name.pop_back();
+      if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    std::vector<const char*> tables;
+    for (const std::string& name : names) tables.push_back(name.c_str());
+    return GetDataObjectByRowUnit(tables, rowUnit);
+  });
+}
+
+}  // namespace kv

@@ -1,0 +1,162 @@
+// Personality configuration files read into the process-wide list.
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <charconv>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "base/log_writer.h"
+#include "dataobjects/index_table.h"
+#include "dataobjects/personality.h"
+#include "db/sql_builder.h"
+#include "platform/files.h"
+#include "store/value_text.h"
+
+namespace kv {
+namespace {
+
+struct DocumentFree {
+  void operator()(xmlDocPtr document) const { xmlFreeDoc(document); }
+};
+
+// An element as the file gives it: its name and its attributes in order.
+struct DoNode {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> attributes;
+};
+
+bool Is(const std::string& name, const char* expected) { return AsciiEqualsNoCase(name, expected); }
+
+void CreateDoNodeAndSave(xmlDocPtr document, xmlNodePtr element, std::vector<DoNode>& nodes) {
+  DoNode node{reinterpret_cast<const char*>(element->name), {}};
+  for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+    xmlChar* value = xmlNodeListGetString(document, attribute->children, 1);
+    node.attributes.emplace_back(reinterpret_cast<const char*>(attribute->name),
+                                 value ? reinterpret_cast<const char*>(value) : "");
+    xmlFree(value);
+  }
+  nodes.push_back(std::move(node));
+}
+
+// Every element below node, in document order.
+void TraverseNodes(xmlDocPtr document, xmlNodePtr node, std::vector<DoNode>& nodes) {
+  for (; node; node = node->next) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    CreateDoNodeAndSave(document, node, nodes);
+    TraverseNodes(document, node->children, nodes);
+  }
+}
+
+std::int32_t Decimal(const std::string& text) {
+  std::int32_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+void ReadConstituent(const DoNode& node, ConstituentTable& constituent) {
+  for (const auto& [name, value] : node.attributes) {
+    if (Is(name, "tableindex")) {
+      constituent.tableIndex = Decimal(value);
+      if (value == "0") break;
+    } else if (Is(name, "tableid")) {
+      constituent.tableName = value;
+    } else if (Is(name, "fkconstraint_id")) {
+      constituent.foreignKey = value;
+    } else if (Is(name, "mandatory")) {
+      constituent.mandatory = Is(value, "false") ? 0 : 1;
+    }
+  }
+}
+
+// A personality and the constituents that follow it; next moves past them.
+std::unique_ptr<PersonalityDefn> CreatePersonalityDefn(const std::vector<DoNode>& nodes, std::size_t& next) {
+  auto personality = std::make_unique<PersonalityDefn>();
+  for (const auto& [name, value] : nodes[next].attributes) {
+    if (Is(name, "personalityname"))
+      personality->name = value;
+    else if (Is(name, "description"))
+      personality->description = value;
+    else if (Is(name, "dominanttableid"))
+      personality->dominantTable = value;
+  }
+  for (++next; next < nodes.size() && Is(nodes[next].name, "ConstituentTable"); ++next) {
+    auto constituent = std::make_unique<ConstituentTable>();
+    ReadConstituent(nodes[next], *constituent);
+    if (Is(constituent->tableName, personality->dominantTable.c_str())) continue;
+    constituent->dominantTable = personality->dominantTable.c_str();
+    const std::string table = constituent->tableName;
+    if (!personality->constituents.Append(std::move(constituent))) {
+      LogError("Cannot Add constituent table %s into constituentTableVect.\n", table.c_str());
+      return nullptr;
+    }
+  }
+  return personality;
+}
+
+// The dominant tables whose index table the nodes ask for; a table not yet
+// named when isindexed comes is none.
+std::vector<std::optional<std::string>> IndexRequests(const std::vector<DoNode>& nodes) {
+  std::vector<std::optional<std::string>> requests;
+  for (const DoNode& node : nodes) {
+    if (!Is(node.name, "DominantTableConfig")) continue;
+    std::optional<std::string> dominant;
+    for (const auto& [name, value] : node.attributes) {
+      if (Is(name, "DOMINANTTABLEID"))
+        dominant = value;
+      else if (Is(name, "isindexed") && Is(value, "true"))
+        requests.push_back(dominant);
+    }
+  }
+  return requests;
+}
+
+int CreateFromNodes(const std::vector<DoNode>& nodes) {
+  for (const std::optional<std::string>& dominant : IndexRequests(nodes))
+    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return 0;
+  std::vector<std::unique_ptr<PersonalityDefn>> personalities;
+  for (std::size_t next = 0; next < nodes.size();) {
+    if (!Is(nodes[next].name, "PersonalityConfiguration")) {
+      ++next;
+      continue;
+    }
+    std::unique_ptr<PersonalityDefn> personality = CreatePersonalityDefn(nodes, next);
+    if (!personality) return 0;
+    personalities.push_back(std::move(personality));
+  }
+  VectorOf<PersonalityDefn>& list = *Personalities().gv_personalityDefnVect;
+  for (std::unique_ptr<PersonalityDefn>& personality : personalities) {
+    const std::string name = personality->name;
+    if (!list.Append(std::move(personality))) {
+      LogError("Cannot Add personality %s into gv_personalityDefnVect.\n", name.c_str());
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+int CreatePersonalityFromXMLFile(const char* path) {
+  if (const int initialised = InitPersonality(); initialised != 1) return initialised;
+  const std::unique_ptr<xmlDoc, DocumentFree> document(
+      path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
+           : nullptr);
+  if (!document) {
+    LogError("Could not parse file %s\n", LogText(path));
+    return 0;
+  }
+  try {
+    std::vector<DoNode> nodes;
+    TraverseNodes(document.get(), xmlDocGetRootElement(document.get()), nodes);
+    return CreateFromNodes(nodes);
+  } catch (const std::bad_alloc&) {
+    LogError("MEMORY_ALLOCATION_FAILURE\n");
+    return 99;
+  }
+}
+
+}  // namespace kv

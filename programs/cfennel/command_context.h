@@ -1,0 +1,63 @@
+#pragma once
+// What the commands of cfennel share: the words of the line, where they
+// print, the store's reasons, and the checks of table names and values.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "command_words.h"
+#include "store/table_defn.h"
+#include "store/typed_value.h"
+#include "store_reasons.h"
+
+namespace kv {
+
+class DBResultSet;
+
+// A command's failure: its reason, or none (success).
+using Outcome = std::optional<std::string>;
+
+struct Context {
+  CommandWords& words;
+  std::FILE* out;
+  StoreReasons& reasons;
+
+  // The store's own reason when it logged one, else ours.
+  std::string Reason(const std::string& ours) const;
+};
+
+// The definition of the table a command names; its table data is made
+// (empty) on first use, as the store makes it for a document.
+const TableDefn* NamedTable(Context& context, Outcome& failure);
+// The definition of the table a command names, leaving table data alone.
+const TableDefn* NamedDefinition(Context& context, Outcome& failure);
+// A failure when words are left on the line.
+Outcome NoMoreWords(Context& context);
+
+// The column of a definition named so without regard to case, or null.
+const ColumnDefn* FindColumn(const TableDefn& definition, const std::string& name);
+// text as a stored value of the column into out (a text stays a view of
+// text); the failure when it is no value of the column's type.
+Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValueBuffer& out);
+
+// Why a command cannot reach a database (no --root), or none.
+Outcome NeedDatabase();
+
+// The commands that reach the database (with --root).
+Outcome LoadFromDatabase(Context& context);
+Outcome Save(Context& context);
+Outcome SaveAll(Context& context);
+Outcome Insert(Context& context);
+Outcome Unload(Context& context);
+Outcome Sql(Context& context);
+// A query's rows: a header line of column names, then one tab-separated
+// line per row.
+std::string ResultSetText(DBResultSet& result);
+
+// The commands of entities and stored queries.
+Outcome ReadPersonalities(Context& context);
+Outcome Entity(Context& context);
+Outcome Stored(Context& context);
+
+}  // namespace kv

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs cfennel with the given arguments on a machine of its own whose C:\store
+# is the example data directory (examples/store): build/store-machine, a copy
+# of examples/machines/default made on first use. The store's SQLite database
+# (C:\store\data\store.db) and its log (C:\store\logs) stay there from one run
+# to the next; --fresh first makes the machine anew.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+machine=build/store-machine
+if [[ ${1:-} == --fresh ]]; then
+  rm -rf "$machine"
+  shift
+fi
+[[ -x build/bin/cfennel ]] || scripts/build.sh default --target cfennel >&2
+if [[ ! -d $machine ]]; then
+  cp -r examples/machines/default "$machine"
+  mkdir -p "$machine/drive_c/store"
+  cp -r examples/store/. "$machine/drive_c/store/"
+fi
+KV_MACHINE="$PWD/$machine" exec build/bin/cfennel "$@"

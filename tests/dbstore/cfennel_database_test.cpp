@@ -1,0 +1,159 @@
+// cfennel on the example data directory, run as a user runs it: SQLite
+// through the ODBC configuration the directory carries.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "tests/dbstore/store_fixture.h"
+#include "tests/servers/odbc_config.h"
+#include "tests/support/child_process.h"
+
+namespace kv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class CfennelDatabaseTest : public ::testing::Test {
+ protected:
+  CfennelDatabaseTest() {
+    if (!OdbcConfig::Get().HasDriver(kSqliteDriver)) return;
+    for (const auto& entry : fs::directory_iterator(std::string(KV_SOURCE_DIR) + "/examples/store/data")) {
+      const std::string name = entry.path().filename().string();
+      if (!name.ends_with(".db")) image_.WriteFile("drive_c/store/data/" + name, ExampleDataFile(name));
+    }
+    image_.WriteMachineJson(R"({"environment": {"TEMP": "C:\\Temp"}})");
+    image_.MakeDirectory("drive_c/Temp");
+  }
+  void SetUp() override {
+    if (!OdbcConfig::Get().HasDriver(kSqliteDriver)) GTEST_SKIP() << OdbcConfig::Get().MissingDriver(kSqliteDriver);
+  }
+
+  RunResult Cfennel(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--root", "C:\\store"});
+    return RunProgram(BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+  }
+  bool TemporaryDirectoryEmpty() const { return fs::is_empty(image_.Path("drive_c/Temp")); }
+
+  TempMachine image_;
+};
+
+TEST_F(CfennelDatabaseTest, ASessionOnTheExampleDataDirectory) {
+  const RunResult first =
+      Cfennel({"select DEVICES RAM_GB>10", "insert DEVICES NAME=\"O'Brien's PC\" OS=Linux RAM_GB=4 MANAGED=false",
+               "update DEVICES RAM_GB 32 NAME='WEB01'", "delete DEVICES NAME='PC-ANNA'", "save DEVICES"});
+  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.exitCode, 0);
+  EXPECT_EQ(Lines(first.out), (std::vector<std::string>{
+                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
+                                  "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16\t",
+                                  "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64\t",
+                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
+                                  "4\tO'Brien's PC\tLinux\tNULL\t0\t4\t",
+                                  "1",
+                                  "3",
+                                  "1 inserted, 1 updated, 1 deleted",
+                              }));
+  // The database lies in the data directory, as its odbc.ini says.
+  EXPECT_TRUE(image_.Exists("drive_c/store/data/store.db"));
+  EXPECT_TRUE(TemporaryDirectoryEmpty());
+
+  const RunResult second =
+      Cfennel({"select DEVICES RAM_GB<=32", "sql select NAME, RAM_GB from DEVICES where NAME like 'O%'",
+               "unload DEVICES", "loaddb DEVICES RAM_GB > 20", "count DEVICES", "saveall"});
+  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(Lines(second.out), (std::vector<std::string>{
+                                   "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
+                                   "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t32\t",
+                                   "4\tO'Brien's PC\tLinux\tNULL\t0\t4\t",
+                                   "NAME\tRAM_GB\t",
+                                   "O'Brien's PC\t4\t",
+                                   "2",
+                                   "2",
+                                   "Agentparams: 0 inserted, 0 updated, 0 deleted",
+                                   "PATCHES: 0 inserted, 0 updated, 0 deleted",
+                                   "DEVICES: 0 inserted, 0 updated, 0 deleted",
+                               }));
+}
+
+TEST_F(CfennelDatabaseTest, EveryFailureIsOneLineAndTheRunGoesOn) {
+  const RunResult run =
+      Cfennel({"loaddb DEVICES", "save NOPE", "unload NOPE", "insert DEVICES NOPE=1", "insert DEVICES RAM_GB=lots",
+               "insert DEVICES NAME", "sql delete from DEVICES", "sql select * from NOWHERE", "count DEVICES"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"3"}));
+  const std::vector<std::string> errors = Lines(run.err);
+  ASSERT_EQ(errors.size(), 8u) << run.err;
+  EXPECT_EQ(errors[0], "cfennel: loaddb: DEVICES is in memory already (unload it first)");
+  EXPECT_EQ(errors[1], "cfennel: save: no table NOPE in the dictionary");
+  EXPECT_EQ(errors[3], "cfennel: insert: DEVICES has no column NOPE");
+  EXPECT_EQ(errors[4], "cfennel: insert: lots is not a value for RAM_GB");
+  EXPECT_EQ(errors[5], "cfennel: insert: expected COLUMN=VALUE");
+  EXPECT_EQ(errors[6], "cfennel: sql: only a select can be run (changes go through the tables and save)");
+  EXPECT_NE(errors[7].find("cfennel: sql: "), std::string::npos);
+}
+
+TEST_F(CfennelDatabaseTest, AStoreThatCannotStartRunsNoCommand) {
+  std::filesystem::remove(image_.Path("drive_c/store/data/connparams.txt"));
+  const RunResult run = Cfennel({"tables"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+  EXPECT_NE(run.err.find("cfennel: --root C:\\store: "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Cannot open Connection Parameters File."), std::string::npos) << run.err;
+
+  const RunResult without = RunProgram(BinPath("cfennel"), {"save DEVICES"}, {{"KV_MACHINE", image_.dir()}});
+  EXPECT_EQ(without.err, "cfennel: save: no database (start cfennel with --root DIR)\n");
+}
+
+TEST_F(CfennelDatabaseTest, AnInterruptEndsTheRunInOrder) {
+  const std::string fifo = image_.Path("commands");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Held open for writing (and reading, so that opening it does not wait),
+  // the input stays open while the program runs.
+  const int commands = ::open(fifo.c_str(), O_RDWR);
+  ASSERT_GE(commands, 0);
+  SpawnOptions options;
+  options.env = {{"KV_MACHINE", image_.dir()}};
+  options.input = fifo;
+  options.output = image_.Path("out");
+  options.errors = image_.Path("err");
+  const pid_t pid = SpawnProgram(BinPath("cfennel"), {"--root", "C:\\store"}, options);
+  ASSERT_GT(pid, 0);
+  const std::string command = "count DEVICES\n";
+  ASSERT_EQ(::write(commands, command.data(), command.size()), static_cast<ssize_t>(command.size()));
+  // The answer shows the store is up and waiting for the next command.
+  for (int i = 0; i < 300 && ReadWholeFile(options.output).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(ReadWholeFile(options.output), "3\n");
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitProgram(pid), 1);
+  ::close(commands);
+  EXPECT_EQ(ReadWholeFile(options.errors), "cfennel: interrupted: the commands after the one under way were not run\n");
+  EXPECT_TRUE(TemporaryDirectoryEmpty());
+}
+
+TEST(CfennelHelp, NamesTheDatabaseCommands) {
+  const RunResult run = RunProgram(BinPath("cfennel"), {"--help"});
+  EXPECT_EQ(run.exitCode, 0);
+  for (const char* word : {"--root DIR", "loaddb TABLE", "save TABLE", "saveall", "insert TABLE COLUMN=VALUE",
+                           "unload TABLE", "sql SELECT"})
+    EXPECT_NE(run.out.find(word), std::string::npos) << word;
+}
+
+}  // namespace
+}  // namespace kv::test
