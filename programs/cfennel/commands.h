@@ -7,6 +7,13 @@
 //   update TABLE COLUMN VALUE CRITERIA
 //   xml TABLE
 //   tables
+//   insert TABLE COLUMN=VALUE...
+// and, on the database the store was started on:
+//   loaddb TABLE [CRITERIA]
+//   save TABLE
+//   saveall
+//   unload TABLE
+//   sql SELECT...
 
 #include <cstdio>
 #include <string>

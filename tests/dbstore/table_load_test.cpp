@@ -71,6 +71,14 @@ TEST_F(TableLoadTest, ATableInMemoryIsUnloadedBeforeItLoadsAgain) {
   ASSERT_TRUE(LoadTable("DEVICES"));
   EXPECT_EQ(DeviceNames(), (std::vector<std::string>{"WEB01", "PC-ANNA", "DB01"}));
 
+  // A list of its own names the tables to load.
+  UnLoadAllTable();
+  data_->Write("only-patches.txt", "PATCHES\n");
+  EXPECT_TRUE(LoadTablesFromFile("C:\\store\\data\\only-patches.txt"));
+  EXPECT_EQ(GetTableDataByName("DEVICES"), nullptr);
+  EXPECT_FALSE(LoadTablesFromFile("C:\\store\\data\\missing.txt"));
+  EXPECT_TRUE(Logged("Cannot open LoadTableList Entry File.\n"));
+
   ASSERT_NE(AddNewRow("PATCHES", {}), nullptr);
   EXPECT_TRUE(ReloadTableData());
   EXPECT_EQ(TableRows("PATCHES").size(), 2u);
