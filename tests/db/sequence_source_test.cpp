@@ -78,9 +78,10 @@ TEST_P(SequenceSourceTest, AReservationWithoutItsTableFails) {
 TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
   const ConnParamsEntry& source = database().parameters();
   const std::string drawer = std::string(KV_BIN_DIR) + "/kv_sequence_drawer";
-  const std::string output = ::testing::TempDir() + "/kv-drawn-" + GetParam();
-  // The drawers read the dictionary from a machine of their own.
+  // The drawers read the dictionary from a machine of their own, and write
+  // their identifiers beside it, where no other test run writes.
   TempMachine machine;
+  const std::string output = machine.dir() + "/drawn";
   machine.WriteFile("drive_c/data/types.xml", kTypesDictionary);
   std::vector<pid_t> drawers;
   for (int i = 0; i < 2; ++i) {
