@@ -43,6 +43,18 @@ const DBProvider* ProviderOf(const DBConnection* handle, const char* operation, 
 constexpr const char* kNoUpdate = " No Query To be Updated \n";
 constexpr const char* kNoQuery = " No Query To be Executed \n";
 
+// Runs one statement through the connection's provider under the statement
+// lock; a statement that cannot run gives the result's empty value.
+template <typename Entry, typename... Args>
+auto RunStatement(DBConnection* handle, const char* operation, const char* sql, const char* noStatement, Entry entry,
+                  Args... args) {
+  StatementLock statement(handle);
+  const DBProvider* provider = ProviderOf(handle, operation, sql, noStatement);
+  using Result = decltype((provider->*entry)(handle->connection.get(), sql, args...));
+  if (!provider) return Result{};
+  return (provider->*entry)(handle->connection.get(), sql, args...);
+}
+
 // The provider of a connection for a transaction step, or null.
 const DBProvider* TransactionProvider(const DBConnection* handle) {
   return handle && handle->connection ? GetLoadedDBProvider(handle->providerIndex) : nullptr;
@@ -51,31 +63,19 @@ const DBProvider* TransactionProvider(const DBConnection* handle) {
 }  // namespace
 
 bool ExecuteUpdate(DBConnection* handle, const char* sql) {
-  StatementLock statement(handle);
-  const DBProvider* provider = ProviderOf(handle, "ExecuteUpdate", sql, kNoUpdate);
-  if (!provider) return false;
-  return provider->executeUpdate(handle->connection.get(), sql);
+  return RunStatement(handle, "ExecuteUpdate", sql, kNoUpdate, &DBProvider::executeUpdate);
 }
 
 bool ExecuteUpdateBlob(DBConnection* handle, const char* sql, BlobProducer producer, void* context) {
-  StatementLock statement(handle);
-  const DBProvider* provider = ProviderOf(handle, "ExecuteUpdateBlob", sql, kNoUpdate);
-  if (!provider) return false;
-  return provider->executeUpdateBlob(handle->connection.get(), sql, producer, context);
+  return RunStatement(handle, "ExecuteUpdateBlob", sql, kNoUpdate, &DBProvider::executeUpdateBlob, producer, context);
 }
 
 DBResultSetPtr ExecuteQuery(DBConnection* handle, const char* sql) {
-  StatementLock statement(handle);
-  const DBProvider* provider = ProviderOf(handle, "ExecuteQuery", sql, kNoQuery);
-  if (!provider) return nullptr;
-  return provider->executeQuery(handle->connection.get(), sql);
+  return RunStatement(handle, "ExecuteQuery", sql, kNoQuery, &DBProvider::executeQuery);
 }
 
 DBResultSetPtr ExecuteQueryBlob(DBConnection* handle, const char* sql, BlobConsumer consumer, void* context) {
-  StatementLock statement(handle);
-  const DBProvider* provider = ProviderOf(handle, "ExecuteQueryBlob", sql, kNoQuery);
-  if (!provider) return nullptr;
-  return provider->executeQueryBlob(handle->connection.get(), sql, consumer, context);
+  return RunStatement(handle, "ExecuteQueryBlob", sql, kNoQuery, &DBProvider::executeQueryBlob, consumer, context);
 }
 
 bool BeginTransaction(DBConnection* handle) {
