@@ -20,6 +20,12 @@ bool WineMode();
 // The Windows build's bin folder ("" outside Wine mode).
 std::string WineBin();
 
+// Whether the Windows build under Wine is the 64-bit one, which runs where
+// this machine cannot execute 32-bit programs. It reads the registry in the
+// native view; the harness shows it the agent's key where the 32-bit agent
+// finds it, but a scenario about the 32-bit view itself cannot run with it.
+bool WineBuildIs64Bit();
+
 // Runs a program of the Windows build (name without ".exe") under Wine on
 // the image, and records its whole exit code in the image's "exit-code".
 RunResult RunUnderWine(const TempMachine& machine, const std::string& program, const std::vector<std::string>& args);
@@ -29,3 +35,8 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
 // Skips the current test in Wine mode, naming what Wine cannot serve.
 #define KV_SKIP_UNDER_WINE(reason) \
   if (::kv::test::WineMode()) GTEST_SKIP() << "not served by Wine: " << reason
+// Skips the current test with the 64-bit build under Wine, naming what
+// depends on the 32-bit program's view of the registry.
+#define KV_SKIP_UNDER_64BIT_WINE(reason) \
+  if (::kv::test::WineBuildIs64Bit())    \
+  GTEST_SKIP() << "needs the 32-bit build, which this machine cannot execute under Wine: " << reason
