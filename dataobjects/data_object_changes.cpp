@@ -81,7 +81,7 @@ bool ForEachMatch(const char* tableName, DataObject* object, const char* criteri
     LogError("Cannot parse criteria %s\n", LogText(criteria));
     return false;
   }
-  BindCriteria(collection->tableDefn->columns, tree.get());
+  if (!BindCriteria(collection->tableDefn->columns, tree.get())) return false;
   for (RowUnit* row = collection->firstRow; row; row = row->next) {
     const std::optional<TableRow> full = GetRowObjectFromRowUnit(row, object);
     if (!full) {

@@ -10,6 +10,7 @@
 #include "db/sql_literal.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
+#include "store/sql_identifier.h"
 
 namespace kv {
 namespace {
@@ -116,6 +117,11 @@ std::optional<std::string> SQLDialect::CreateTableText(const char* tableName) co
     const TableDefn* definition = GetTableDefn(tableName);
     if (!definition || definition->columns.Empty()) {
       if (tableName) LogError("No definition found for table %s\n", tableName);
+      return std::nullopt;
+    }
+    if (const std::string* unfit = FirstUnfitName(*definition, rules_.maxIdentifierLength)) {
+      LogError("Name %s in table %s is not a %s identifier: the table is not created\n", unfit->c_str(),
+               definition->name.c_str(), rules_.name);
       return std::nullopt;
     }
     TraceDefinition(*definition);

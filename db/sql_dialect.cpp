@@ -1,6 +1,7 @@
 #include "db/sql_dialect.h"
 
 #include "db/database_state.h"
+#include "store/sql_identifier.h"
 #include "store/value_text.h"
 
 namespace kv {
@@ -49,6 +50,7 @@ constexpr DialectRules StandardRules(const char* name, const char* logPrefix) {
           .sequenceLock = nullptr,
           .statementRollbackProbe = nullptr,
           .multiRowInsert = true,
+          .maxIdentifierLength = kMaxSqlIdentifierLength,
           .columnTypes = {}};
 }
 
@@ -64,6 +66,7 @@ constexpr DialectRules kMysqlRules = [] {
   // The storage engine clause MySQL and MariaDB have understood since 5.5.
   rules.createEnd = "\n) ENGINE = InnoDB;\n\n";
   rules.foreignKeyIndexes = true;
+  rules.maxIdentifierLength = 64;
   rules.columnTypes = ColumnTypes({.longInt = kBigInt,
                                    .unsignedLongInt = kNoColumn,
                                    .blob = {"blob", DefaultKind::kText},
@@ -115,8 +118,9 @@ constexpr DialectRules kFirebirdRules = [] {
   DialectRules rules = StandardRules("FIREBIRD", "Firebird");
   rules.rowLimit = RowLimitStyle::kFirstSkip;
   rules.aliasKeyword = "";
-  // Firebird's insert takes one row.
+  // Firebird's insert takes one row; version 3 takes names of 31 bytes.
   rules.multiRowInsert = false;
+  rules.maxIdentifierLength = 31;
   // Firebird has no "text" type: long text is a text BLOB.
   rules.columnTypes = ColumnTypes({.longInt = kLongInt,
                                    .unsignedLongInt = kNoColumn,

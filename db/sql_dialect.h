@@ -79,6 +79,8 @@ struct DialectRules {
   // Insert texts of one table can be joined into one statement of several
   // rows ("values(...),(...)").
   bool multiRowInsert;
+  // The longest table, column or index name the database takes.
+  std::size_t maxIdentifierLength;
   // By type code, 0 to TARN_SQL_TEXT.
   std::array<ColumnTypeText, 23> columnTypes;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "base/log_writer.h"
+#include "db/row_key.h"
 #include "db/sql_builder.h"
 #include "db/sql_dialect.h"
 #include "db/sql_literal.h"
@@ -43,6 +44,34 @@ StoredValue ValueAt(std::span<const StoredValue> row, std::size_t index) {
   return index < row.size() ? row[index] : StoredValue{};
 }
 
+// "K1=v1 and K2=v2" over the table's key columns, or nothing (logged) when
+// the row cannot be named by its key or a key value has no text.
+std::optional<std::string> KeyCondition(const TableDefn& definition, std::span<const StoredValue> row,
+                                        const DialectRules& rules, LiteralQuoting quoting, const char* operation) {
+  if (!RowHasKey(definition, row, operation)) return std::nullopt;
+  SqlBuilder where(128, 128);
+  std::size_t index = 0;
+  for (const ColumnDefn& column : definition.columns) {
+    const StoredValue value = ValueAt(row, index++);
+    if (!IsKeyColumn(definition, column.name)) continue;
+    const auto literal = SqlLiteral(value, column.type, rules, quoting);
+    if (!literal) {
+      LogError("%s", kUnsupported);
+      return std::nullopt;
+    }
+    where << (where.length() ? " and " : "") << column.name << "=" << *literal;
+  }
+  if (where.failed()) {
+    LogError("%s", kMemory);
+    return std::nullopt;
+  }
+  if (!where.length()) {
+    LogError("No Primary Key to %s a row of table %s\n", operation, definition.name.c_str());
+    return std::nullopt;
+  }
+  return std::string(where.view());
+}
+
 }  // namespace
 
 std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::span<const StoredValue> row,
@@ -51,26 +80,20 @@ std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::sp
     TraceInside(rules_, "GenUpdateQuery");
     const TableDefn* definition = ColumnsOf(tableName);
     if (!definition) return std::nullopt;
-    SqlBuilder set(256, 256), where(128, 128);
+    const std::optional<std::string> where =
+        KeyCondition(*definition, row, rules_,
+                     rules_.quoteEveryUpdateKey ? LiteralQuoting::kAlways : LiteralQuoting::kByType, "update");
+    if (!where) return std::nullopt;
+    SqlBuilder set(256, 256);
     std::size_t index = 0;
     for (const ColumnDefn& column : definition->columns) {
       const std::size_t position = index++;
-      const StoredValue value = ValueAt(row, position);
       if (IsKeyColumn(*definition, column.name)) {
         LogTrace("@@@ Update Query has Primary Key in Set clause @@@\n");
-        // A key whose value is NULL names no row: it is left out.
-        if (value.IsNull()) continue;
-        const auto literal = SqlLiteral(value, column.type, rules_,
-                                        rules_.quoteEveryUpdateKey ? LiteralQuoting::kAlways : LiteralQuoting::kByType);
-        if (!literal) {
-          LogError("%s", kUnsupported);
-          return std::nullopt;
-        }
-        where << (where.length() ? " and " : "") << column.name << "=" << *literal;
         continue;
       }
       if (!setColumns.empty() && (position >= setColumns.size() || !setColumns[position])) continue;
-      const auto literal = SqlLiteral(value, column.type, rules_);
+      const auto literal = SqlLiteral(ValueAt(row, position), column.type, rules_);
       if (!literal) {
         LogError("%s", kUnsupported);
         return std::nullopt;
@@ -78,10 +101,9 @@ std::optional<std::string> SQLDialect::UpdateText(const char* tableName, std::sp
       set << (set.length() ? "," : "") << column.name << "=" << *literal;
     }
     SqlBuilder sql;
-    sql << "update " << tableName << " set " << set.view();
-    if (where.length()) sql << " where " << where.view();
+    sql << "update " << tableName << " set " << set.view() << " where " << *where;
     LogTrace("Update query is @@@%s%s\n", rules_.updateLogSeparator, sql.c_str());
-    if (set.failed() || where.failed()) {
+    if (set.failed()) {
       LogError("%s", kMemory);
       return std::nullopt;
     }
@@ -93,7 +115,7 @@ std::optional<std::string> SQLDialect::InsertText(const char* tableName, std::sp
   return GuardMemory([&]() -> std::optional<std::string> {
     TraceInside(rules_, "GenInsertQuery");
     const TableDefn* definition = ColumnsOf(tableName);
-    if (!definition) return std::nullopt;
+    if (!definition || !KeyHasValues(*definition, row, "insert")) return std::nullopt;
     SqlBuilder sql;
     sql << "insert into  " << tableName << " values(";
     std::size_t index = 0;
@@ -116,32 +138,12 @@ std::optional<std::string> SQLDialect::DeleteText(const char* tableName, std::sp
     TraceInside(rules_, rules_.deleteOperation);
     const TableDefn* definition = ColumnsOf(tableName);
     if (!definition) return std::nullopt;
-    SqlBuilder where(128, 128);
-    std::size_t index = 0;
-    for (const ColumnDefn& column : definition->columns) {
-      const StoredValue value = ValueAt(row, index++);
-      if (!IsKeyColumn(*definition, column.name)) continue;
-      const auto literal = SqlLiteral(value, column.type, rules_);
-      if (!literal) {
-        LogError("%s", kUnsupported);
-        return std::nullopt;
-      }
-      where << (where.length() ? " and " : "") << column.name << "=" << *literal;
-    }
-    // Without a key there is no telling the row from the others: a delete
-    // without conditions would empty the table.
-    if (!where.length()) {
-      LogError("No Primary Key to delete a row of table %s\n", tableName);
-      return std::nullopt;
-    }
+    const std::optional<std::string> where = KeyCondition(*definition, row, rules_, LiteralQuoting::kByType, "delete");
+    if (!where) return std::nullopt;
     SqlBuilder sql;
     sql << "delete from " << tableName << " "
-        << " where " << where.view();
+        << " where " << *where;
     LogTrace("Delete query is @@@%s\n", sql.c_str());
-    if (where.failed()) {
-      LogError("%s", kMemory);
-      return std::nullopt;
-    }
     return sql.Take(kMemory);
   });
 }

@@ -28,11 +28,18 @@ struct DocumentFree {
 // Saves the tables named by the root's element children: each distinct
 // name (without regard to case) once per batch of 50 names, in order of
 // first appearance. Rows of tables that appear only nested in other
-// elements are not saved here.
-void SaveTopLevelTables(const xmlNode* root) {
+// elements are not saved here. True when every table was saved whole.
+bool SaveTopLevelTables(const xmlNode* root) {
   std::vector<std::string> batch;
-  auto saveBatch = [&batch] {
-    for (const std::string& name : batch) SaveTable(name.c_str());
+  bool saved = true;
+  auto saveBatch = [&] {
+    for (const std::string& name : batch) {
+      SaveCounts counts;
+      if (SaveTable(name.c_str(), &counts) != 1 || counts.failed) {
+        LogError("Table %s was not saved whole: %d rows failed.\n", name.c_str(), counts.failed);
+        saved = false;
+      }
+    }
     batch.clear();
   };
   for (const xmlNode* node = root ? root->children : nullptr; node; node = node->next) {
@@ -45,6 +52,7 @@ void SaveTopLevelTables(const xmlNode* root) {
     if (batch.size() == kSaveBatch) saveBatch();
   }
   saveBatch();
+  return saved;
 }
 
 }  // namespace
@@ -61,8 +69,7 @@ bool SaveDataInXML(const char* path) {
       LogError("Error: could not parse file : %s\n", path);
       return false;
     }
-    SaveTopLevelTables(xmlDocGetRootElement(document.get()));
-    return true;
+    return SaveTopLevelTables(xmlDocGetRootElement(document.get()));
   });
 }
 
@@ -78,7 +85,11 @@ bool SaveDefaultData() {
       for (const std::string_view name : SplitLine(*line, std::string::npos).words) {
         const std::string document = list.directory + std::string(name);
         LogDebug("Opening %s\n", document.c_str());
-        saved = SaveDataInXML(document.c_str());
+        // Every document is tried; one that fails fails the whole.
+        if (!SaveDataInXML(document.c_str())) {
+          LogError("Cannot save default data from %s.\n", document.c_str());
+          saved = false;
+        }
       }
     }
     return saved;

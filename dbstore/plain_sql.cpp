@@ -1,6 +1,7 @@
 #include "dbstore/plain_sql.h"
 
 #include "base/log_writer.h"
+#include "db/row_key.h"
 #include "db/sql_builder.h"
 #include "store/column_types.h"
 #include "store/typed_value.h"
@@ -51,6 +52,10 @@ bool Usable(const char* tableName, const RowObject* row, const TableDefn* defini
   return tableName && row && row->values && definition && !definition->columns.Empty();
 }
 
+std::span<const StoredValue> ValuesOf(const RowObject& row, const TableDefn& definition) {
+  return std::span(row.values, static_cast<std::size_t>(definition.columnCount()));
+}
+
 bool IsKey(const TableDefn& definition, const std::string& name) {
   if (!definition.constraints) return false;
   for (const std::string& key : definition.constraints->primaryKeys)
@@ -62,7 +67,8 @@ bool IsKey(const TableDefn& definition, const std::string& name) {
 
 std::optional<std::string> MakeUpdateQuery(const char* tableName, const RowObject* row, const TableDefn* definition) {
   return GuardMemory([&]() -> std::optional<std::string> {
-    if (!Usable(tableName, row, definition)) return std::nullopt;
+    if (!Usable(tableName, row, definition) || !RowHasKey(*definition, ValuesOf(*row, *definition), "update"))
+      return std::nullopt;
     const auto set = Assignments(*definition, *row, ",", false, [](const ColumnDefn&) { return true; });
     const auto where = Assignments(*definition, *row, " and ", true,
                                    [&](const ColumnDefn& column) { return IsKey(*definition, column.name); });
@@ -73,7 +79,8 @@ std::optional<std::string> MakeUpdateQuery(const char* tableName, const RowObjec
 
 std::optional<std::string> MakeInsertQuery(const char* tableName, const RowObject* row, const TableDefn* definition) {
   return GuardMemory([&]() -> std::optional<std::string> {
-    if (!Usable(tableName, row, definition)) return std::nullopt;
+    if (!Usable(tableName, row, definition) || !KeyHasValues(*definition, ValuesOf(*row, *definition), "insert"))
+      return std::nullopt;
     std::string text = "insert into  " + std::string(tableName) + " values(";
     std::int32_t index = 0;
     for (const ColumnDefn& column : definition->columns) {
@@ -87,7 +94,8 @@ std::optional<std::string> MakeInsertQuery(const char* tableName, const RowObjec
 
 std::optional<std::string> MakeDeleteQuery(const char* tableName, const RowObject* row, const TableDefn* definition) {
   return GuardMemory([&]() -> std::optional<std::string> {
-    if (!Usable(tableName, row, definition)) return std::nullopt;
+    if (!Usable(tableName, row, definition) || !RowHasKey(*definition, ValuesOf(*row, *definition), "delete"))
+      return std::nullopt;
     const auto where = Assignments(*definition, *row, " and ", true, [](const ColumnDefn&) { return true; });
     if (!where) return std::nullopt;
     return "delete from " + std::string(tableName) + " where " + *where;

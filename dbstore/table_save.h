@@ -31,11 +31,14 @@ bool SaveAllTables();
 // when there is no list: "No tables to be saved.\n").
 bool SaveTablesFromList();
 
-// Saves the documents that "defaultdata.txt" names, in order; the result of
-// the last one (true for none, or when there is no list).
-bool SaveDefaultData();
+// Saves the documents that "defaultdata.txt" names, in order; true only when
+// every one was read and saved whole (also for none, or when there is no
+// list). Each document that fails is named in the log, and the rest are
+// still tried.
+[[nodiscard]] bool SaveDefaultData();
 // Adds the rows of an XML table document to the store and saves the tables
-// named by the document's top-level elements, 50 names at a time.
-bool SaveDataInXML(const char* path);
+// named by the document's top-level elements, 50 names at a time; true when
+// the document was read and every row of those tables was saved.
+[[nodiscard]] bool SaveDataInXML(const char* path);
 
 }  // namespace kv

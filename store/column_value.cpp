@@ -46,7 +46,15 @@ bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8
     }
     case TARN_SQL_CHAR:
     case TARN_SQL_VARCHAR:
-    case TARN_SQL_TEXT: out.SetView(value); return true;
+    case TARN_SQL_TEXT:
+      // Texts end at a NUL wherever they are read as C texts (SQL texts,
+      // data objects, criteria): a value holding one would be cut.
+      if (value.find('\0') != std::string_view::npos) {
+        LogError("A text value holds a NUL byte: it is refused rather than cut.\n");
+        return false;
+      }
+      out.SetView(value);
+      return true;
     case TARN_SQL_DATE:
       if (const std::optional<TarnDate> date = ParseTarnDate(value)) {
         out.SetFixed(&*date, TARN_DATE_LENGTH);

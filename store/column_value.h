@@ -17,8 +17,8 @@ namespace kv {
 // 9 a float, 10 a double; 14, 15, 22 the text; 16 "%d-%d-%d" as a date (4
 // bytes), 17 "%d:%d:%d" as a time (3), 18 "%d-%d-%d %d:%d:%d" as a
 // date-time (11); 19 0 for "false" (any case), else 1. Codes 0, 11, 12, 13,
-// 20 and 21, a date or time out of range and a null text give no value
-// (false); a null text is logged.
+// 20 and 21, a date or time out of range, a text holding a NUL byte and a
+// null text give no value (false); the last two are logged.
 bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8_t type, TypedValueBuffer& out);
 
 }  // namespace kv

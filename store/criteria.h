@@ -35,7 +35,10 @@ constexpr std::uint8_t CRITERIA_OR = 8;
 struct CriteriaOperand {
   enum Kind : std::uint8_t { NEVER, SIGNED, UNSIGNED, FLOAT, TEXT };
   Kind kind = NEVER;
-  std::int64_t integer = 0;    // SIGNED and UNSIGNED (never negative)
+  // SIGNED and UNSIGNED: the literal; for a literal with a fraction, the
+  // integer just below it, with `fraction` set.
+  std::int64_t integer = 0;
+  bool fraction = false;
   float real = 0;              // FLOAT
   const char* text = nullptr;  // TEXT: a view into the leaf's literal
   std::int32_t textLength = 0;
@@ -75,8 +78,10 @@ using CriteriaTree = std::unique_ptr<CriteriaNode, CriteriaTreeDeleter>;
 
 // Binds every leaf to the first column whose name equals the leaf's column
 // name without regard to ASCII case, and prepares its literal for that
-// column's type.
-void BindCriteria(const VectorOf<ColumnDefn>& columns, CriteriaNode* root);
+// column's type. False (logged) when a literal on an integer or floating
+// column is not a number, quoted or not: such criteria select nothing, and
+// the caller fails rather than compare the column with some other value.
+[[nodiscard]] bool BindCriteria(const VectorOf<ColumnDefn>& columns, CriteriaNode* root);
 
 // Whether the row satisfies the bound tree; a null tree holds for every row.
 // Does not allocate.

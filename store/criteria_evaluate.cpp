@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "store/criteria.h"
 
@@ -45,6 +46,28 @@ bool TextHolds(std::uint8_t op, const StoredValue& value, const CriteriaOperand&
   return Holds(op, CompareText(value.data, rowLength, operand.text, literalLength), 0);
 }
 
+// An integer row value against an integer literal, or against a literal
+// with a fraction, which lies strictly between `integer` and the next one:
+// no row equals it.
+bool IntegerHolds(std::uint8_t op, std::int64_t row, const CriteriaOperand& operand) {
+  if (!operand.fraction) return Holds(op, row, operand.integer);
+  switch (op) {
+    case CRITERIA_LT:
+    case CRITERIA_LE: return row <= operand.integer;
+    case CRITERIA_GT:
+    case CRITERIA_GE: return row > operand.integer;
+    case CRITERIA_NE: return true;
+    default: return false;
+  }
+}
+
+// Unsigned columns hold at most 32 bits; a value beyond the signed range
+// could only be larger than every literal.
+std::int64_t AsSigned(std::uint64_t value) {
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  return static_cast<std::int64_t>(value > kMax ? kMax : value);
+}
+
 // Rows built from documents hold every integer in 4 bytes: that case needs
 // no look at the type.
 int IntegerWidth(const StoredValue& value, std::uint8_t type) {
@@ -60,10 +83,10 @@ bool LeafHolds(const RowView& row, const CriteriaNode& leaf) {
   if (value.IsNull() || value.length < 0) return false;
   switch (operand.kind) {
     case CriteriaOperand::SIGNED:
-      return Holds(leaf.op, ReadSignedInteger(value.data, IntegerWidth(value, leaf.columnType)), operand.integer);
+      return IntegerHolds(leaf.op, ReadSignedInteger(value.data, IntegerWidth(value, leaf.columnType)), operand);
     case CriteriaOperand::UNSIGNED:
-      return Holds(leaf.op, ReadUnsignedInteger(value.data, IntegerWidth(value, leaf.columnType)),
-                   static_cast<std::uint64_t>(operand.integer));
+      return IntegerHolds(leaf.op, AsSigned(ReadUnsignedInteger(value.data, IntegerWidth(value, leaf.columnType))),
+                          operand);
     case CriteriaOperand::FLOAT:
       return value.length >= static_cast<std::int32_t>(sizeof(float)) &&
              Holds(leaf.op, ReadFloat(value.data), operand.real);

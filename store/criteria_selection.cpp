@@ -6,8 +6,7 @@ CriteriaSelection::CriteriaSelection(const char* criteria, const TableData& tabl
     : lock_(CriteriaParserLockKey()), table_(table) {
   tree_ = ParseCriteria(criteria);
   if (!tree_ || table.kind != TABLE_DATA_KIND_TABLE || !table.tableDefn || table.columnCount <= 0) return;
-  BindCriteria(table.tableDefn->columns, tree_.get());
-  usable_ = true;
+  usable_ = BindCriteria(table.tableDefn->columns, tree_.get());
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 #include "base/decimal_text.h"
 #include "base/log_writer.h"
 #include "store/column_types.h"
+#include "store/sql_identifier.h"
 #include "store/typed_value.h"
 #include "store/value_text.h"
 #include "store/xml_tag_info.h"
@@ -156,6 +157,11 @@ std::unique_ptr<TableDefn> BuildTableDefn(const XmlTagInfo& table) {
     }
     if (const XmlTagInfo* foreignKeys = ChildAt(table, next, "foreign-keys"))
       BuildForeignKeys(*foreignKeys, *definition->constraints);
+    if (const std::string* unfit = FirstUnfitName(*definition)) {
+      LogError("\nName %s in table %s is not a plain SQL identifier: the table is left out\n", unfit->c_str(),
+               name->c_str());
+      return nullptr;
+    }
     return definition;
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");

@@ -214,6 +214,7 @@ const ColumnDefn* FindColumn(const TableDefn& definition, const std::string& nam
 }
 
 Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValueBuffer& out) {
+  if (text.find('\0') != std::string::npos) return Format("the value for %s holds a NUL byte", column.name.c_str());
   if (!IsValueOf(text, column.type) || !AllocateAndCopyColumnValue(text.c_str(), text.size(), column.type, out))
     return Format("%s is not a value for %s", text.c_str(), column.name.c_str());
   return std::nullopt;

@@ -171,8 +171,13 @@ TEST_F(SqlTextTest, InsertTexts) {
   EXPECT_TRUE(log_.Contains("@@@ Inside MysqlGenInsertQuery @@@\n"));
   EXPECT_TRUE(log_.Contains("Insert query is @@@insert into  KV_ITEMS values(1,"));
   // A short row is NULL in its missing columns.
-  const TestRow owner("KV_OWNERS", {"5"});
-  EXPECT_EQ(SqliteDialect().InsertText("KV_OWNERS", owner.values()), "insert into  KV_OWNERS values(5,NULL,NULL);");
+  const TestRow owner("KV_OWNERS", {"5", "EU"});
+  EXPECT_EQ(SqliteDialect().InsertText("KV_OWNERS", owner.values()), "insert into  KV_OWNERS values(5,'EU',NULL);");
+  // A key column without a value would make a row no statement can name.
+  const TestRow keyless("KV_OWNERS", {"5"});
+  for (const SQLDialect* dialect : {&MysqlDialect(), &PgsqlDialect(), &SqliteDialect(), &FirebirdDialect()})
+    EXPECT_FALSE(dialect->InsertText("KV_OWNERS", keyless.values())) << dialect->name();
+  EXPECT_TRUE(log_.Contains("Primary Key column REGION of table KV_OWNERS is NULL: cannot insert the row\n"));
 }
 
 TEST_F(SqlTextTest, UpdateAndDeleteTexts) {
@@ -187,10 +192,16 @@ TEST_F(SqlTextTest, UpdateAndDeleteTexts) {
   EXPECT_TRUE(log_.Contains("Update query is @@@ update KV_ITEMS set TINY=7,"));
   EXPECT_TRUE(log_.Contains("Update query is @@@update KV_ITEMS set TINY=7,"));
 
-  // A key that is NULL names no row: the update has no where part.
+  // A key value that is NULL names no row: a condition on the rest of the
+  // key would reach every owner of the region, so no dialect writes one.
   const TestRow keyless("KV_OWNERS", {std::nullopt, "EU", "x"});
-  EXPECT_EQ(FirebirdDialect().UpdateText("KV_OWNERS", keyless.values()),
-            "update KV_OWNERS set NAME='x' where REGION='EU'");
+  for (const SQLDialect* dialect : {&MysqlDialect(), &PgsqlDialect(), &SqliteDialect(), &FirebirdDialect()}) {
+    SCOPED_TRACE(dialect->name());
+    EXPECT_FALSE(dialect->UpdateText("KV_OWNERS", keyless.values()));
+    EXPECT_FALSE(dialect->DeleteText("KV_OWNERS", keyless.values()));
+  }
+  EXPECT_TRUE(log_.Contains("Primary Key column OWNER_ID of table KV_OWNERS is NULL: cannot update the row\n"));
+  EXPECT_TRUE(log_.Contains("Primary Key column OWNER_ID of table KV_OWNERS is NULL: cannot delete the row\n"));
 
   EXPECT_EQ(MysqlDialect().DeleteText("KV_ITEMS", row.values()), "delete from KV_ITEMS  where ITEM_ID=1");
   EXPECT_TRUE(log_.Contains("@@@ Inside MysqlGenDelteQuery @@@\n"));
@@ -281,8 +292,13 @@ TEST_F(SqlTextTest, UnsupportedColumnsAndValues) {
   EXPECT_FALSE(SqliteDialect().InsertText("KV_ODD", misc.values()));
   EXPECT_TRUE(log_.Contains("Unsupported Datatype Used in Query generation.\n"));
   // Without a primary key there is no telling a row from the others.
-  EXPECT_FALSE(MysqlDialect().DeleteText("KV_ODD", odd.values()));
+  for (const SQLDialect* dialect : {&MysqlDialect(), &PgsqlDialect(), &SqliteDialect(), &FirebirdDialect()}) {
+    SCOPED_TRACE(dialect->name());
+    EXPECT_FALSE(dialect->DeleteText("KV_ODD", odd.values()));
+    EXPECT_FALSE(dialect->UpdateText("KV_ODD", odd.values()));
+  }
   EXPECT_TRUE(log_.Contains("No Primary Key to delete a row of table KV_ODD\n"));
+  EXPECT_TRUE(log_.Contains("No Primary Key to update a row of table KV_ODD\n"));
 }
 
 }  // namespace

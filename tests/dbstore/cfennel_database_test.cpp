@@ -120,6 +120,41 @@ TEST_F(CfennelDatabaseTest, AStoreThatCannotStartRunsNoCommand) {
   EXPECT_EQ(without.err, "cfennel: save: no database (start cfennel with --root DIR)\n");
 }
 
+TEST_F(CfennelDatabaseTest, ADefaultDocumentThatCannotBeSavedStopsTheStartAndIsNamed) {
+  // devices.xml is neither the first nor the last document of the list.
+  image_.WriteFile("drive_c/store/data/devices.xml", "<DEVICES><broken");
+  const RunResult run = Cfennel({"count DEVICES"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("Cannot save default data from C:\\store/data/devices.xml."), std::string::npos) << run.err;
+}
+
+TEST_F(CfennelDatabaseTest, NumbersInCriteriaCompareByTheirValue) {
+  // RAM_GB holds 16, 8 and 64.
+  const RunResult deleted = Cfennel({"delete DEVICES RAM_GB>'32'", "count DEVICES RAM_GB<'32'"});
+  EXPECT_EQ(deleted.err, "");
+  EXPECT_EQ(Lines(deleted.out), (std::vector<std::string>{"2", "2"}));
+  const RunResult run =
+      Cfennel({"update DEVICES OS big RAM_GB>8.5", "count DEVICES OS='big'", "count DEVICES RAM_GB>=16.0",
+               "count DEVICES RAM_GB=8.5", "delete DEVICES RAM_GB>'many'", "count DEVICES"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"2", "2", "2", "0", "3"})) << run.err;
+  EXPECT_EQ(run.err,
+            "cfennel: delete: Criteria value 'many' is not a number: it cannot be compared with column RAM_GB\n");
+}
+
+TEST_F(CfennelDatabaseTest, AValueWithANulByteIsRefusedNotCut) {
+  // Commands on standard input, where a NUL byte can be.
+  const std::string script = image_.Path("commands.txt");
+  image_.WriteFile("commands.txt", std::string("insert DEVICES NAME=\"ab\0cd\"\ncount DEVICES\n", 42));
+  const RunResult run =
+      RunProgram("/bin/sh", {"-c", "exec \"$0\" --root 'C:\\store' <\"$1\"", BinPath("cfennel"), script},
+                 {{"KV_MACHINE", image_.dir()}});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"3"}));
+  EXPECT_EQ(run.err, "cfennel: insert: the value for NAME holds a NUL byte\n");
+}
+
 TEST_F(CfennelDatabaseTest, AnInterruptEndsTheRunInOrder) {
   const std::string fifo = image_.Path("commands");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -48,6 +48,30 @@ TEST_F(PlainSqlTest, ValuesAreWrittenAsLiteralsAndTextsCannotEndTheirsEarly) {
   EXPECT_EQ(MakeInsertQuery("DEVICES", row, nullptr), std::nullopt);
 }
 
+TEST_F(PlainSqlTest, AnUpdateOrDeleteThatCannotNameItsRowIsRefused) {
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  RowObject* row = Row("x", 0);
+  ASSERT_NE(row, nullptr);
+  row->values[0] = StoredValue{};
+  EXPECT_EQ(MakeUpdateQuery("DEVICES", row, devices()), std::nullopt);
+  EXPECT_EQ(MakeDeleteQuery("DEVICES", row, devices()), std::nullopt);
+  EXPECT_TRUE(log_.Contains("Primary Key column DEVICE_ID of table DEVICES is NULL: cannot update the row\n"));
+  // Nor is the row written with a NULL key, which could never be named.
+  EXPECT_EQ(MakeInsertQuery("DEVICES", row, devices()), std::nullopt);
+  EXPECT_TRUE(log_.Contains("Primary Key column DEVICE_ID of table DEVICES is NULL: cannot insert the row\n"));
+  // Without a key at all, "where" would be followed by nothing.
+  TableDefn keyless;
+  keyless.name = "DEVICES";
+  for (const ColumnDefn& column : devices()->columns) {
+    auto copy = std::make_unique<ColumnDefn>();
+    copy->name = column.name;
+    copy->type = column.type;
+    ASSERT_TRUE(keyless.columns.Append(std::move(copy)));
+  }
+  EXPECT_EQ(MakeUpdateQuery("DEVICES", row, &keyless), std::nullopt);
+  EXPECT_TRUE(log_.Contains("No Primary Key to update a row of table DEVICES\n"));
+}
+
 TEST_F(PlainSqlTest, TheTextsRunAndFindTheirRow) {
   ASSERT_TRUE(Init()) << LogErrors(log_);
   const char* name = "x'); delete from DEVICES; --";

@@ -17,7 +17,8 @@ namespace {
 constexpr const char* kTables[] = {"PATCHES",      "DEVICES",      "Agentparams",     "SeqGenState",   "KV_WIDE",
                                    "DEVICES_IDX",  "QueryDetails", "QueryvsColumns",  "ColumnDetails", "QueryvsTables",
                                    "TableDetails", "QueryvsJoins", "JoinDetails",     "QueryvsGB",     "GroupByDetails",
-                                   "QueryvsSort",  "SortDetails",  "QueryvsCriteria", "BooleanExp",    "RelationalExp"};
+                                   "QueryvsSort",  "SortDetails",  "QueryvsCriteria", "BooleanExp",    "RelationalExp",
+                                   "NOPK",         "EVIL"};
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -45,6 +46,17 @@ StoreDataDirectory::~StoreDataDirectory() { posix::UseMachine(previous_); }
 
 void StoreDataDirectory::Write(const std::string& name, const std::string& text) const {
   machine.WriteFile("drive_c/store/data/" + name, text);
+}
+
+void StoreDataDirectory::AddTable(const std::string& fileName, const std::string& tableXml,
+                                  const std::string& tableName) const {
+  Write(fileName, "<?xml version=\"1.0\"?>\n<data-dictionary>\n" + tableXml + "\n</data-dictionary>\n");
+  auto appended = [](std::string text, const std::string& line) {
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    return text + line + "\n";
+  };
+  Write("datadictionary.txt", appended(ExampleDataFile("datadictionary.txt"), fileName));
+  Write("dsn_table_map.txt", appended(ExampleDataFile("dsn_table_map.txt"), tableName + " store"));
 }
 
 void StoreDataDirectory::Remove(const std::string& name) const {

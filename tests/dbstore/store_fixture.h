@@ -32,6 +32,9 @@ class StoreDataDirectory {
 
   // Writes, or removes, a file of the data directory.
   void Write(const std::string& name, const std::string& text) const;
+  // A dictionary file of one table (its <table> element), listed after the
+  // example's files, and the table mapped to the data source "store".
+  void AddTable(const std::string& fileName, const std::string& tableXml, const std::string& tableName) const;
   void Remove(const std::string& name) const;
   // "localhost 0 <dsn> <user> NULL - store ODBC <type> <flag>"
   static std::string ConnParamsLine(const TestDatabase& database, const char* flag = "NO");

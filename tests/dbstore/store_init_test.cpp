@@ -92,7 +92,27 @@ INSTANTIATE_TEST_SUITE_P(
         FatalStep{"connparams.txt",
                   "localhost 0 kv_no_such_source - NULL - store ODBC SQLITE NO\n",
                   {"Cannot establish connection.\n", "EstablishDBConnections failed.\n"}},
-        FatalStep{"defaultdata.txt", "agentparams.xml missing.xml\n", {"Cannot save default data.\n"}}));
+        FatalStep{"defaultdata.txt", "agentparams.xml missing.xml\n", {"Cannot save default data.\n"}},
+        // Every document counts, not only the last.
+        FatalStep{"defaultdata.txt",
+                  "missing.xml agentparams.xml\n",
+                  {"Cannot save default data from C:\\store/data/missing.xml.\n", "Cannot save default data.\n"}}));
+
+// A name that is no plain SQL identifier never reaches the database: its
+// table is left out of the dictionary, and every other table is made.
+TEST_P(StoreTest, ANameThatIsNoIdentifierLeavesOutItsTableAlone) {
+  data_->AddTable("evil.xml",
+                  "<table name=\"EVIL\"><columns>"
+                  "<column name=\"RAM_GB INTEGER); DROP TABLE Agentparams; --\"><data-type>INTEGER</data-type></column>"
+                  "</columns></table>",
+                  "EVIL");
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  EXPECT_TRUE(log_.Contains(
+      "Name RAM_GB INTEGER); DROP TABLE Agentparams; -- in table EVIL is not a plain SQL identifier: the table is left "
+      "out\n"));
+  EXPECT_EQ(GetTableDefn("EVIL"), nullptr);
+  EXPECT_EQ(Rows("select count(*) from Agentparams"), (TextRows{{"2"}}));
+}
 
 TEST_F(StoreFixture, MissingListsOnlyLeaveTheirMessages) {
   data_->Remove("loadtablelist.txt");

@@ -140,6 +140,55 @@ TEST_P(StoreTest, ASaveWhoseServerGoesAwayWritesNothingAndIsMadeAgainLater) {
   EXPECT_EQ(Rows("select count(*) from DEVICES"), (TextRows{{std::to_string(3 + kNew)}}));
 }
 
+// A changed row that its key cannot name is neither updated nor deleted: a
+// statement without that condition would reach the table's other rows.
+TEST_P(StoreTest, ARowThatItsKeyCannotNameIsNotWrittenAndTheOthersStay) {
+  data_->AddTable("nopk.xml",
+                  "<table name=\"NOPK\"><columns>"
+                  "<column name=\"A\"><data-type>INTEGER</data-type></column>"
+                  "<column name=\"B\"><data-type>CHAR</data-type><max-size>16</max-size></column>"
+                  "</columns></table>",
+                  "NOPK");
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  ASSERT_TRUE(Execute("insert into NOPK values (1, 'one')"));
+  ASSERT_TRUE(Execute("insert into NOPK values (2, 'two')"));
+  ASSERT_TRUE(LoadTable("NOPK")) << LogErrors(log_);
+  ResultDataPtr first = SelectRows("NOPK", "A=1");
+  RowObject* changed = GotoNextRowObject(first.get());
+  ASSERT_NE(changed, nullptr);
+  ASSERT_TRUE(UpdateRowObject("NOPK", changed, "B", "changed", 7));
+  ResultDataPtr second = SelectRows("NOPK", "A=2");
+  ASSERT_EQ(DeleteRowObject("NOPK", GotoNextRowObject(second.get())), 1);
+
+  SaveCounts counts;
+  EXPECT_EQ(SaveTable("NOPK", &counts), 1);
+  EXPECT_EQ(counts.updated + counts.deleted, 0);
+  EXPECT_EQ(counts.failed, 2);
+  EXPECT_EQ(Rows("select A, B from NOPK order by A"), (TextRows{{"1", "one"}, {"2", "two"}}));
+  EXPECT_EQ(RowStates("NOPK"),
+            (std::vector<int>{ROW_STATE_IN_DATABASE | ROW_STATE_MODIFIED, ROW_STATE_IN_DATABASE | ROW_STATE_DELETED}));
+  EXPECT_TRUE(Logged("No Primary Key to update a row of table NOPK\n"));
+  EXPECT_TRUE(Logged("No Primary Key to delete a row of table NOPK\n"));
+}
+
+// A new row that could draw no identifier is not written with a NULL key.
+TEST_F(StoreFixture, ARowWithoutItsIdentifierIsNotWritten) {
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  ASSERT_TRUE(Execute("update SeqGenState set CURRENTBATCHEND = 2147483647"));
+  DeInitCFennel();
+  ASSERT_TRUE(Init()) << LogErrors(log_);
+  RowObject* first = NewDevice("FIRST", 1);
+  RowObject* second = NewDevice("SECOND", 2);
+  ASSERT_TRUE(first && second);
+  SaveCounts counts;
+  EXPECT_EQ(SaveTable("DEVICES", &counts), 1);
+  EXPECT_EQ(counts.inserted, 0);
+  EXPECT_EQ(counts.failed, 2);
+  EXPECT_EQ(Rows("select count(*) from DEVICES"), (TextRows{{"3"}}));
+  EXPECT_EQ(first->state, ROW_STATE_NEW);
+  EXPECT_TRUE(Logged("Primary Key column DEVICE_ID of table DEVICES is NULL: cannot insert the row\n"));
+}
+
 TEST_F(StoreFixture, TheSaveListNamesTheTablesSavedFromIt) {
   ASSERT_TRUE(Init()) << LogErrors(log_);
   ASSERT_TRUE(SetRam(Device("WEB01"), 20));

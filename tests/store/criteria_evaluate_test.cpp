@@ -43,12 +43,12 @@ class CriteriaTable {
   void AddRow(std::vector<Cell> cells) { rows_.push_back(std::move(cells)); }
 
   // The numbers (from 1) of the rows the criteria selects; "(none)" when
-  // it does not parse.
+  // it does not parse, "(unbound)" when it cannot be bound to the columns.
   std::string Select(const char* criteria) const {
     ObjectLockGuard lock(CriteriaParserLockKey());
     const CriteriaTree tree = ParseCriteria(criteria);
     if (!tree) return "(none)";
-    BindCriteria(columns_, tree.get());
+    if (!BindCriteria(columns_, tree.get())) return "(unbound)";
     std::string selected;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
       std::vector<StoredValue> values;
@@ -129,6 +129,41 @@ TEST(CriteriaEvaluateTest, IntegerLiteralsCompareByTheirValue) {
   EXPECT_EQ(table.Select("U>00000000000000000000000"), "1");
 }
 
+TEST(CriteriaEvaluateTest, NumericLiteralsCompareByValueQuotedOrWithAFraction) {
+  CriteriaTable table({{"RAM_GB", TARN_SQL_INT}, {"U", TARN_SQL_UNSIGNED_SMALLINT}, {"F", TARN_SQL_FLOAT}});
+  table.AddRow({Stored<std::int32_t>(16), Stored<std::uint16_t>(3), Stored(1.5f)});
+  table.AddRow({Stored<std::int32_t>(8), Stored<std::uint16_t>(0), Stored(2.0f)});
+  table.AddRow({Stored<std::int32_t>(64), Stored<std::uint16_t>(9), Stored(0.25f)});
+  table.AddRow({Stored<std::int32_t>(-3), Stored<std::uint16_t>(1), Null()});
+  // A quoted number is the number it quotes.
+  EXPECT_EQ(table.Select("RAM_GB>'32'"), "3");
+  EXPECT_EQ(table.Select("RAM_GB='-3'"), "4");
+  EXPECT_EQ(table.Select("F<'1.75'"), "1 3");
+  // A fraction on an integer column compares exactly.
+  EXPECT_EQ(table.Select("RAM_GB>=16.0"), "1 3");
+  EXPECT_EQ(table.Select("RAM_GB>8.5"), "1 3");
+  EXPECT_EQ(table.Select("RAM_GB>=8.5"), "1 3");
+  EXPECT_EQ(table.Select("RAM_GB<8.5"), "2 4");
+  EXPECT_EQ(table.Select("RAM_GB<=8.5"), "2 4");
+  EXPECT_EQ(table.Select("RAM_GB=8.5"), "");
+  EXPECT_EQ(table.Select("RAM_GB!=8.5"), "1 2 3 4");
+  EXPECT_EQ(table.Select("RAM_GB>'-3.5'"), "1 2 3 4");
+  EXPECT_EQ(table.Select("RAM_GB<'-2.5'"), "4");
+  // A negative literal lies below every unsigned value.
+  EXPECT_EQ(table.Select("U>'-1'"), "1 2 3 4");
+  EXPECT_EQ(table.Select("U<='-1'"), "");
+  // Anything else is no number: the criteria cannot be used at all, rather
+  // than compare the column with 0.
+  for (const char* criteria :
+       {"RAM_GB>'32x'", "RAM_GB>'many'", "RAM_GB=''", "RAM_GB>'1e3'", "F='.'", "RAM_GB=1 or F<'x'", "U='- 1'"})
+    EXPECT_EQ(table.Select(criteria), "(unbound)") << criteria;
+  // Text columns and columns of no compared type are as they were.
+  CriteriaTable others({{"NAME", TARN_SQL_CHAR}, {"D", TARN_SQL_DATE}});
+  others.AddRow({Text("many"), Stored<std::int32_t>(0)});
+  EXPECT_EQ(others.Select("NAME='many'"), "1");
+  EXPECT_EQ(others.Select("D='many'"), "");
+}
+
 TEST(CriteriaEvaluateTest, FloatsCompareAsSinglePrecision) {
   CriteriaTable table({{"F", TARN_SQL_FLOAT}});
   table.AddRow({Stored(1.25f)});
@@ -166,7 +201,7 @@ TEST(CriteriaEvaluateTest, BindingFindsTheFirstMatchingColumnAtAnyPosition) {
   CriteriaTable table({{"X", TARN_SQL_INT}, {"x", TARN_SQL_CHAR}});
   const CriteriaTree tree = ParseCriteria("x=1 and y=2");
   ASSERT_TRUE(tree);
-  BindCriteria(table.columns(), tree.get());
+  ASSERT_TRUE(BindCriteria(table.columns(), tree.get()));
   EXPECT_EQ(tree->left->columnIndex, 0);
   EXPECT_EQ(tree->left->columnType, TARN_SQL_INT);
   EXPECT_EQ(tree->right->columnIndex, 0);
@@ -175,7 +210,7 @@ TEST(CriteriaEvaluateTest, BindingFindsTheFirstMatchingColumnAtAnyPosition) {
 
   // Bound again to a table without the column, a leaf is unbound again.
   CriteriaTable other({{"Y", TARN_SQL_INT}});
-  BindCriteria(other.columns(), tree.get());
+  ASSERT_TRUE(BindCriteria(other.columns(), tree.get()));
   EXPECT_EQ(tree->left->columnType, 0);
   EXPECT_EQ(tree->right->columnType, TARN_SQL_INT);
 }
@@ -194,7 +229,7 @@ TEST(CriteriaEvaluateTest, ColumnsPastTheTwoHundredFiftySixthAreTheirOwn) {
   for (const std::int32_t& value : values) row.push_back(StoredValue{reinterpret_cast<const char*>(&value), 4});
   const CriteriaTree tree = ParseCriteria("C299=299 and C256=256");
   ASSERT_TRUE(tree);
-  BindCriteria(columns, tree.get());
+  ASSERT_TRUE(BindCriteria(columns, tree.get()));
   EXPECT_EQ(tree->left->columnIndex, 299);
   EXPECT_TRUE(EvaluateCriteria(RowView{row.data(), std::int32_t(row.size())}, tree.get()));
 }

@@ -213,6 +213,36 @@ TEST_F(DataDictionaryTest, ABrokenTableIsLeftOutWithItsMessage) {
   EXPECT_FALSE(log_.Contains("failed to parse"));
 }
 
+// Names go into SQL texts as they stand: only plain identifiers are taken.
+TEST_F(DataDictionaryTest, ANameThatIsNoPlainIdentifierLeavesOutItsTable) {
+  const std::string column = "<column name=\"C\"><data-type>TEXT</data-type></column>";
+  const std::string longest(63, 'L');
+  const std::pair<std::string, const char*> cases[] = {
+      {Table("X; DROP TABLE Y"), "Name X; DROP TABLE Y in table X; DROP TABLE Y is not a plain SQL identifier"},
+      {Table("1ST"), "Name 1ST in table 1ST"},
+      {Table(longest + "L"), "is not a plain SQL identifier"},
+      {"<table name=\"T\"><columns><column name=\"C)\"><data-type>TEXT</data-type></column></columns></table>",
+       "Name C) in table T"},
+      {"<table name=\"T\"><columns>" + column + "</columns><primary-key><primary-key-column>C --</primary-key-column>"
+       "</primary-key></table>",
+       "Name C -- in table T"},
+      {"<table name=\"T\"><columns>" + column + "</columns><foreign-keys><foreign-key reference-table-name=\"P(\">"
+       "<fk-columns><fk-column><fk-local-column>C</fk-local-column><fk-reference-column>C</fk-reference-column>"
+       "</fk-column></fk-columns></foreign-key></foreign-keys></table>",
+       "Name P( in table T"},
+      {"<table name=\"T\"><columns><column name=\"\"><data-type>TEXT</data-type></column></columns></table>",
+       "Name  in table T"},
+      {"<table name=\"T\"><columns><column name=\"\xc3\xa9\"><data-type>TEXT</data-type></column></columns></table>",
+       "in table T is not a plain SQL identifier"},
+  };
+  for (const auto& [table, message] : cases) {
+    ResetDataDictionary();
+    LoadTables(Table("BEFORE") + table + Table("_after_" + longest.substr(7)));
+    EXPECT_EQ(TableNames(), (std::vector<std::string>{"BEFORE", "_after_" + longest.substr(7)})) << message;
+    EXPECT_TRUE(log_.Contains(message)) << message;
+  }
+}
+
 TEST_F(DataDictionaryTest, BrokenColumnsAndAllowedValues) {
   const std::string column = "<table name=\"BROKEN\"><columns><column name=\"C\">";
   const std::pair<std::string, const char*> cases[] = {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "store/column_types.h"
 #include "store/compare_values.h"
 #include "store/date_time.h"
 #include "store/table_text.h"
@@ -177,15 +178,21 @@ TEST_F(XmlWritersTest, NamesThatAreNoXmlNamesFailTheDocument) {
   EXPECT_FALSE(fs::exists(dir_ / "x<y.xml"));
   EXPECT_EQ(ConvertDOtoXMLBuffer(names, nullptr), std::nullopt);
 
-  const fs::path dictionary = dir_ / "odd.xml";
-  std::ofstream(dictionary) << "<data-dictionary><table name=\"ODD\"><columns><column name=\"A B\">"
-                               "<data-type>TEXT</data-type></column></columns></table></data-dictionary>";
-  ASSERT_TRUE(LoadDataDictFromXMLFile((Prefix() + "odd.xml").c_str()));
+  // A dictionary file cannot name such a column; a definition made in code
+  // still can, and the writer refuses it.
+  auto odd = std::make_unique<TableDefn>();
+  odd->name = "ODD";
+  odd->constraints = std::make_unique<ConstraintDefn>();
+  auto column = std::make_unique<ColumnDefn>();
+  column->name = "A B";
+  column->type = TARN_SQL_TEXT;
+  ASSERT_TRUE(odd->columns.Append(std::move(column)));
+  ASSERT_TRUE(AddTableDefn(std::move(odd)));
   ASSERT_TRUE(CreateTable("ODD"));
   const StoredValue value[] = {TextValue("v")};
   ASSERT_NE(AddNewRow("ODD", value), nullptr);
-  const char* odd[] = {"ODD"};
-  EXPECT_EQ(ConvertDOtoXMLBuffer(odd, "r"), std::nullopt);
+  const char* oddNames[] = {"ODD"};
+  EXPECT_EQ(ConvertDOtoXMLBuffer(oddNames, "r"), std::nullopt);
   EXPECT_TRUE(log_.Contains("A B is not a valid XML name\n"));
 }
 
