@@ -1,10 +1,12 @@
 #include "store/xml_table_reader.h"
 
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -46,23 +48,63 @@ struct ContextFree {
 };
 using Document = std::unique_ptr<xmlDoc, DocumentFree>;
 
+// Entity references in attribute values may nest, and each level may
+// multiply the text ("billion laughs"): what they add over one document is
+// bounded, and a document past the bound is refused.
+constexpr std::size_t kMaxEntityText = std::size_t{16} << 20;
+constexpr int kMaxEntityNesting = 40;
+
+struct EntityTextLimit {};
+
 // Attribute texts of the row being built: a text of one text node is read
-// in place, any other is assembled by libxml2 and kept until Clear.
+// in place, any other is assembled here (each entity reference replaced by
+// its text, in time linear in the result) and kept until Clear.
 class AttributeTexts {
  public:
+  // Throws EntityTextLimit past the document's bound.
   std::string_view Of(xmlAttrPtr attribute) {
     const xmlNode* child = attribute->children;
     if (!child) return std::string_view("");
     if (child->type == XML_TEXT_NODE && !child->next) return AsView(child->content);
-    std::unique_ptr<xmlChar, XmlFree> text(xmlNodeListGetString(attribute->doc, attribute->children, 1));
-    if (!text) return std::string_view("");
-    owned_.push_back(std::move(text));
-    return AsView(owned_.back().get());
+    std::string& text = *owned_.emplace_back(std::make_unique<std::string>());
+    Append(attribute->doc, child, text, 0);
+    return text;
   }
   void Clear() { owned_.clear(); }
 
  private:
-  std::vector<std::unique_ptr<xmlChar, XmlFree>> owned_;
+  // Appends the text of a list of nodes, each entity reference replaced by
+  // its own text; nesting counts the references the list lies inside.
+  void Append(xmlDoc* document, const xmlNode* node, std::string& out, int nesting) {
+    for (; node; node = node->next) {
+      if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) {
+        Add(out, AsView(node->content), nesting > 0);
+        continue;
+      }
+      if (node->type != XML_ENTITY_REF_NODE) continue;
+      const xmlEntity* entity = xmlGetDocEntity(document, node->name);
+      if (!entity) {
+        Add(out, AsView(node->content), nesting > 0);
+      } else if (nesting >= kMaxEntityNesting) {
+        throw EntityTextLimit();
+      } else if (entity->children) {
+        Append(document, entity->children, out, nesting + 1);
+      } else {
+        Add(out, AsView(entity->content), true);
+      }
+    }
+  }
+
+  void Add(std::string& out, std::string_view text, bool fromEntity) {
+    if (fromEntity) {
+      if (text.size() > entityRoom_) throw EntityTextLimit();
+      entityRoom_ -= text.size();
+    }
+    out += text;
+  }
+
+  std::vector<std::unique_ptr<std::string>> owned_;
+  std::size_t entityRoom_ = kMaxEntityText;
 };
 
 // An attribute of an element named like `name` (without regard to case).
@@ -180,6 +222,10 @@ class DocumentReader {
       return AddRow(*reading, element);
     } catch (const std::bad_alloc&) {
       LogError("MEMORY_ALLOCATION_FAILURE\n");
+      return false;
+    } catch (const EntityTextLimit&) {
+      LogError("Entity references in attribute values add more than %zu bytes: the document is refused.\n",
+               kMaxEntityText);
       return false;
     }
   }

@@ -156,6 +156,33 @@ TEST_P(StoredQueryOnDatabase, BrokenCriteriaAndNumbersFailTheQuery) {
   EXPECT_TRUE(log_.Contains("Cannot read stored query 5."));
 }
 
+// Expressions that share a sub-expression: each row is read once, and
+// criteria that would spell out more than the bound are refused at once
+// (twenty levels that each name the next twice: a million leaves).
+TEST_P(StoredQueryOnDatabase, SharedSubExpressionsAreReadOnceAndBounded) {
+  ASSERT_TRUE(Execute("insert into QueryvsTables values (7, 1)"));
+  ASSERT_TRUE(Execute("insert into QueryvsCriteria values (7, 700)"));
+  ASSERT_TRUE(Execute("insert into BooleanExp values (700, 701, 'AND', 701)"));
+  ASSERT_TRUE(Execute("insert into BooleanExp values (701, 102, 'OR', 102)"));
+  EXPECT_EQ(PrintStoredCriteria(7), "NAME=BobORNAME=BobANDNAME=BobORNAME=Bob");
+  DBResultSetPtr bob = RunStoredQuery(7);
+  ASSERT_TRUE(bob) << LogErrors(log_);
+  EXPECT_EQ(ResultRows(*bob).size(), 1u);
+
+  ASSERT_TRUE(Execute("insert into QueryvsTables values (8, 1)"));
+  ASSERT_TRUE(Execute("insert into QueryvsCriteria values (8, 800)"));
+  for (int level = 0; level < 20; ++level) {
+    const std::string next = std::to_string(801 + level);
+    ASSERT_TRUE(Execute("insert into BooleanExp values (" + std::to_string(800 + level) + ", " + next + ", 'OR', " +
+                        next + ")"));
+  }
+  ASSERT_TRUE(Execute("insert into RelationalExp values (820, 'NAME', '=', 'Bob')"));
+  EXPECT_FALSE(ReadStoredQuery(8));
+  EXPECT_TRUE(log_.Contains("spell out more than 10000 expressions."));
+  EXPECT_FALSE(PrintStoredCriteria(8));
+  EXPECT_TRUE(log_.Contains("spell out more than 1048576 characters."));
+}
+
 TEST_P(StoredQueryOnDatabase, EveryQueryOfTheListRuns) {
   DBResultSetPtr bob = RunStoredQuery(6);
   ASSERT_TRUE(bob) << LogErrors(log_);

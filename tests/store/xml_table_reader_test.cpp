@@ -185,6 +185,39 @@ TEST_F(XmlTableReaderTest, ContainersAndEntities) {
   EXPECT_TRUE(LoadDocument("<empty/>"));
 }
 
+// Entity references in attribute values cost what their text adds, once;
+// a document whose references would add more is refused, however they nest.
+TEST_F(XmlTableReaderTest, EntityTextIsBoundedAndLinear) {
+  const std::string word(1000, 'w');
+  std::string many = "<!DOCTYPE r [<!ENTITY w \"" + word + "\">]><r><AgentparamsList>";
+  std::string references;
+  for (int i = 0; i < 2000; ++i) references += "&w;";
+  for (int i = 0; i < 4; ++i)
+    many += "<Agentparams PARAM_NAME=\"P" + std::to_string(i) + "\" PARAM_VALUE=\"" + references + "\"/>";
+  many += "</AgentparamsList></r>";
+  ASSERT_TRUE(LoadDocument(many));
+  EXPECT_EQ(RowAt("Agentparams", 3)->values[1].length, 2000 * 1000);
+
+  // Sixteen times as many: past the bound.
+  ResetTableData();
+  std::string more = "<!DOCTYPE r [<!ENTITY w \"" + word + "\">]><r><AgentparamsList>";
+  for (int i = 0; i < 16; ++i)
+    more += "<Agentparams PARAM_NAME=\"P" + std::to_string(i) + "\" PARAM_VALUE=\"" + references + "\"/>";
+  more += "</AgentparamsList></r>";
+  EXPECT_FALSE(LoadDocument(more));
+  EXPECT_TRUE(log_.Contains("Entity references in attribute values add more than 16777216 bytes"));
+
+  // Ten levels of ten references each would be ten thousand million bytes.
+  std::string laughs = "<!DOCTYPE r [<!ENTITY l0 \"lol\">";
+  for (int level = 1; level <= 10; ++level) {
+    laughs += "<!ENTITY l" + std::to_string(level) + " \"";
+    for (int i = 0; i < 10; ++i) laughs += "&l" + std::to_string(level - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><r><Agentparams PARAM_NAME=\"&l10;\"/></r>";
+  EXPECT_FALSE(LoadDocument(laughs));
+}
+
 TEST_F(XmlTableReaderTest, FilesAndParsedNodes) {
   const std::string path = WriteFile("params.xml", "<r><ORDERS ORDER_ID=\"ORDERS:ORDER_ID:1\"/></r>");
   EXPECT_TRUE(ConstructTableDataFromXMLFile(path.c_str()));
