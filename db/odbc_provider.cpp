@@ -1,5 +1,6 @@
 #include "db/odbc_provider.h"
 
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -35,37 +36,82 @@ OdbcEnvironment& Environment() {
   return environment;
 }
 
-bool AcquireEnvironment(SQLHENV* handle) {
-  OdbcEnvironment& environment = Environment();
-  std::lock_guard<std::mutex> lock(environment.lock);
-  if (environment.connections == 0) {
-    if (!OdbcSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment.handle))) {
-      environment.handle = SQL_NULL_HENV;
-      LogError("Allocating Env Handle failed\n");
-      return false;
+// A connection's share of the environment: the first share makes it, the
+// last one gone frees it.
+class EnvironmentShare {
+ public:
+  EnvironmentShare() {
+    OdbcEnvironment& environment = Environment();
+    std::lock_guard<std::mutex> lock(environment.lock);
+    if (environment.connections == 0) {
+      if (!OdbcSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment.handle))) {
+        environment.handle = SQL_NULL_HENV;
+        LogError("Allocating Env Handle failed\n");
+        return;
+      }
+      // ODBC 3: statements that change no rows answer SQL_NO_DATA, dates are
+      // the SQL_TYPE_ codes.
+      (void)SQLSetEnvAttr(environment.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     }
-    // ODBC 3: statements that change no rows answer SQL_NO_DATA, dates are
-    // the SQL_TYPE_ codes.
-    (void)SQLSetEnvAttr(environment.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    ++environment.connections;
+    handle_ = environment.handle;
   }
-  ++environment.connections;
-  *handle = environment.handle;
-  return true;
-}
-
-void ReleaseEnvironment() {
-  OdbcEnvironment& environment = Environment();
-  std::lock_guard<std::mutex> lock(environment.lock);
-  if (environment.connections > 0 && --environment.connections == 0) {
-    SQLFreeHandle(SQL_HANDLE_ENV, environment.handle);
-    environment.handle = SQL_NULL_HENV;
+  ~EnvironmentShare() {
+    if (handle_ == SQL_NULL_HENV) return;
+    OdbcEnvironment& environment = Environment();
+    std::lock_guard<std::mutex> lock(environment.lock);
+    if (--environment.connections == 0) {
+      (void)SQLFreeHandle(SQL_HANDLE_ENV, environment.handle);
+      environment.handle = SQL_NULL_HENV;
+    }
   }
-}
+  EnvironmentShare(const EnvironmentShare&) = delete;
+  EnvironmentShare& operator=(const EnvironmentShare&) = delete;
 
+  SQLHENV handle() const { return handle_; }
+
+ private:
+  SQLHENV handle_ = SQL_NULL_HENV;
+};
+
+// A connection handle, disconnected (once connected) and freed when it goes.
+class ConnectionHandle {
+ public:
+  // Without an environment (its failure logged) there is no handle.
+  explicit ConnectionHandle(SQLHENV environment) {
+    if (environment == SQL_NULL_HENV) return;
+    if (!OdbcSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, environment, &handle_))) {
+      handle_ = SQL_NULL_HDBC;
+      LogError("Allocating connection Handle failed\n");
+    }
+  }
+  ~ConnectionHandle() { Close(); }
+  ConnectionHandle(const ConnectionHandle&) = delete;
+  ConnectionHandle& operator=(const ConnectionHandle&) = delete;
+
+  SQLHDBC get() const { return handle_; }
+  void MarkConnected() { connected_ = true; }
+  void Close() {
+    if (handle_ == SQL_NULL_HDBC) return;
+    if (connected_) (void)SQLDisconnect(handle_);
+    (void)SQLFreeHandle(SQL_HANDLE_DBC, handle_);
+    handle_ = SQL_NULL_HDBC;
+  }
+
+ private:
+  SQLHDBC handle_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+};
+
+// The handles are given up in the reverse of their making: the connection's,
+// then its share of the environment.
 struct OdbcConnection : ProviderConnection {
-  OdbcConnection(SQLHDBC dbc, std::string connectionName) : handle(dbc), name(std::move(connectionName)) {}
-  SQLHDBC handle;
+  explicit OdbcConnection(std::string connectionName)
+      : name(std::move(connectionName)), dbc(environment.handle()), handle(dbc.get()) {}
   std::string name;
+  EnvironmentShare environment;
+  ConnectionHandle dbc;
+  SQLHDBC handle;
 };
 
 OdbcConnection* Odbc(ProviderConnection* connection) { return static_cast<OdbcConnection*>(connection); }
@@ -346,41 +392,26 @@ ProviderConnectionPtr ODBCConnect(const ConnParamsEntry* parameters) {
     LogError("ODBC connection Parameter missing\n");
     return nullptr;
   }
-  SQLHENV environment = SQL_NULL_HENV;
-  if (!AcquireEnvironment(&environment)) return nullptr;
-  SQLHDBC handle = SQL_NULL_HDBC;
-  if (!OdbcSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, environment, &handle))) {
-    LogError("Allocating connection Handle failed\n");
-    ReleaseEnvironment();
-    return nullptr;
-  }
+  std::unique_ptr<OdbcConnection> connection;
   std::string text;
   try {
+    connection = std::make_unique<OdbcConnection>(parameters->connectionName);
     text = OdbcConnectionString(*parameters);
   } catch (const std::bad_alloc&) {
     LogError("Unable to allocate memory\n");
-    SQLFreeHandle(SQL_HANDLE_DBC, handle);
-    ReleaseEnvironment();
     return nullptr;
   }
+  if (connection->handle == SQL_NULL_HDBC) return nullptr;
   SQLCHAR completed[1025] = {};
   SQLSMALLINT completedLength = 0;
-  if (!OdbcSucceeded(SQLDriverConnect(handle, nullptr, SqlText(text.c_str()), SQL_NTS, completed, sizeof completed,
-                                      &completedLength, SQL_DRIVER_NOPROMPT))) {
+  if (!OdbcSucceeded(SQLDriverConnect(connection->handle, nullptr, SqlText(text.c_str()), SQL_NTS, completed,
+                                      sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT))) {
     LogError("Connecting to driver failed\n");
-    LogOdbcDiagnostic(ReadOdbcDiagnostic(SQL_HANDLE_DBC, handle));
-    SQLFreeHandle(SQL_HANDLE_DBC, handle);
-    ReleaseEnvironment();
+    LogOdbcDiagnostic(ReadOdbcDiagnostic(SQL_HANDLE_DBC, connection->handle));
     return nullptr;
   }
-  ProviderConnectionPtr connection(new (std::nothrow) OdbcConnection(handle, parameters->connectionName));
-  if (!connection) {
-    LogError("Error in allocating SQLHDBC\n");
-    SQLDisconnect(handle);
-    SQLFreeHandle(SQL_HANDLE_DBC, handle);
-    ReleaseEnvironment();
-  }
-  return connection;
+  connection->dbc.MarkConnected();
+  return ProviderConnectionPtr(connection.release());
 }
 
 bool ODBCDisconnect(ProviderConnectionPtr provider) {
@@ -388,10 +419,8 @@ bool ODBCDisconnect(ProviderConnectionPtr provider) {
   OdbcConnection& connection = *Odbc(provider.get());
   {
     ObjectLockGuard lock(&connection);
-    SQLDisconnect(connection.handle);
-    SQLFreeHandle(SQL_HANDLE_DBC, connection.handle);
+    connection.dbc.Close();
   }
-  ReleaseEnvironment();
   return true;
 }
 

@@ -12,7 +12,7 @@ constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 // The calling convention of Windows' library exports (WINAPI): a function
 // pointer to an export must carry it. __stdcall on 32-bit x86 Windows; the
 // one convention everywhere else.
-#if defined(_WIN32) && defined(__i386__)
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
 #define KV_WINAPI __stdcall
 #else
 #define KV_WINAPI

@@ -3,6 +3,7 @@
 #include "runtime/log_rotation.h"
 
 #include <atomic>
+#include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -275,8 +276,7 @@ int CheckLogSizeReached(const char* path, std::int64_t limit) {
     size = 0;
   }
   if (file.IsOpen()) file.Close();
-  LogInfo("CheckLogSizeReached : The log file size of %s is given by %ld \n", path ? path : "",
-          static_cast<long>(size));
+  LogInfo("CheckLogSizeReached : The log file size of %s is given by %" PRId64 " \n", path ? path : "", size);
   if (size < limit) {
     LogDebug("CheckLogSizeReached : The size is less the required size \n");
     return 0;

@@ -23,12 +23,23 @@ DWORD GetVersionEx(OsVersionInfo* info, bool extended) {
   // The extended record starts with the basic one; its size tells which is asked.
   OSVERSIONINFOEXA native{};
   native.dwOSVersionInfoSize = extended ? sizeof(OSVERSIONINFOEXA) : sizeof(OSVERSIONINFOA);
+  // GetVersionExA is marked deprecated; it is the one that tells the
+  // version the manifest allows.
+#if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#elif defined(_MSC_VER)
+#pragma warning(push)
+#pragma warning(disable : 4996)
+#endif
   // The program's manifest declares the systems it knows, so that the
   // version told is the real one and not that of the newest system listed.
   if (!::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&native))) return win32::LastFailure();
+#if defined(__GNUC__)
 #pragma GCC diagnostic pop
+#elif defined(_MSC_VER)
+#pragma warning(pop)
+#endif
   *info = OsVersionInfo{};
   info->majorVersion = native.dwMajorVersion;
   info->minorVersion = native.dwMinorVersion;

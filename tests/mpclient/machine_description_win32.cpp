@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "mpclient/machine_description.h"
+#include "tests/mpclient/machine_description.h"
 
 std::string MachineDescription() {
   HMODULE self = nullptr;

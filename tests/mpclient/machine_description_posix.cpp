@@ -1,6 +1,6 @@
 #include <dlfcn.h>
 
-#include "mpclient/machine_description.h"
+#include "tests/mpclient/machine_description.h"
 
 std::string MachineDescription() {
   Dl_info info{};

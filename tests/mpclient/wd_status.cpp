@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "mpclient/export.h"
-#include "mpclient/machine_description.h"
+#include "tests/mpclient/export.h"
+#include "tests/mpclient/machine_description.h"
 
 namespace {
 constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005);

@@ -10,7 +10,7 @@
 #define KV_MPCLIENT_EXPORT __attribute__((visibility("default")))
 #endif
 
-#if defined(_WIN32) && defined(__i386__)
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
 #define KV_MPCLIENT_CALL __stdcall
 #else
 #define KV_MPCLIENT_CALL

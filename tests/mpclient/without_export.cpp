@@ -2,6 +2,6 @@
 
 #include <cstdint>
 
-#include "mpclient/export.h"
+#include "tests/mpclient/export.h"
 
 extern "C" KV_MPCLIENT_EXPORT std::int32_t KV_MPCLIENT_CALL WDEnable(std::int32_t) { return 0; }
