@@ -9,6 +9,7 @@
 #include "dataobjects/stored_query.h"
 #include "dataobjects/stored_query_reading.h"
 #include "db/db_result_set.h"
+#include "db/sql_builder.h"
 #include "store/column_types.h"
 
 namespace kv {
@@ -195,24 +196,28 @@ class CriteriaText {
 }  // namespace
 
 bool GetQueryCriteria(std::int32_t queryNumber, SelectQuery& query) {
-  std::optional<std::int32_t> id;
-  if (!CriteriaNumber(queryNumber, id)) return false;
-  if (!id) return true;
-  CriteriaReader reader(query);
-  CriteriaExp* root = reader.Expression(*id, 0);
-  if (!root) return reader.none();
-  SetCriteria(query, root);
-  return true;
+  return GuardMemory([&]() -> bool {
+    std::optional<std::int32_t> id;
+    if (!CriteriaNumber(queryNumber, id)) return false;
+    if (!id) return true;
+    CriteriaReader reader(query);
+    CriteriaExp* root = reader.Expression(*id, 0);
+    if (!root) return reader.none();
+    SetCriteria(query, root);
+    return true;
+  });
 }
 
 std::optional<std::string> PrintStoredCriteria(std::int32_t queryNumber) {
-  std::optional<std::int32_t> id;
-  if (!CriteriaNumber(queryNumber, id) || !id) return std::nullopt;
-  CriteriaText texts;
-  const std::string* text = texts.Of(*id, 0);
-  if (!text) return std::nullopt;
-  LogDebug("\n%s\n", text->c_str());
-  return *text;
+  return GuardMemory([&]() -> std::optional<std::string> {
+    std::optional<std::int32_t> id;
+    if (!CriteriaNumber(queryNumber, id) || !id) return std::nullopt;
+    CriteriaText texts;
+    const std::string* text = texts.Of(*id, 0);
+    if (!text) return std::nullopt;
+    LogDebug("\n%s\n", text->c_str());
+    return *text;
+  });
 }
 
 }  // namespace kv

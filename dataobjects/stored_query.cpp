@@ -7,6 +7,7 @@
 #include "dataobjects/stored_query_reading.h"
 #include "db/connection_pool.h"
 #include "db/db_statements.h"
+#include "db/sql_builder.h"
 #include "db/sql_front.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
@@ -218,53 +219,61 @@ bool GetQuerySort(std::int32_t queryNumber, SelectQuery& query) {
 }
 
 SelectQueryPtr ReadStoredQuery(std::int32_t queryNumber) {
-  SelectQueryPtr query = CreateSelectQuery();
-  if (!query) return nullptr;
-  SelectQuery& model = *query;
-  if (!GetQueryColumns(queryNumber, model) || !GetQueryTables(queryNumber, model) ||
-      !GetQueryJoins(queryNumber, model) || !GetQueryGroupBy(queryNumber, model) || !GetQuerySort(queryNumber, model) ||
-      !GetQueryCriteria(queryNumber, model)) {
-    LogError("Cannot read stored query %d.\n", queryNumber);
-    return nullptr;
-  }
-  return query;
+  return GuardMemory([&]() -> SelectQueryPtr {
+    SelectQueryPtr query = CreateSelectQuery();
+    if (!query) return nullptr;
+    SelectQuery& model = *query;
+    if (!GetQueryColumns(queryNumber, model) || !GetQueryTables(queryNumber, model) ||
+        !GetQueryJoins(queryNumber, model) || !GetQueryGroupBy(queryNumber, model) ||
+        !GetQuerySort(queryNumber, model) || !GetQueryCriteria(queryNumber, model)) {
+      LogError("Cannot read stored query %d.\n", queryNumber);
+      return nullptr;
+    }
+    return query;
+  });
 }
 
 std::optional<std::string> BuildStoredQuery(std::int32_t queryNumber) {
-  const SelectQueryPtr query = ReadStoredQuery(queryNumber);
-  return query ? GenerateSelectQuery(query.get()) : std::nullopt;
+  return GuardMemory([&]() -> std::optional<std::string> {
+    const SelectQueryPtr query = ReadStoredQuery(queryNumber);
+    return query ? GenerateSelectQuery(query.get()) : std::nullopt;
+  });
 }
 
 DBResultSetPtr RunStoredQuery(std::int32_t queryNumber) {
-  const SelectQueryPtr query = ReadStoredQuery(queryNumber);
-  const std::optional<std::string> sql = query ? GenerateSelectQuery(query.get()) : std::nullopt;
-  const char* source = sql ? GetDataSourceOfTable(SelectQueryTable(*query)) : nullptr;
-  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
-  if (!handle) return nullptr;
-  DBResultSetPtr result = ExecuteQuery(handle, sql->c_str());
-  ReleaseConnectionHandle(source);
-  return result;
+  return GuardMemory([&]() -> DBResultSetPtr {
+    const SelectQueryPtr query = ReadStoredQuery(queryNumber);
+    const std::optional<std::string> sql = query ? GenerateSelectQuery(query.get()) : std::nullopt;
+    const char* source = sql ? GetDataSourceOfTable(SelectQueryTable(*query)) : nullptr;
+    if (!source) return nullptr;
+    const PooledConnection handle(source);
+    return handle ? ExecuteQuery(handle.get(), sql->c_str()) : nullptr;
+  });
 }
 
 bool ExecuteStoredQueries() {
-  const char* source = GetDataSourceOfTable("QueryDetails");
-  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
-  DBResultSetPtr list = handle ? ExecuteQuery(handle, "SELECT QUERY_ID FROM QueryDetails") : nullptr;
-  if (handle) ReleaseConnectionHandle(source);
-  if (!list) {
-    LogError("Query failed\n");
-    return false;
-  }
-  for (std::int32_t row = 0; row < list->rowCount(); ++row) {
-    bool wrongType = false;
-    const std::optional<std::int32_t> number = ResultNumber(*list, row, 0, wrongType);
-    if (!number) {
-      LogError("QueryDetails holds a QUERY_ID that is no number.\n");
-      continue;
+  return GuardMemory([]() -> bool {
+    const char* source = GetDataSourceOfTable("QueryDetails");
+    DBResultSetPtr list;
+    if (source) {
+      const PooledConnection handle(source);
+      if (handle) list = ExecuteQuery(handle.get(), "SELECT QUERY_ID FROM QueryDetails");
     }
-    if (DBResultSetPtr result = RunStoredQuery(*number)) PrintResultSet(result.get());
-  }
-  return true;
+    if (!list) {
+      LogError("Query failed\n");
+      return false;
+    }
+    for (std::int32_t row = 0; row < list->rowCount(); ++row) {
+      bool wrongType = false;
+      const std::optional<std::int32_t> number = ResultNumber(*list, row, 0, wrongType);
+      if (!number) {
+        LogError("QueryDetails holds a QUERY_ID that is no number.\n");
+        continue;
+      }
+      if (DBResultSetPtr result = RunStoredQuery(*number)) PrintResultSet(result.get());
+    }
+    return true;
+  });
 }
 
 SelectColumnList* MakeColumnVector(SelectQuery& query, std::initializer_list<const char*> names) {

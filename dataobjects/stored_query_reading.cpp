@@ -21,13 +21,12 @@ std::string Statement(const char* statement, std::int32_t number) {
 DBResultSetPtr QueryStoredTable(const char* table, const char* statement, std::int32_t number) {
   const std::string sql = Statement(statement, number);
   const char* source = GetDataSourceOfTable(table);
-  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
-  if (!handle) {
+  const PooledConnection handle(source);
+  if (!source || !handle) {
     LogError("Cannot read table %s: no connection.\n", table);
     return nullptr;
   }
-  DBResultSetPtr result = ExecuteQuery(handle, sql.c_str());
-  ReleaseConnectionHandle(source);
+  DBResultSetPtr result = ExecuteQuery(handle.get(), sql.c_str());
   if (!result) LogError("Query failed: %s\n", sql.c_str());
   return result;
 }

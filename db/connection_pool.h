@@ -70,6 +70,27 @@ DBConnection* GetConnectionHandle(const char* connectionName);
 // data source. False when the thread holds none.
 bool ReleaseConnectionHandle(const char* connectionName);
 
+// The calling thread's connection of a data source for as long as the
+// object lives: given back on every way out, a failure's included.
+class PooledConnection {
+ public:
+  // Null name: the only data source. A null handle when there is none.
+  explicit PooledConnection(const char* connectionName)
+      : name_(connectionName), handle_(GetConnectionHandle(connectionName)) {}
+  ~PooledConnection() {
+    if (handle_) (void)ReleaseConnectionHandle(name_);
+  }
+  PooledConnection(const PooledConnection&) = delete;
+  PooledConnection& operator=(const PooledConnection&) = delete;
+
+  DBConnection* get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+
+ private:
+  const char* name_;
+  DBConnection* handle_;
+};
+
 // The clock of connection ages: seconds since 1970 (tests set their own).
 using ConnectionClock = std::int64_t (*)();
 void SetConnectionClock(ConnectionClock clock);

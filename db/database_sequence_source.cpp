@@ -84,30 +84,30 @@ std::optional<std::int32_t> DatabaseSequenceSource::ReserveBatch(const char* tab
   const char* source = GetDataSourceOfTable(tableName);
   const SQLDialect* dialect = GetDialectOfTable(tableName);
   if (!source || !dialect) return std::nullopt;
-  std::optional<std::int32_t> end;
-  for (int attempt = 1; attempt <= kAttempts && !end; ++attempt) {
-    DBConnection* handle = GetConnectionHandle(source);
+  // One attempt on a connection, rolled back and given back on every way out.
+  // Within the caller's transaction there is one attempt: a failed one cannot
+  // be undone alone.
+  bool again = true;
+  auto attempt = [&]() -> std::optional<std::int32_t> {
+    again = false;
+    const PooledConnection handle(source);
     if (!handle) {
       LogError("No connection to %s for UpdateSeqGen\n", source);
       return std::nullopt;
     }
-    // A caller's open transaction takes the reservation in; it cannot be
-    // tried again on its own.
-    const bool own = !handle->inTransaction;
-    if (own && !BeginTransaction(handle)) {
-      ReleaseConnectionHandle(source);
-      return std::nullopt;
-    }
-    end = Reserve(handle, dialect->rules(), generatorName, batchSize, own);
-    if (own) {
-      if (end && !CommitTransaction(handle)) end.reset();
-      if (!end) RollbackTransaction(handle);
-    }
-    ReleaseConnectionHandle(source);
-    if (!own) break;
-    if (!end && attempt < kAttempts) Sleep(kRetryPauseMilliseconds * static_cast<DWORD>(attempt));
+    OwnTransaction transaction(handle.get());
+    if (!transaction.Begin()) return std::nullopt;
+    std::optional<std::int32_t> end =
+        Reserve(handle.get(), dialect->rules(), generatorName, batchSize, transaction.own());
+    if (end && !transaction.Commit()) end.reset();
+    again = transaction.own();
+    return end;
+  };
+  for (int number = 1;; ++number) {
+    const std::optional<std::int32_t> end = attempt();
+    if (end || !again || number == kAttempts) return end;
+    Sleep(kRetryPauseMilliseconds * static_cast<DWORD>(number));
   }
-  return end;
 }
 
 void InstallDatabaseSequenceSource() { SetSequenceSource(std::make_unique<DatabaseSequenceSource>()); }

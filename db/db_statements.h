@@ -21,4 +21,45 @@ DBResultSetPtr ExecuteQueryBlob(DBConnection* handle, const char* sql, BlobConsu
 bool CommitTransaction(DBConnection* handle);
 bool RollbackTransaction(DBConnection* handle);
 
+// A transaction of its own on a connection that is in none; within the
+// caller's open transaction, nothing (the caller commits or rolls back).
+// Rolled back when it goes uncommitted, on every way out.
+class OwnTransaction {
+ public:
+  explicit OwnTransaction(DBConnection* handle) : handle_(handle), own_(!handle->inTransaction) {}
+  ~OwnTransaction() {
+    if (begun_) (void)RollbackTransaction(handle_);
+  }
+  OwnTransaction(const OwnTransaction&) = delete;
+  OwnTransaction& operator=(const OwnTransaction&) = delete;
+
+  // Whether the work runs in a transaction of its own.
+  bool own() const { return own_; }
+  // Begins the own transaction; true within the caller's.
+  [[nodiscard]] bool Begin() {
+    if (!own_) return true;
+    begun_ = BeginTransaction(handle_);
+    return begun_;
+  }
+  // Commits the own transaction (true within the caller's); a failed commit
+  // is rolled back.
+  [[nodiscard]] bool Commit() {
+    if (!begun_) return !own_;
+    begun_ = false;
+    if (CommitTransaction(handle_)) return true;
+    (void)RollbackTransaction(handle_);
+    return false;
+  }
+  // Rolls the own transaction back now.
+  void Rollback() {
+    if (begun_) (void)RollbackTransaction(handle_);
+    begun_ = false;
+  }
+
+ private:
+  DBConnection* handle_;
+  bool own_;
+  bool begun_ = false;
+};
+
 }  // namespace kv

@@ -98,25 +98,22 @@ bool CreateTables() {
     const std::optional<std::string> sql = GenerateCreateTableQuery(table);
     const char* source = GetDataSourceOfTable(table);
     if (!sql || !source) return false;
-    DBConnection* handle = GetConnectionHandle(source);
-    const bool created = handle && ExecuteUpdate(handle, sql->c_str());
-    if (handle) ReleaseConnectionHandle(source);
-    if (!created) return false;
+    const PooledConnection handle(source);
+    if (!handle || !ExecuteUpdate(handle.get(), sql->c_str())) return false;
   }
   return true;
 }
 
 bool CreateDB(const char* name) {
   LogTrace("@@ Inside CreateDB @@\n");
-  DBConnection* handle = GetConnectionHandle(nullptr);
+  const PooledConnection handle(nullptr);
   if (!handle) {
     LogError("Cannot create DB.  Connection not established.\n");
     return false;
   }
   const std::string sql = Format("create database %s", LogText(name));
-  const bool created = ExecuteUpdate(handle, sql.c_str());
+  const bool created = ExecuteUpdate(handle.get(), sql.c_str());
   if (!created) LogError("Cannot create database %s.\n", LogText(name));
-  ReleaseConnectionHandle(nullptr);
   return created;
 }
 

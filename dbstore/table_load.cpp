@@ -72,11 +72,11 @@ void LoadListedTables(std::FILE* list) {
 TableQueryResult QueryTableSource(const char* tableName, const char* sql) {
   TableQueryResult result;
   const char* source = GetDataSourceOfTable(tableName);
-  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
+  if (!source) return result;
+  const PooledConnection handle(source);
   if (!handle) return result;
   result.connected = true;
-  result.rows = ExecuteQuery(handle, sql);
-  ReleaseConnectionHandle(source);
+  result.rows = ExecuteQuery(handle.get(), sql);
   return result;
 }
 

@@ -115,11 +115,11 @@ void MarkWritten(TableData& table, const std::vector<PendingRow>& written, SaveC
 bool SaveOnConnection(DBConnection* handle, TableData& table, SaveCounts& counts) {
   const std::vector<PendingRow> pending = PendingRows(table);
   if (pending.empty()) return true;
-  const bool own = !handle->inTransaction;
-  if (own && !BeginTransaction(handle)) return false;
+  OwnTransaction transaction(handle);
+  if (!transaction.Begin()) return false;
   std::optional<std::vector<PendingRow>> written = WriteRows(handle, table, pending, counts);
-  if (own && (!written || !CommitTransaction(handle))) {
-    RollbackTransaction(handle);
+  if (transaction.own() && (!written || !transaction.Commit())) {
+    transaction.Rollback();
     if (written) LogError("Saving table %s could not be committed.\n", table.name.c_str());
     counts.failed = static_cast<std::int32_t>(pending.size());
     return false;
@@ -143,11 +143,9 @@ int SaveTable(const char* tableName, SaveCounts* counts) {
     const DataSourceMapEntry* entry = GetDataSourceMapEntry(table->name.c_str());
     if (!entry) return 0;
     const std::string source = entry->dataSourceName;
-    DBConnection* handle = GetConnectionHandle(source.c_str());
+    const PooledConnection handle(source.c_str());
     if (!handle) return 0;
-    const bool saved = SaveOnConnection(handle, *table, result);
-    ReleaseConnectionHandle(source.c_str());
-    return saved ? 1 : 0;
+    return SaveOnConnection(handle.get(), *table, result) ? 1 : 0;
   });
 }
 

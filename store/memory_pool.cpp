@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace kv {
 namespace {
@@ -50,7 +51,9 @@ void* MemoryPool::Allocate(std::size_t size, std::size_t alignment) noexcept {
   if (size > SIZE_MAX - kHeader - slack) return nullptr;
   const std::size_t need = size + slack;
   const std::size_t payload = need > blockSize_ ? need : blockSize_;
-  char* raw = static_cast<char*>(std::malloc(kHeader + payload));
+  // The C++ allocator, so that a failing allocation is the same event for
+  // the pool as for the rest of the store.
+  char* raw = static_cast<char*>(::operator new(kHeader + payload, std::nothrow));
   if (!raw) return nullptr;
   Block* block = reinterpret_cast<Block*>(raw);
   block->size = payload;
@@ -85,7 +88,7 @@ char* MemoryPool::CopyText(std::string_view text) noexcept { return CopyBytes(te
 void MemoryPool::Release() noexcept {
   while (current_) {
     Block* previous = current_->previous;
-    std::free(current_);
+    ::operator delete(current_);
     current_ = previous;
   }
   next_ = end_ = nullptr;
