@@ -111,6 +111,35 @@ TEST_F(DataObjectTest, ForeignKeyChainsEndWhereAColumnRefersNowhere) {
   EXPECT_TRUE(log_.Contains("No table definition found for NO_SUCH_TABLE"));
 }
 
+TEST_F(DataObjectTest, OwnerLinksPassThroughTheTablesBetweenAndEndOnCircles) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  // The notes' own key leads to the order's key: no table between.
+  std::optional<OwnerLink> link = FindOwnerLink("LINE_NOTES", "ORDERS");
+  ASSERT_TRUE(link);
+  EXPECT_TRUE(link->steps.empty());
+  EXPECT_EQ(link->holder, "LINE_NOTES");
+  EXPECT_EQ(link->keys, (Pairs{{"ORDER_ID", "ORDER_ID"}}));
+  // To the customer through the line (both key columns) and the order.
+  link = FindOwnerLink("line_notes", "CUSTOMERS");
+  ASSERT_TRUE(link);
+  ASSERT_EQ(link->steps.size(), 2u);
+  EXPECT_EQ(link->steps[0].table, "LINE_NOTES");
+  EXPECT_EQ(link->steps[0].referenceTable, "ORDER_LINES");
+  EXPECT_EQ(link->steps[0].columns, (Pairs{{"ORDER_ID", "ORDER_ID"}, {"LINE_NO", "LINE_NO"}}));
+  EXPECT_EQ(link->steps[1].referenceTable, "ORDERS");
+  EXPECT_EQ(link->holder, "ORDERS");
+  EXPECT_EQ(link->keys, (Pairs{{"CUSTOMER_ID", "CUSTOMER_ID"}}));
+  // Parents belong to no child, a table to nothing of its own, a table
+  // without a key owns nothing; a circle on the way is left once seen.
+  EXPECT_FALSE(FindOwnerLink("CUSTOMERS", "ORDERS"));
+  EXPECT_FALSE(FindOwnerLink("ORDERS", "ORDERS"));
+  EXPECT_FALSE(FindOwnerLink("ORDERS", "TAGS"));
+  EXPECT_FALSE(FindOwnerLink("CYCLE_ROOT", "REGIONS"));
+  link = FindOwnerLink("CYCLE_ROOT", "CYCLE_B");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->holder, "CYCLE_A");
+}
+
 TEST_F(DataObjectTest, CollectionsNeedEveryKeyColumnAndAKnownTable) {
   EXPECT_FALSE(AddTableToDO(object_.get(), "ORDER_LINES", MakeColumnList(*object_, {"ORDER_ID", "ITEM"})));
   EXPECT_TRUE(log_.Contains("All Primary key columns were not selected."));
