@@ -6,9 +6,7 @@
 #include "base/log_writer.h"
 #include "dataobjects/data_object_parts.h"
 #include "store/data_dictionary.h"
-#include "store/hash_table.h"
 #include "store/sequence_generator.h"
-#include "store/text_buffer.h"
 #include "store/typed_value.h"
 
 namespace kv {
@@ -75,61 +73,6 @@ DataObjectPtr CreateDataObject() {
     }
   }
   LogError("\nMEMORY ALLOCATION FOR DATAOBJECT FAILED\n");
-  return nullptr;
-}
-
-bool KeyText(const RowCollection& collection, const StoredValue* values, TextBuffer& key) {
-  const TableDefn* definition = collection.tableDefn;
-  if (!definition || !definition->constraints) {
-    LogError("No Primary Keys mentioned for table %s. \n", LogText(collection.tableName));
-    return false;
-  }
-  if (key.Append(collection.tableName) != 1) return false;
-  for (const std::string& name : definition->constraints->primaryKeys) {
-    const std::int32_t index = collection.ColumnIndex(name.c_str());
-    if (index < 0) {
-      LogError("\nALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR %s\n", collection.tableName);
-      return false;
-    }
-    ValueTextBuffer scratch;
-    const StoredValue& value = values[index];
-    const std::optional<std::string_view> text =
-        TypedValueText(value.data, value.length, collection.columnTypes[index], scratch);
-    if (!text) {
-      LogError("Cannot make the key of a row of table %s: column %s has no text.\n", collection.tableName,
-               name.c_str());
-      return false;
-    }
-    if (key.Append(*text) != 1) return false;
-  }
-  return true;
-}
-
-const char* GenerateKeyString(DataObject& object, const RowCollection& collection, const StoredValue* values) {
-  TextBuffer key(64, 64);
-  if (!KeyText(collection, values, key)) return nullptr;
-  return object.pool.CopyText(key.view());
-}
-
-KeyInsert CheckForPKEntry(DataObject& object, const char* key, RowUnit* row) {
-  if (!key || !object.keyBuckets) return KeyInsert::kFailed;
-  KeyEntry*& chain = object.keyBuckets[HashBucketIndex(key, DATA_OBJECT_KEY_BUCKETS)];
-  for (const KeyEntry* entry = chain; entry; entry = entry->next)
-    if (std::strcmp(entry->key, key) == 0) return KeyInsert::kPresent;
-  KeyEntry* entry = object.pool.New<KeyEntry>(KeyEntry{key, row, chain});
-  if (!entry) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return KeyInsert::kFailed;
-  }
-  chain = entry;
-  return KeyInsert::kInserted;
-}
-
-RowUnit* LookUpKey(const DataObject& object, const char* key) {
-  if (!key || !object.keyBuckets) return nullptr;
-  for (const KeyEntry* entry = object.keyBuckets[HashBucketIndex(key, DATA_OBJECT_KEY_BUCKETS)]; entry;
-       entry = entry->next)
-    if (std::strcmp(entry->key, key) == 0) return entry->row;
   return nullptr;
 }
 

@@ -2,9 +2,10 @@
 // Data objects ("DO" in the store's messages): detached copies of related
 // rows of several tables, fetched by one query, changed by their one owner
 // and written back. Rows are grouped per table (RowCollection) in foreign-key
-// order, parents first; each row (RowUnit) is known by its key string, the
-// table name followed directly by the texts of its primary-key values, and
-// found through the object's key table.
+// order, parents first; each row (RowUnit) is known by its key string, made
+// of the table name and the texts of its primary-key values so that two
+// rows share one only when they are the same row, and found through the
+// object's key table.
 //
 // Everything an object holds (collections, rows, values, keys, lists) lives
 // in the object's own memory pool: letting the DataObjectPtr go releases it
@@ -83,9 +84,12 @@ using DataObjectPtr = std::unique_ptr<DataObject>;
 DataObjectPtr CreateDataObject();
 
 // The key string of a row of a collection, in the object's pool: the table
-// name and the text of each primary-key value in key order, no separator.
-// Null with "No Primary Keys mentioned for table %s. \n" when the table has
-// no constraint record, or when a key value has no text.
+// name, then "|" and the text of each primary-key value in key order, with
+// "\", "|" and NUL in the name and the texts escaped by "\" and a NULL
+// value written "\N" ("ORDERS|12|3"; a table without key columns: its name
+// alone). Distinct key values give distinct key strings. Null with "No
+// Primary Keys mentioned for table %s. \n" when the table has no
+// constraint record, or when a key value has no text.
 const char* GenerateKeyString(DataObject& object, const RowCollection& collection, const StoredValue* values);
 
 enum class KeyInsert : std::uint8_t { kInserted, kPresent, kFailed };

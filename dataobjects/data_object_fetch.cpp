@@ -7,6 +7,7 @@
 #include "base/log_writer.h"
 #include "dataobjects/data_object_parts.h"
 #include "dataobjects/foreign_key_chains.h"
+#include "dataobjects/owner_link_query.h"
 #include "db/connection_pool.h"
 #include "db/db_statements.h"
 #include "db/sql_builder.h"
@@ -20,18 +21,6 @@ namespace {
 constexpr const char* kNoEntries = "Cannot create DataObject.  No entries returned for SelectQuery\n";
 
 bool SameTable(const char* a, const char* b) { return a && b && SafeStrICmp(a, b) == 0; }
-
-// A query's select text run on the data source of its first table.
-DBResultSetPtr RunQuery(const SelectQuery& query) {
-  const std::optional<std::string> sql = GenerateSelectQuery(&query);
-  const char* source = sql ? GetDataSourceOfTable(SelectQueryTable(query)) : nullptr;
-  if (!source) return nullptr;
-  DBConnection* handle = GetConnectionHandle(source);
-  if (!handle) return nullptr;
-  DBResultSetPtr result = ExecuteQuery(handle, sql->c_str());
-  ReleaseConnectionHandle(source);
-  return result;
-}
 
 // The tables of a query in the order their columns come in "select *":
 // the joined tables, then the table list.
@@ -176,15 +165,11 @@ bool CreateRowCollectionFromResultSet(const char* table, const DBResultSet& resu
 
 // The condition "column = the row unit's value of keyColumn" on a table,
 // joined to the conditions before it with AND.
-bool AddKeyCondition(SelectQuery& query, CriteriaExp*& criteria, const char* table, const char* column,
+bool AddKeyCondition(SelectQuery& query, CriteriaExp*& criteria, const std::string& table, const std::string& column,
                      const RowUnit& rowUnit, const char* keyColumn) {
   std::uint8_t type = 0;
   const StoredValue value = RowUnitValue(rowUnit, keyColumn, &type);
-  SelectColumn* selected = MakeSelectColumn(query, table, nullptr, column, nullptr, type);
-  CriteriaExp* leaf = selected ? MakeCriteriaLeaf(query, selected, value.data, value.length, SQL_OP_EQ) : nullptr;
-  if (!leaf) return false;
-  criteria = criteria ? MakeCriteriaAnd(query, criteria, leaf) : leaf;
-  return criteria != nullptr;
+  return AddEqualCondition(query, criteria, table, column, value, type);
 }
 
 // The conditions that pick a table's rows belonging to the row unit: its
@@ -196,7 +181,7 @@ bool RowUnitConditions(SelectQuery& query, CriteriaExp*& criteria, const char* t
   const std::vector<std::string>& keys = rowDefinition->constraints->primaryKeys;
   if (std::strcmp(table, rowUnit.tableName) == 0) {
     for (const std::string& key : keys)
-      if (!AddKeyCondition(query, criteria, table, key.c_str(), rowUnit, key.c_str())) return false;
+      if (!AddKeyCondition(query, criteria, table, key, rowUnit, key.c_str())) return false;
     return true;
   }
   const VectorOf<ForeignKeyDefn>* foreignKeys = ForeignKeysOf(GetTableDefn(table));
@@ -207,14 +192,41 @@ bool RowUnitConditions(SelectQuery& query, CriteriaExp*& criteria, const char* t
   for (const ForeignKeyDefn& entry : *foreignKeys) {
     for (const std::string& key : keys) {
       if (CompareRootRefTable(entry, rowUnit.tableName, key.c_str()) &&
-          !AddKeyCondition(query, criteria, table, entry.localColumn.c_str(), rowUnit, key.c_str()))
+          !AddKeyCondition(query, criteria, table, entry.localColumn, rowUnit, key.c_str()))
         return false;
     }
   }
   return true;
 }
 
+// The query of a table's rows that belong to the row unit: by the
+// conditions above, or, when none of the table's own foreign keys leads to
+// the row unit's key, through the tables between (a part reaches its
+// vendor through its product). No criteria when nothing relates the table
+// to the row; false when memory runs out.
+bool RowUnitQuery(SelectQuery& query, CriteriaExp*& criteria, const char* table, const RowUnit& rowUnit) {
+  if (!RowUnitConditions(query, criteria, table, rowUnit)) return false;
+  if (criteria) return AddSelectTable(query, table, nullptr);
+  const std::optional<OwnerLink> link = FindOwnerLink(table, rowUnit.tableName);
+  if (!link || link->steps.empty()) return true;
+  if (!JoinSteps(query, link->steps, SQL_INNER_JOIN)) return false;
+  for (const auto& [column, key] : link->keys)
+    if (!AddKeyCondition(query, criteria, link->holder, column, rowUnit, key.c_str())) return false;
+  return true;
+}
+
 }  // namespace
+
+DBResultSetPtr RunSelectQuery(const SelectQuery& query) {
+  const std::optional<std::string> sql = GenerateSelectQuery(&query);
+  const char* source = sql ? GetDataSourceOfTable(SelectQueryTable(query)) : nullptr;
+  if (!source) return nullptr;
+  DBConnection* handle = GetConnectionHandle(source);
+  if (!handle) return nullptr;
+  DBResultSetPtr result = ExecuteQuery(handle, sql->c_str());
+  ReleaseConnectionHandle(source);
+  return result;
+}
 
 StoredValue RowUnitValue(const RowUnit& rowUnit, const char* columnName, std::uint8_t* type) {
   std::int32_t index = -1;
@@ -231,29 +243,32 @@ StoredValue RowUnitValue(const RowUnit& rowUnit, const char* columnName, std::ui
   return rowUnit.values[index];
 }
 
-DataObjectPtr CreateDataObjectFromResultSet(DBResultSetPtr result, const SelectQuery* query) {
+DataObjectPtr CreateDataObjectFromResultSet(DBResultSetPtr result, const SelectQuery* query,
+                                            std::span<const char* const> tables) {
   return GuardMemory([&]() -> DataObjectPtr {
     if (!result || !query) return nullptr;
     DataObjectPtr object = CreateDataObject();
-    const std::optional<std::vector<const char*>> tables = SortTableByFK(QueryTables(*query));
-    if (!object || !tables) return nullptr;
-    for (const char* table : *tables)
+    const std::vector<const char*> made =
+        tables.empty() ? QueryTables(*query) : std::vector<const char*>(tables.begin(), tables.end());
+    const std::optional<std::vector<const char*>> ordered = SortTableByFK(made);
+    if (!object || !ordered) return nullptr;
+    for (const char* table : *ordered)
       if (!CreateRowCollectionFromResultSet(table, *result, *query, *object)) return nullptr;
     return object;
   });
 }
 
-DataObjectPtr GetDataObject(const SelectQuery* query) {
+DataObjectPtr GetDataObject(const SelectQuery* query, std::span<const char* const> tables) {
   if (!query) {
     LogError("Cannot construct DO. Select Query pointer is NULL.\n");
     return nullptr;
   }
-  DBResultSetPtr result = RunQuery(*query);
+  DBResultSetPtr result = RunSelectQuery(*query);
   if (!result || result->rowCount() == 0) {
     LogError("%s", kNoEntries);
     return nullptr;
   }
-  return CreateDataObjectFromResultSet(std::move(result), query);
+  return CreateDataObjectFromResultSet(std::move(result), query, tables);
 }
 
 DataObjectPtr GetDataObjectByCriteria(std::span<const char* const> tables, CriteriaExp* criteria) {
@@ -283,15 +298,14 @@ DataObjectPtr GetDataObjectByRowUnit(std::span<const char* const> tables, const 
     for (const char* table : *ordered) {
       SelectQueryPtr query = CreateSelectQuery();
       CriteriaExp* criteria = nullptr;
-      if (!query || !AddSelectTable(*query, table, nullptr) || !RowUnitConditions(*query, criteria, table, *rowUnit))
-        return nullptr;
+      if (!query || !RowUnitQuery(*query, criteria, table, *rowUnit)) return nullptr;
       if (!criteria) {
         // Nothing relates the table to the row: it stays without rows.
         if (!AddTableToDO(object.get(), table)) return nullptr;
         continue;
       }
       SetCriteria(*query, criteria);
-      DBResultSetPtr result = RunQuery(*query);
+      DBResultSetPtr result = RunSelectQuery(*query);
       if (!result || !CreateRowCollectionFromResultSet(table, *result, *query, *object)) return nullptr;
       found = found || result->rowCount() > 0;
     }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 
 #include "base/log_writer.h"
 #include "store/data_dictionary.h"
+#include "store/foreign_key_groups.h"
 #include "store/value_text.h"
 
 namespace kv {
@@ -109,6 +111,24 @@ bool Reaches(Step step, const Step& target, std::vector<Step>& seen) {
   return false;
 }
 
+// For each key column of the owner, the first of the table's columns whose
+// chain leads there; nothing when a key column is not reached.
+std::optional<std::vector<std::pair<std::string, std::string>>> KeyHolders(const TableDefn& table,
+                                                                           const TableDefn& owner) {
+  const VectorOf<ForeignKeyDefn>* keys = ForeignKeysOf(&table);
+  if (!keys) return std::nullopt;
+  std::vector<std::pair<std::string, std::string>> holders;
+  for (const std::string& key : owner.constraints->primaryKeys) {
+    const auto leads = [&](const ForeignKeyDefn& entry) {
+      return CompareRootRefTable(entry, owner.name.c_str(), key.c_str());
+    };
+    const auto found = std::find_if(keys->begin(), keys->end(), leads);
+    if (found == keys->end()) return std::nullopt;
+    holders.emplace_back(found->localColumn, key);
+  }
+  return holders;
+}
+
 }  // namespace
 
 const VectorOf<ForeignKeyDefn>* ForeignKeysOf(const TableDefn* definition) {
@@ -130,6 +150,42 @@ std::vector<ChainEnd> FindRootTable(const char* tableName, const char* columnNam
 bool CompareRootRefTable(const ForeignKeyDefn& entry, const char* tableName, const char* columnName) {
   std::vector<Step> seen;
   return Reaches(Step{entry.referenceTable.c_str(), entry.referenceColumn.c_str()}, Step{tableName, columnName}, seen);
+}
+
+std::optional<OwnerLink> FindOwnerLink(const char* tableName, const char* ownerTable) {
+  const TableDefn* start = GetTableDefn(tableName);
+  if (!start) {
+    LogError("No table definition found for %s\n", LogText(tableName));
+    return std::nullopt;
+  }
+  const TableDefn* owner = GetTableDefn(ownerTable);
+  if (!owner || !owner->constraints || owner->constraints->primaryKeys.empty() || owner == start) return std::nullopt;
+  // Breadth first, so that the link crosses as few tables as it can. The
+  // owner itself is no table to pass through.
+  struct Reached {
+    const TableDefn* table;
+    std::vector<ForeignKeyStep> steps;
+  };
+  std::deque<Reached> reached{{start, {}}};
+  std::vector<const TableDefn*> seen{start, owner};
+  for (; !reached.empty(); reached.pop_front()) {
+    Reached& at = reached.front();
+    if (auto holders = KeyHolders(*at.table, *owner))
+      return OwnerLink{std::move(at.steps), at.table->name, std::move(*holders)};
+    const VectorOf<ForeignKeyDefn>* keys = ForeignKeysOf(at.table);
+    if (!keys) continue;
+    for (const std::vector<const ForeignKeyDefn*>& group : ForeignKeyGroups(*keys)) {
+      const TableDefn* next = GetTableDefn(group.front()->referenceTable.c_str());
+      if (!next || std::find(seen.begin(), seen.end(), next) != seen.end()) continue;
+      seen.push_back(next);
+      ForeignKeyStep step{at.table->name, next->name, {}};
+      for (const ForeignKeyDefn* key : group) step.columns.emplace_back(key->localColumn, key->referenceColumn);
+      Reached further{next, at.steps};
+      further.steps.push_back(std::move(step));
+      reached.push_back(std::move(further));
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/table_defn.h"
@@ -40,6 +41,34 @@ std::vector<ChainEnd> FindRootTable(const char* tableName, const char* columnNam
 // Whether the entry's chain reaches the column of the table (at the entry
 // itself or further on).
 bool CompareRootRefTable(const ForeignKeyDefn& entry, const char* tableName, const char* columnName);
+
+// One foreign key followed from a table to the table it references, with
+// its (local, referenced) column pairs.
+struct ForeignKeyStep {
+  std::string table;
+  std::string referenceTable;
+  std::vector<std::pair<std::string, std::string>> columns;
+};
+
+// How the rows of a table belong to rows of an owner table. The holder is
+// the table whose own foreign-key chains lead to every key column of the
+// owner: the table itself, or a table it reaches through the steps (each
+// step's reference table is the next step's table). keys pairs each of the
+// holder's columns with the owner's key column its chain leads to, in key
+// order. A row of the table belongs to the owner's row whose key its holder
+// row holds: a part to the vendor of its product.
+struct OwnerLink {
+  std::vector<ForeignKeyStep> steps;
+  std::string holder;
+  std::vector<std::pair<std::string, std::string>> keys;
+};
+
+// The link with the fewest steps (the first in foreign-key order among
+// equals), or nothing when no chain of foreign keys leads from the table to
+// the owner's key, when the owner has no key or is the table itself. Names
+// are the dictionary's. An unknown table logs "No table definition found
+// for %s\n".
+std::optional<OwnerLink> FindOwnerLink(const char* tableName, const char* ownerTable);
 
 // The table's foreign-key entries, or null when it has none.
 const VectorOf<ForeignKeyDefn>* ForeignKeysOf(const TableDefn* definition);

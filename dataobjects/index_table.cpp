@@ -1,10 +1,14 @@
 #include "dataobjects/index_table.h"
 
 #include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "base/log_writer.h"
 #include "dataobjects/data_object_fetch.h"
 #include "dataobjects/foreign_key_chains.h"
+#include "dataobjects/owner_link_query.h"
 #include "dataobjects/personality.h"
 #include "db/connection_params.h"
 #include "db/connection_pool.h"
@@ -73,45 +77,119 @@ bool Finds(const DefaultConnection& connection, const std::string& sql) {
   return result && result->rowCount() > 0;
 }
 
-// Whether the table still holds a row whose column has the value.
-bool TableHolds(const char* table, const std::string& column, const std::string& literal) {
-  const char* source = GetDataSourceOfTable(table);
-  DBConnection* handle = source ? GetConnectionHandle(source) : nullptr;
-  if (!handle) return true;
-  const std::string sql =
-      Format("SELECT %s FROM %s WHERE %s = %s", column.c_str(), table, column.c_str(), literal.c_str());
-  const DBResultSetPtr result = ExecuteQuery(handle, sql.c_str());
-  ReleaseConnectionHandle(source);
+// Only new rows enter an index and only deleted ones leave it.
+bool IsNewRow(std::uint8_t state) { return state == ROW_STATE_NEW || state == (ROW_STATE_NEW | ROW_STATE_MODIFIED); }
+bool IsDeletedRow(std::uint8_t state) {
+  return (state & (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED)) == (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED);
+}
+
+// Whether the table still holds a row that its link leads to the key value
+// (true also when the database cannot tell).
+bool TableHolds(const std::string& table, const OwnerLink& link, const StoredValue& value, std::uint8_t type) {
+  SelectQueryPtr query = CreateSelectQuery();
+  CriteriaExp* criteria = nullptr;
+  const bool built = query &&
+                     (link.steps.empty() ? AddSelectTable(*query, table.c_str(), nullptr)
+                                         : JoinSteps(*query, link.steps, SQL_INNER_JOIN)) &&
+                     AddEqualCondition(*query, criteria, link.holder, link.keys.front().first, value, type);
+  if (!built) return true;
+  SetCriteria(*query, criteria);
+  const DBResultSetPtr result = RunSelectQuery(*query);
   return !result || result->rowCount() > 0;
 }
 
-// Keeps one index entry for the row: false when a statement fails.
-bool IndexRow(const DefaultConnection& connection, const TableDefn& definition, const ForeignKeyDefn& entry,
-              const ChainEnd& end, const ColumnDefn& key, const RowView& row) {
-  const std::int32_t local = GetColumnIndex(&definition, entry.localColumn.c_str());
-  if (local < 0 || local >= row.count || row.values[local].IsNull()) return true;
+// Keeps the index entry of a new or deleted row of a table for one key
+// value of the dominant table: false when a statement fails.
+bool IndexRow(const DefaultConnection& connection, const std::string& dominant, const ColumnDefn& key,
+              const std::string& table, const OwnerLink& link, const StoredValue& value, std::uint8_t type,
+              std::uint8_t state) {
   const DialectRules& rules = DefaultRules();
-  const std::optional<std::string> literal = SqlLiteral(row.values[local], definition.columns.At(local)->type, rules);
+  const std::optional<std::string> literal = SqlLiteral(value, type, rules);
   if (!literal) return true;
-  const std::string index = IndexTableName(end.table);
-  const std::string table = QuoteSqlText(definition.name, rules);
+  const std::string index = IndexTableName(dominant);
+  const std::string tableText = QuoteSqlText(table, rules);
   const std::string entryCondition =
-      Format("%s = %s AND TABLENAME = %s", key.name.c_str(), literal->c_str(), table.c_str());
-  const std::uint8_t state = row.state;
+      Format("%s = %s AND TABLENAME = %s", key.name.c_str(), literal->c_str(), tableText.c_str());
   bool done = true;
-  if ((state & (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED)) == (ROW_STATE_IN_DATABASE | ROW_STATE_DELETED)) {
+  if (IsDeletedRow(state)) {
     // The table leaves the index of the key with its last row.
-    if (!TableHolds(definition.name.c_str(), entry.localColumn, *literal))
+    if (!TableHolds(table, link, value, type))
       done = connection.Execute(Format("DELETE FROM %s WHERE %s", index.c_str(), entryCondition.c_str()));
-  } else if (state == ROW_STATE_NEW || state == (ROW_STATE_NEW | ROW_STATE_MODIFIED)) {
-    if (!Finds(connection, Format("SELECT TABLENAME FROM %s WHERE %s", index.c_str(), entryCondition.c_str()))) {
-      const std::string sql = Format("INSERT INTO %s VALUES (%s, %s)", index.c_str(), literal->c_str(), table.c_str());
-      LogTrace("Insert Query for %s: %s\n", index.c_str(), sql.c_str());
-      done = connection.Execute(sql);
-    }
+  } else if (!Finds(connection, Format("SELECT TABLENAME FROM %s WHERE %s", index.c_str(), entryCondition.c_str()))) {
+    const std::string sql =
+        Format("INSERT INTO %s VALUES (%s, %s)", index.c_str(), literal->c_str(), tableText.c_str());
+    LogTrace("Insert Query for %s: %s\n", index.c_str(), sql.c_str());
+    done = connection.Execute(sql);
   }
   if (!done) LogError("Cannot Add Entry Into Index Table\n");
   return done;
+}
+
+// The key values of the dominant table that a row reaches through the
+// tables between (its link's steps), read from the database: from the row
+// it refers to onwards to the table that holds the key. Nothing when the
+// database cannot be read; none when the row refers to no row.
+std::optional<std::vector<std::string>> KeysThroughSteps(const TableDefn& definition, const OwnerLink& link,
+                                                         const ColumnDefn& key, const RowView& row) {
+  const ForeignKeyStep& first = link.steps.front();
+  const std::span<const ForeignKeyStep> onwards = std::span(link.steps).subspan(1);
+  SelectQueryPtr query = CreateSelectQuery();
+  CriteriaExp* criteria = nullptr;
+  bool built = query &&
+               (onwards.empty() ? AddSelectTable(*query, first.referenceTable.c_str(), nullptr)
+                                : JoinSteps(*query, onwards, SQL_INNER_JOIN)) &&
+               AddSelectColumn(*query, MakeSelectColumn(*query, link.holder.c_str(), nullptr,
+                                                        link.keys.front().first.c_str(), nullptr, key.type));
+  for (const auto& [local, referenced] : first.columns) {
+    const std::int32_t at = GetColumnIndex(&definition, local.c_str());
+    if (at < 0 || at >= row.count || row.values[at].IsNull()) return std::vector<std::string>{};
+    built = built && AddEqualCondition(*query, criteria, first.referenceTable, referenced, row.values[at],
+                                       definition.columns.At(at)->type);
+  }
+  if (!built) return std::nullopt;
+  SetCriteria(*query, criteria);
+  const DBResultSetPtr result = RunSelectQuery(*query);
+  if (!result || result->columnCount() < 1) return std::nullopt;
+  std::vector<std::string> keys;
+  for (std::int32_t at = 0; at < result->rowCount(); ++at) {
+    TypedValueBuffer converted;
+    const std::optional<StoredValue> value =
+        ResultValueAs(result->Value(at, 0), result->columns()[0].type, key.type, converted);
+    if (value && !value->IsNull()) keys.emplace_back(value->Bytes());
+  }
+  return keys;
+}
+
+// Keeps a row's index entries under one indexed dominant table: one for
+// each of the table's foreign keys whose chain leads to the dominant key,
+// with the row's value; else, for a table that reaches the dominant table
+// through others, one for each key value its link leads to.
+bool IndexUnder(const DefaultConnection& connection, const TableDefn& definition, const std::string& dominant,
+                const ColumnDefn& key, const RowView& row) {
+  bool direct = false;
+  for (const ForeignKeyDefn& entry : *ForeignKeysOf(&definition)) {
+    if (!CompareRootRefTable(entry, dominant.c_str(), key.name.c_str())) continue;
+    direct = true;
+    const std::int32_t local = GetColumnIndex(&definition, entry.localColumn.c_str());
+    if (local < 0 || local >= row.count || row.values[local].IsNull()) continue;
+    const OwnerLink link{{}, definition.name, {{entry.localColumn, key.name}}};
+    if (!IndexRow(connection, dominant, key, definition.name, link, row.values[local],
+                  definition.columns.At(local)->type, row.state))
+      return false;
+  }
+  if (direct) return true;
+  const std::optional<OwnerLink> link = FindOwnerLink(definition.name.c_str(), dominant.c_str());
+  if (!link || link->steps.empty()) return true;
+  const std::optional<std::vector<std::string>> values = KeysThroughSteps(definition, *link, key, row);
+  if (!values) {
+    LogError("Cannot Add Entry Into Index Table\n");
+    return false;
+  }
+  for (const std::string& value : *values) {
+    const StoredValue stored{value.data(), static_cast<std::int32_t>(value.size())};
+    if (!IndexRow(connection, dominant, key, definition.name, *link, stored, key.type, row.state)) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -149,18 +227,16 @@ bool CreateIndexTable(const char* dominantTable) {
 
 int AddEntryToIndexTable(const char* tableName, const RowView& row) {
   const TableDefn* definition = GetTableDefn(tableName);
-  const VectorOf<ForeignKeyDefn>* keys = ForeignKeysOf(definition);
-  if (!keys) {
+  if (!ForeignKeysOf(definition)) {
     LogTrace("No References.\n");
     return 1;
   }
+  if (!IsNewRow(row.state) && !IsDeletedRow(row.state)) return 1;
   return GuardMemory([&]() -> int {
     const DefaultConnection connection;
-    for (const ForeignKeyDefn& entry : *keys) {
-      for (const ChainEnd& end : FindRootTable(entry.referenceTable.c_str(), entry.referenceColumn.c_str())) {
-        const ColumnDefn* key = IndexKey(end.table);
-        if (key && key->name == end.column && !IndexRow(connection, *definition, entry, end, *key, row)) return 0;
-      }
+    for (const std::string& dominant : Personalities().indexedTables) {
+      const ColumnDefn* key = IndexKey(dominant);
+      if (key && !IndexUnder(connection, *definition, dominant, *key, row)) return 0;
     }
     return 1;
   });

@@ -16,13 +16,17 @@ namespace kv {
 // table has no key, or when the statement fails.
 bool CreateIndexTable(const char* dominantTable);
 
-// Records a saved row of a table in the index tables its foreign keys lead
-// to (an indexed dominant table with one key column at the end of the
-// chain): a new row (state 2 or 6) enters its table under the key unless it
-// is there, a deleted one (bits 1 and 8) takes its table out once the table
-// holds no more rows for the key. 1, also for a table without foreign keys
-// ("No References.\n"); 0 with "Cannot Add Entry Into Index Table\n" when a
-// statement fails. The row's values are in the table's column order.
+// Records a saved row of a table in the index tables of the indexed
+// dominant tables (one key column) that it belongs to: through each of its
+// foreign keys whose chain leads to the dominant key, with the row's value,
+// or, for a table that reaches the dominant table only through others (a
+// part through its product), with the key its row there holds, read from
+// the database. A new row (state 2 or 6) enters its table under the key
+// unless it is there, a deleted one (bits 1 and 8) takes its table out once
+// the table holds no more rows for the key. 1, also for a table without
+// foreign keys ("No References.\n"); 0 with "Cannot Add Entry Into Index
+// Table\n" when a statement fails. The row's values are in the table's
+// column order.
 int AddEntryToIndexTable(const char* tableName, const RowView& row);
 // AddEntryToIndexTable for every row unit of a saved data object.
 int AddDataObjectToIndexTables(const DataObject* object);

@@ -1,7 +1,8 @@
 #pragma once
 // Personalities: business entities that span several tables, one dominant
 // table whose rows are the entities and constituent tables whose rows hang
-// off a dominant row through foreign keys. They are read from XML
+// off a dominant row through foreign keys, their own or those of the tables
+// between (a vendor's parts through its products). They are read from XML
 // configuration files into one process-wide list and fetched as data
 // objects.
 //
@@ -14,7 +15,9 @@
 //       the constituents of the personality before them, up to the first
 //       element of another name; a tableindex of exactly "0" ends the
 //       element's attributes; a constituent naming the dominant table is
-//       left out; mandatory unless "false" (any case)
+//       left out; mandatory unless "false" (any case); a constituent with
+//       no chain of foreign keys to the dominant table's key refuses the
+//       file
 
 #include <cstdint>
 #include <memory>
@@ -24,6 +27,7 @@
 #include <vector>
 
 #include "dataobjects/data_object.h"
+#include "dataobjects/foreign_key_chains.h"
 #include "db/select_query.h"
 #include "store/table_defn.h"
 #include "store/vector.h"
@@ -61,10 +65,12 @@ void ResetPersonalities();
 
 // Creates the list; 1, or 99 with "MEMORY_ALLOCATION_FAILURE\n".
 int InitPersonality();
-// Reads a configuration file: creates its index tables on the default
-// connection (one that is there already is kept), then its personalities.
-// 1; 0 with "Could not parse file %s\n", or when an index table cannot be
-// made (no personality of the file is kept then); 99 when memory runs out.
+// Reads a configuration file: its personalities, then its index tables on
+// the default connection (one that is there already is kept). 1; 0 with
+// "Could not parse file %s\n", with "Constituent table %s does not refer to
+// %s.%s.\n" for a constituent not linked to its dominant table, or when an
+// index table cannot be made (no personality of the file is kept then); 99
+// when memory runs out.
 int CreatePersonalityFromXMLFile(const char* path);
 
 // Found by exact name; null with "Cannot get personality.  Personality
@@ -87,17 +93,24 @@ bool IsDominantTable(const char* tableName);
 // definition found for %s.\n" or "No constraints for table %s\n".
 std::optional<std::vector<const ColumnDefn*>> GetPKColumnInfo(const char* tableName);
 
+// How a constituent's rows belong to the dominant rows; nothing with
+// "Constituent table %s does not refer to %s.%s.\n" (the dominant table
+// and its key) when no chain of foreign keys links them.
+std::optional<OwnerLink> ConstituentLink(const PersonalityDefn& personality, const ConstituentTable& constituent);
+
 // Every entity of a personality: its dominant table left-joined with each
-// constituent on the foreign keys whose chains end at the dominant key,
-// every column selected. Null with "Cannot get Personality.
-// personalityName is NULL\n", "No personality found for %s\n" or "Cannot
-// get DO for personality %s\n".
+// constituent along its link (the tables between joined too, each once,
+// without collections of their own), every column selected. Null with
+// "Cannot get Personality.  personalityName is NULL\n", "No personality
+// found for %s\n" or "Cannot get DO for personality %s\n".
 DataObjectPtr GetDOFromPersonality(const char* name);
 // The entity of a row unit of the dominant table, and its rows of every
 // constituent (GetDataObjectByRowUnit).
 DataObjectPtr GetDOFromPersonalityByRowUnit(const char* name, const RowUnit* rowUnit);
-// The rows of the personality's tables for which the criteria holds
-// (GetDataObjectByCriteria).
+// The rows of the entities joined as GetDOFromPersonality joins them for
+// which the criteria holds: each row comes with the entity it belongs to,
+// whichever of the tables the criteria names. Null with "Cannot create
+// DataObject.\n" when there are none.
 DataObjectPtr GetDOFromPersonalityByCriteria(const char* name, CriteriaExp* criteria);
 // The same for several personalities, merged into one object in order;
 // null with "Cannot Merge DO's.\n" when one gives nothing.

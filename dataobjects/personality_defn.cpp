@@ -123,6 +123,19 @@ bool IsDominantTable(const char* tableName) {
                      [&](const PersonalityDefn& personality) { return personality.dominantTable == tableName; });
 }
 
+std::optional<OwnerLink> ConstituentLink(const PersonalityDefn& personality, const ConstituentTable& constituent) {
+  std::optional<OwnerLink> link = FindOwnerLink(constituent.tableName.c_str(), personality.dominantTable.c_str());
+  if (!link) {
+    const TableDefn* dominant = GetTableDefn(personality.dominantTable.c_str());
+    std::string keys;
+    if (dominant && dominant->constraints)
+      for (const std::string& key : dominant->constraints->primaryKeys) keys += (keys.empty() ? "" : ",") + key;
+    LogError("Constituent table %s does not refer to %s.%s.\n", constituent.tableName.c_str(),
+             personality.dominantTable.c_str(), keys.c_str());
+  }
+  return link;
+}
+
 std::optional<std::vector<const ColumnDefn*>> GetPKColumnInfo(const char* tableName) {
   if (!tableName) {
     LogError("Cannot get PKColumnInfo.  TableName is NULL\n");

@@ -1,11 +1,14 @@
 // Personalities fetched as data objects.
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "base/log_writer.h"
 #include "dataobjects/data_object_copy.h"
 #include "dataobjects/data_object_fetch.h"
 #include "dataobjects/foreign_key_chains.h"
+#include "dataobjects/owner_link_query.h"
 #include "dataobjects/personality.h"
 #include "store/data_dictionary.h"
 #include "store/value_text.h"
@@ -31,44 +34,42 @@ std::vector<const char*> PersonalityTables(const PersonalityDefn& personality) {
   return tables;
 }
 
-// The constituent's local column whose chain ends at the dominant key
-// column, or null.
-const char* JoinColumn(const TableDefn& constituent, const std::string& dominant, const std::string& keyColumn) {
-  const VectorOf<ForeignKeyDefn>* keys = ForeignKeysOf(&constituent);
-  if (!keys) return nullptr;
-  for (const ForeignKeyDefn& entry : *keys) {
-    for (const ChainEnd& end : FindRootTable(constituent.name.c_str(), entry.localColumn.c_str()))
-      if (AsciiEqualsNoCase(end.table, dominant) && end.column == keyColumn) return entry.localColumn.c_str();
+// The query of every entity: the dominant table, left-joined outwards
+// along each constituent's link (from the dominant table to the holder of
+// its key, then back along the steps to the constituent), each table
+// joined once; the criteria, if any, pick among the joined rows.
+SelectQueryPtr PersonalityQuery(const PersonalityDefn& personality, CriteriaExp* criteria) {
+  const TableDefn* dominant = GetTableDefn(personality.dominantTable.c_str());
+  if (!dominant) {
+    LogError("No table definition found for %s\n", personality.dominantTable.c_str());
+    return nullptr;
   }
-  return nullptr;
+  SelectQueryPtr query = CreateSelectQuery();
+  if (!query) return nullptr;
+  std::vector<std::string> joined{dominant->name};
+  const auto join = [&](const std::string& from, const std::string& to,
+                        std::vector<std::pair<std::string, std::string>> columns) {
+    for (const std::string& table : joined)
+      if (AsciiEqualsNoCase(table, to)) return true;
+    joined.push_back(to);
+    for (auto& [fromColumn, toColumn] : columns) std::swap(fromColumn, toColumn);
+    return JoinTable(*query, from, to, columns, SQL_LEFT_JOIN);
+  };
+  for (const ConstituentTable& constituent : personality.constituents) {
+    const std::optional<OwnerLink> link = ConstituentLink(personality, constituent);
+    if (!link || !join(dominant->name, link->holder, link->keys)) return nullptr;
+    for (auto step = link->steps.rbegin(); step != link->steps.rend(); ++step)
+      if (!join(step->referenceTable, step->table, step->columns)) return nullptr;
+  }
+  if (query->joins.Empty() && !AddSelectTable(*query, dominant->name.c_str(), nullptr)) return nullptr;
+  SetCriteria(*query, criteria);
+  return query;
 }
 
-// A left join of the dominant table with a constituent on every key column.
-bool AddConstituentJoin(SelectQuery& query, const PersonalityDefn& personality, const ConstituentTable& constituent,
-                        const std::vector<const ColumnDefn*>& keys, bool first) {
-  const TableDefn* definition = GetTableDefn(constituent.tableName.c_str());
-  if (!definition) {
-    LogError("No table definition found for %s\n", constituent.tableName.c_str());
-    return false;
-  }
-  const char* dominant = personality.dominantTable.c_str();
-  SelectColumnList* baseColumns = MakeColumnList(query);
-  SelectColumnList* referenceColumns = MakeColumnList(query);
-  for (const ColumnDefn* key : keys) {
-    const char* local = JoinColumn(*definition, personality.dominantTable, key->name);
-    if (!local) {
-      LogError("Constituent table %s does not refer to %s.%s.\n", constituent.tableName.c_str(), dominant,
-               key->name.c_str());
-      return false;
-    }
-    SelectColumn* base = MakeSelectColumn(query, dominant, nullptr, key->name.c_str(), nullptr, key->type);
-    SelectColumn* reference =
-        MakeSelectColumn(query, constituent.tableName.c_str(), nullptr, local, nullptr, key->type);
-    if (!AppendColumn(query, baseColumns, base) || !AppendColumn(query, referenceColumns, reference)) return false;
-    base->op = reference->op = SQL_OP_EQ;
-  }
-  return AddSelectJoin(query, MakeSelectJoin(query, first ? dominant : nullptr, nullptr, constituent.tableName.c_str(),
-                                             nullptr, SQL_LEFT_JOIN, baseColumns, referenceColumns));
+// The entities of a personality, with the collections of its own tables.
+DataObjectPtr FetchEntities(const PersonalityDefn& personality, CriteriaExp* criteria) {
+  const SelectQueryPtr query = PersonalityQuery(personality, criteria);
+  return query ? GetDataObject(query.get(), PersonalityTables(personality)) : nullptr;
 }
 
 template <class Fetch>
@@ -90,17 +91,7 @@ DataObjectPtr FetchEach(std::span<const char* const> names, Fetch fetch) {
 DataObjectPtr GetDOFromPersonality(const char* name) {
   const PersonalityDefn* personality = FetchedPersonality(name);
   if (!personality) return nullptr;
-  const std::optional<std::vector<const ColumnDefn*>> keys = GetPKColumnInfo(personality->dominantTable.c_str());
-  SelectQueryPtr query = CreateSelectQuery();
-  bool built = keys && !keys->empty() && query;
-  if (built && personality->constituents.Empty())
-    built = AddSelectTable(*query, personality->dominantTable.c_str(), nullptr);
-  bool first = true;
-  for (const ConstituentTable& constituent : personality->constituents) {
-    built = built && AddConstituentJoin(*query, *personality, constituent, *keys, first);
-    first = false;
-  }
-  DataObjectPtr object = built ? GetDataObject(query.get()) : nullptr;
+  DataObjectPtr object = FetchEntities(*personality, nullptr);
   if (!object) LogError("Cannot get DO for personality %s\n", name);
   return object;
 }
@@ -112,7 +103,10 @@ DataObjectPtr GetDOFromPersonalityByRowUnit(const char* name, const RowUnit* row
 
 DataObjectPtr GetDOFromPersonalityByCriteria(const char* name, CriteriaExp* criteria) {
   const PersonalityDefn* personality = FetchedPersonality(name);
-  return personality ? GetDataObjectByCriteria(PersonalityTables(*personality), criteria) : nullptr;
+  if (!personality) return nullptr;
+  DataObjectPtr object = FetchEntities(*personality, criteria);
+  if (!object) LogError("Cannot create DataObject.\n");
+  return object;
 }
 
 DataObjectPtr GetDOFromPersonalities(std::span<const char* const> names) {

@@ -114,9 +114,9 @@ std::vector<std::optional<std::string>> IndexRequests(const std::vector<DoNode>&
   return requests;
 }
 
+// The personalities of the nodes, each constituent linked to its dominant
+// table, then the index tables; nothing is kept unless all of them are.
 int CreateFromNodes(const std::vector<DoNode>& nodes) {
-  for (const std::optional<std::string>& dominant : IndexRequests(nodes))
-    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return 0;
   std::vector<std::unique_ptr<PersonalityDefn>> personalities;
   for (std::size_t next = 0; next < nodes.size();) {
     if (!Is(nodes[next].name, "PersonalityConfiguration")) {
@@ -125,8 +125,12 @@ int CreateFromNodes(const std::vector<DoNode>& nodes) {
     }
     std::unique_ptr<PersonalityDefn> personality = CreatePersonalityDefn(nodes, next);
     if (!personality) return 0;
+    for (const ConstituentTable& constituent : personality->constituents)
+      if (!ConstituentLink(*personality, constituent)) return 0;
     personalities.push_back(std::move(personality));
   }
+  for (const std::optional<std::string>& dominant : IndexRequests(nodes))
+    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return 0;
   VectorOf<PersonalityDefn>& list = *Personalities().gv_personalityDefnVect;
   for (std::unique_ptr<PersonalityDefn>& personality : personalities) {
     const std::string name = personality->name;

@@ -285,6 +285,11 @@ SelectColumnList* MakeColumnVector(SelectQuery& query, std::initializer_list<con
 
 SelectColumnList* MakeColumnVectorForJoin(SelectQuery& query, const char* tableName,
                                           std::initializer_list<const char*> names) {
+  return MakeColumnVectorForJoin(query, tableName, std::vector<const char*>(names));
+}
+
+SelectColumnList* MakeColumnVectorForJoin(SelectQuery& query, const char* tableName,
+                                          const std::vector<const char*>& names) {
   SelectColumnList* list = MakeColumnList(query);
   for (const char* name : names) {
     SelectColumn* column = MakeSelectColumn(query, tableName, nullptr, name, nullptr, 0);

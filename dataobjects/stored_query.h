@@ -21,6 +21,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "db/db_result_set.h"
 #include "db/select_query.h"
@@ -77,5 +78,7 @@ std::optional<std::string> PrintStoredCriteria(std::int32_t queryNumber);
 SelectColumnList* MakeColumnVector(SelectQuery& query, std::initializer_list<const char*> names);
 SelectColumnList* MakeColumnVectorForJoin(SelectQuery& query, const char* tableName,
                                           std::initializer_list<const char*> names);
+SelectColumnList* MakeColumnVectorForJoin(SelectQuery& query, const char* tableName,
+                                          const std::vector<const char*>& names);
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 #include "db/sql_literal.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
+#include "store/foreign_key_groups.h"
 #include "store/sql_identifier.h"
 
 namespace kv {
@@ -62,23 +63,6 @@ std::optional<std::string> ColumnText(const ColumnDefn& column, const DialectRul
   if (!column.nullable) line += " NOT NULL";
   if (column.unique) line += " UNIQUE";
   return line;
-}
-
-// Foreign-key entries in groups: an entry joins the group before it when it
-// references the same table through another column than the group's first.
-std::vector<std::vector<const ForeignKeyDefn*>> ForeignKeyGroups(const VectorOf<ForeignKeyDefn>& keys) {
-  std::vector<std::vector<const ForeignKeyDefn*>> groups;
-  for (const ForeignKeyDefn& key : keys) {
-    if (!groups.empty()) {
-      const ForeignKeyDefn& first = *groups.back().front();
-      if (first.referenceTable == key.referenceTable && first.referenceColumn != key.referenceColumn) {
-        groups.back().push_back(&key);
-        continue;
-      }
-    }
-    groups.push_back({&key});
-  }
-  return groups;
 }
 
 void AppendForeignKeys(SqlBuilder& sql, const TableDefn& definition, const VectorOf<ForeignKeyDefn>& keys,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,17 @@ class CfennelEntityTest : public ::testing::Test {
     std::vector<std::string> args{"--root", "C:\\store"};
     args.insert(args.end(), commands.begin(), commands.end());
     return RunProgram(BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+  }
+
+  // Adds vendors, their products and the products' parts to the example
+  // data: their dictionary, their default rows and the Supplier personality.
+  void AddSuppliers() {
+    const fs::path data = image_.Path("drive_c/store/data");
+    for (const char* file : {"suppliers_dictionary.xml", "suppliers_data.xml", "suppliers_personalities.xml"})
+      fs::copy_file(std::string(KV_SOURCE_DIR) + "/tests/dataobjects/data/" + file, data / file);
+    std::ofstream(data / "datadictionary.txt", std::ios::app) << "\nsuppliers_dictionary.xml\n";
+    std::ofstream(data / "defaultdata.txt", std::ios::app) << "\nsuppliers_data.xml\n";
+    std::ofstream(data / "dsn_table_map.txt", std::ios::app) << "\nVendor store\nProduct store\nPart store\n";
   }
 
   TempMachine image_;
@@ -68,6 +80,42 @@ TEST_F(CfennelEntityTest, AnEntityByItsPersonalityAndStoredQueriesByNumber) {
                                         "cfennel: entity: no personality Nobody (read one with personalities PATH)",
                                         "cfennel: stored: expected a query NUMBER",
                                     }));
+}
+
+TEST_F(CfennelEntityTest, ASupplierComesWithThePartsOfItsProductsOnly) {
+  AddSuppliers();
+  const RunResult run =
+      Cfennel({"personalities C:\\store\\data\\suppliers_personalities.xml", "entity Supplier 1", "entity Supplier"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exitCode, 0);
+  const std::vector<std::string> one = {
+      "Tables selected in DataObject: ",
+      "Table Name: Vendor",
+      "VENDOR_ID\tNAME\tRowState",
+      " 1\t Acme\t1",
+      "Table Name: Product",
+      "PRODUCT_ID\tVENDOR_ID\tNAME\tRowState",
+      " 10\t 1\t Lamp\t1",
+      " 11\t 1\t Desk\t1",
+      "Table Name: Part",
+      "PART_ID\tPRODUCT_ID\tNAME\tRowState",
+      " 100\t 10\t Bulb\t1",
+      " 101\t 10\t Shade\t1",
+      " 110\t 11\t Drawer\t1",
+  };
+  const std::vector<std::string> out = OutputLines(run.out);
+  ASSERT_GE(out.size(), 1 + one.size());
+  EXPECT_EQ(out[0], "Supplier\tVendor\tProduct\tPart");
+  EXPECT_EQ(std::vector<std::string>(out.begin() + 1, out.begin() + 1 + static_cast<std::ptrdiff_t>(one.size())), one);
+  // Every supplier: each part once, under its own product.
+  std::vector<std::string> every(out.begin() + 1 + static_cast<std::ptrdiff_t>(one.size()), out.end());
+  std::sort(every.begin(), every.end());
+  EXPECT_EQ(every, (std::vector<std::string>{
+                       " 1\t Acme\t1", " 10\t 1\t Lamp\t1", " 100\t 10\t Bulb\t1", " 101\t 10\t Shade\t1",
+                       " 11\t 1\t Desk\t1", " 110\t 11\t Drawer\t1", " 2\t Brill\t1", " 20\t 2\t Chair\t1",
+                       " 200\t 20\t Leg\t1", "PART_ID\tPRODUCT_ID\tNAME\tRowState",
+                       "PRODUCT_ID\tVENDOR_ID\tNAME\tRowState", "Table Name: Part", "Table Name: Product",
+                       "Table Name: Vendor", "Tables selected in DataObject: ", "VENDOR_ID\tNAME\tRowState"}));
 }
 
 }  // namespace

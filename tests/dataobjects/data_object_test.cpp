@@ -32,15 +32,43 @@ class DataObjectTest : public ShopTest {
   DataObjectPtr object_;
 };
 
-TEST_F(DataObjectTest, KeyStringsJoinKeyTextsWithoutSeparatorSoThatSomeKeysMeetAndTheSecondRowIsRefused) {
+TEST_F(DataObjectTest, KeyStringsKeepEveryKeyTupleApart) {
   ASSERT_TRUE(AddTableToDO(object_.get(), "ORDER_LINES"));
   ASSERT_TRUE(Insert("ORDER_LINES", {"12", "3", "pen", "2"}));
-  EXPECT_STREQ(GetFirstRowUnit(object_.get(), "ORDER_LINES")->keyString, "ORDER_LINES123");
-
-  EXPECT_FALSE(Insert("ORDER_LINES", {"1", "23", "ink", nullptr}));
-  EXPECT_TRUE(log_.Contains("Row with keyStr ORDER_LINES123 already exists."));
+  ASSERT_TRUE(Insert("ORDER_LINES", {"1", "23", "ink", nullptr}));
+  EXPECT_STREQ(GetNthRowUnit(object_.get(), 1, "ORDER_LINES")->keyString, "ORDER_LINES|12|3");
+  EXPECT_STREQ(GetNthRowUnit(object_.get(), 2, "ORDER_LINES")->keyString, "ORDER_LINES|1|23");
+  EXPECT_FALSE(Insert("ORDER_LINES", {"12", "3", "cup", nullptr}));
+  EXPECT_TRUE(log_.Contains("Row with keyStr ORDER_LINES|12|3 already exists."));
   EXPECT_EQ(GetColumnValuesFromDO(object_.get(), "ITEM", "ORDER_LINES"),
-            (std::vector<std::optional<std::string>>{"pen"}));
+            (std::vector<std::optional<std::string>>{"pen", "ink"}));
+
+  // Texts that hold the separator or its escape, an empty text, the text
+  // NULL and NULL itself are all keys of their own.
+  ASSERT_TRUE(AddTableToDO(object_.get(), "CODES"));
+  const std::vector<std::vector<const char*>> codes = {
+      {"a|b", "c"},  {"a", "b|c"},  {"a\\", "|c"},      {"a\\|", "c"},    {"", ""},
+      {"", nullptr}, {nullptr, ""}, {nullptr, nullptr}, {"NULL", "NULL"}, {"\\N", "\\N"}};
+  for (const std::vector<const char*>& code : codes) {
+    SCOPED_TRACE(testing::PrintToString(code));
+    EXPECT_TRUE(InsertStringRowIntoDO(object_.get(), "CODES", code)) << LogErrors(log_);
+  }
+  ASSERT_EQ(GetColumnValuesFromDO(object_.get(), "MEANING", "CODES").size(), codes.size());
+  EXPECT_STREQ(GetFirstRowUnit(object_.get(), "CODES")->keyString, "CODES|a\\|b|c");
+  EXPECT_STREQ(GetNthRowUnit(object_.get(), 8, "CODES")->keyString, "CODES|\\N|\\N");
+  // Each is found again by its own values, NULL included.
+  for (std::int32_t n = 1; n <= static_cast<std::int32_t>(codes.size()); ++n) {
+    RowUnit* stored = GetNthRowUnit(object_.get(), n, "CODES");
+    RowUnit* probe =
+        CreateRowUnit(object_.get(), "CODES", std::vector<StoredValue>{stored->values[0], stored->values[1], {}});
+    EXPECT_EQ(FindRowUnit(object_.get(), probe), stored) << n;
+  }
+
+  // Numbers that differ only past six decimals.
+  ASSERT_TRUE(AddTableToDO(object_.get(), "READINGS"));
+  ASSERT_TRUE(Insert("READINGS", {"0.1000001", "low"}));
+  ASSERT_TRUE(Insert("READINGS", {"0.1000002", "high"}));
+  EXPECT_FALSE(Insert("READINGS", {"0.1000002", "again"}));
 
   // A table without key columns holds one row, keyed by its name.
   ASSERT_TRUE(AddTableToDO(object_.get(), "TAGS"));
@@ -81,6 +109,35 @@ TEST_F(DataObjectTest, ForeignKeyChainsEndWhereAColumnRefersNowhere) {
   EXPECT_FALSE(CompareRootRefTable(notesToLines, "CUSTOMERS", "CUSTOMER_ID"));
   EXPECT_TRUE(FindRootTable("NO_SUCH_TABLE", nullptr).empty());
   EXPECT_TRUE(log_.Contains("No table definition found for NO_SUCH_TABLE"));
+}
+
+TEST_F(DataObjectTest, OwnerLinksPassThroughTheTablesBetweenAndEndOnCircles) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  // The notes' own key leads to the order's key: no table between.
+  std::optional<OwnerLink> link = FindOwnerLink("LINE_NOTES", "ORDERS");
+  ASSERT_TRUE(link);
+  EXPECT_TRUE(link->steps.empty());
+  EXPECT_EQ(link->holder, "LINE_NOTES");
+  EXPECT_EQ(link->keys, (Pairs{{"ORDER_ID", "ORDER_ID"}}));
+  // To the customer through the line (both key columns) and the order.
+  link = FindOwnerLink("line_notes", "CUSTOMERS");
+  ASSERT_TRUE(link);
+  ASSERT_EQ(link->steps.size(), 2u);
+  EXPECT_EQ(link->steps[0].table, "LINE_NOTES");
+  EXPECT_EQ(link->steps[0].referenceTable, "ORDER_LINES");
+  EXPECT_EQ(link->steps[0].columns, (Pairs{{"ORDER_ID", "ORDER_ID"}, {"LINE_NO", "LINE_NO"}}));
+  EXPECT_EQ(link->steps[1].referenceTable, "ORDERS");
+  EXPECT_EQ(link->holder, "ORDERS");
+  EXPECT_EQ(link->keys, (Pairs{{"CUSTOMER_ID", "CUSTOMER_ID"}}));
+  // Parents belong to no child, a table to nothing of its own, a table
+  // without a key owns nothing; a circle on the way is left once seen.
+  EXPECT_FALSE(FindOwnerLink("CUSTOMERS", "ORDERS"));
+  EXPECT_FALSE(FindOwnerLink("ORDERS", "ORDERS"));
+  EXPECT_FALSE(FindOwnerLink("ORDERS", "TAGS"));
+  EXPECT_FALSE(FindOwnerLink("CYCLE_ROOT", "REGIONS"));
+  link = FindOwnerLink("CYCLE_ROOT", "CYCLE_B");
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->holder, "CYCLE_A");
 }
 
 TEST_F(DataObjectTest, CollectionsNeedEveryKeyColumnAndAKnownTable) {
@@ -212,7 +269,7 @@ TEST_F(DataObjectTest, MergeBringsChangesOverByStateAndCopiesTheRowsItKeeps) {
     GetFirstRowUnit(source.get(), "TAGS")->state = ROW_STATE_NEW | ROW_STATE_DELETED;
     ASSERT_EQ(MergeDataObject(target.get(), source.get()), target.get());
   }  // the source goes: the target keeps only copies
-  EXPECT_TRUE(log_.Contains("Cannot Insert Row with keystring ORDER_LINES72.  Row already exists."));
+  EXPECT_TRUE(log_.Contains("Cannot Insert Row with keystring ORDER_LINES|7|2.  Row already exists."));
   std::vector<Texts> lines;
   std::vector<int> states;
   for (RowUnit* row = GetFirstRowUnit(target.get(), "ORDER_LINES"); row; row = row->next) {
