@@ -221,11 +221,8 @@ DBResultSetPtr RunSelectQuery(const SelectQuery& query) {
   const std::optional<std::string> sql = GenerateSelectQuery(&query);
   const char* source = sql ? GetDataSourceOfTable(SelectQueryTable(query)) : nullptr;
   if (!source) return nullptr;
-  DBConnection* handle = GetConnectionHandle(source);
-  if (!handle) return nullptr;
-  DBResultSetPtr result = ExecuteQuery(handle, sql->c_str());
-  ReleaseConnectionHandle(source);
-  return result;
+  const PooledConnection handle(source);
+  return handle ? ExecuteQuery(handle.get(), sql->c_str()) : nullptr;
 }
 
 StoredValue RowUnitValue(const RowUnit& rowUnit, const char* columnName, std::uint8_t* type) {

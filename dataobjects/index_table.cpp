@@ -28,19 +28,16 @@ namespace {
 // The index tables live on the default connection.
 class DefaultConnection {
  public:
-  DefaultConnection() : name_(GetDefaultConnectionName()), handle_(name_ ? GetConnectionHandle(name_) : nullptr) {}
-  ~DefaultConnection() {
-    if (handle_) ReleaseConnectionHandle(name_);
-  }
-  DefaultConnection(const DefaultConnection&) = delete;
-  DefaultConnection& operator=(const DefaultConnection&) = delete;
+  DefaultConnection() : name_(GetDefaultConnectionName()), handle_(name_) {}
 
-  bool Execute(const std::string& sql) const { return handle_ && ExecuteUpdate(handle_, sql.c_str()); }
-  DBResultSetPtr Query(const std::string& sql) const { return handle_ ? ExecuteQuery(handle_, sql.c_str()) : nullptr; }
+  bool Execute(const std::string& sql) const { return handle_ && name_ && ExecuteUpdate(handle_.get(), sql.c_str()); }
+  DBResultSetPtr Query(const std::string& sql) const {
+    return handle_ && name_ ? ExecuteQuery(handle_.get(), sql.c_str()) : nullptr;
+  }
 
  private:
   const char* name_;
-  DBConnection* handle_;
+  PooledConnection handle_;
 };
 
 // The dialect of the default connection, whose literals the index

@@ -205,6 +205,32 @@ TEST_P(DataObjectOnDatabase, AFailedStatementUndoesTheWholeSave) {
   EXPECT_TRUE(Rows("select * from CUSTOMERS where CUSTOMER_ID = 1500").empty());
 }
 
+// A changed row whose key is NULL names no row of the table: no update or
+// delete is written for it, the save fails and undoes itself, and no other
+// row changes.
+TEST_P(DataObjectOnDatabase, ARowWithoutItsKeyIsNeitherUpdatedNorDeleted) {
+  const auto before = TableRows("CUSTOMERS", "CUSTOMER_ID");
+  for (const bool remove : {false, true}) {
+    SelectQueryPtr query = CreateSelectQuery();
+    ASSERT_TRUE(AddSelectTable(*query, "CUSTOMERS", nullptr));
+    SetCriteria(*query, Equals(*query, "CUSTOMERS", "CUSTOMER_ID", "1001"));
+    DataObjectPtr object = GetDataObject(query.get());
+    ASSERT_TRUE(object) << LogErrors(log_);
+    RowUnit* row = GetFirstRowUnit(object.get(), "CUSTOMERS");
+    ASSERT_NE(row, nullptr);
+    row->values[0] = StoredValue{};
+    ASSERT_TRUE(SetValueForRowUnit("NAME", "CUSTOMERS", "Everyone", 8, object.get()));
+    if (remove) {
+      ASSERT_TRUE(DeleteRowUnit(row, object.get()));
+    }
+    EXPECT_FALSE(SaveDataObject(object.get()));
+    EXPECT_EQ(TableRows("CUSTOMERS", "CUSTOMER_ID"), before) << LogErrors(log_);
+  }
+  // The key column holds no value and no default: the row cannot even be
+  // made whole, and nothing is written.
+  EXPECT_TRUE(log_.Contains("Cannot convert RowUnit to RowObject.\n"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, DataObjectOnDatabase, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
 
 }  // namespace
