@@ -5,6 +5,7 @@
 
 #include "base/log_writer.h"
 #include "dataobjects/data_object_parts.h"
+#include "db/sql_builder.h"
 #include "store/data_dictionary.h"
 #include "store/sequence_generator.h"
 #include "store/typed_value.h"
@@ -51,6 +52,15 @@ bool FitToCollection(DataObject& object, const RowCollection& collection, RowUni
   }
   row.valueCount = collection.columnCount;
   return true;
+}
+
+// Values given as texts and their lengths, as stored values (a null text:
+// NULL).
+std::vector<StoredValue> Paired(std::span<const char* const> values, std::span<const std::int32_t> lengths) {
+  std::vector<StoredValue> paired(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (values[i]) paired[i] = StoredValue{values[i], i < lengths.size() ? lengths[i] : 0};
+  return paired;
 }
 
 }  // namespace
@@ -106,19 +116,21 @@ RowCollection* CreateRowCollection(DataObject* object, const char* tableName, co
     LogError("Table Definition not found for %s.\n", LogText(tableName));
     return nullptr;
   }
-  std::vector<const char*> names;
-  if (columns) {
-    for (const char* const* name = columns; *name; ++name) {
-      if (GetColumnIndex(definition, *name) < 0) {
-        LogError("Column %s is not a column of table %s.\n", *name, tableName);
-        return nullptr;
+  return GuardMemory([&]() -> RowCollection* {
+    std::vector<const char*> names;
+    if (columns) {
+      for (const char* const* name = columns; *name; ++name) {
+        if (GetColumnIndex(definition, *name) < 0) {
+          LogError("Column %s is not a column of table %s.\n", *name, tableName);
+          return nullptr;
+        }
+        names.push_back(*name);
       }
-      names.push_back(*name);
+    } else {
+      for (const ColumnDefn& column : definition->columns) names.push_back(column.name.c_str());
     }
-  } else {
-    for (const ColumnDefn& column : definition->columns) names.push_back(column.name.c_str());
-  }
-  return NewCollection(*object, tableName, definition, names);
+    return NewCollection(*object, tableName, definition, names);
+  });
 }
 
 bool AddTableToDO(DataObject* object, const char* tableName, const char* const* columns) {
@@ -169,94 +181,93 @@ std::span<std::int32_t> MakeLengthList(DataObject& object, std::initializer_list
 }
 
 RowUnit* CreateRowUnit(DataObject* object, const char* tableName, std::span<const StoredValue> values) {
-  RowUnit* row = object && tableName ? NewRowUnit(*object, tableName, values) : nullptr;
-  if (!row) LogError("Cannot create rowUnit.\n");
-  return row;
+  return GuardMemory([&]() -> RowUnit* {
+    RowUnit* row = object && tableName ? NewRowUnit(*object, tableName, values) : nullptr;
+    if (!row) LogError("Cannot create rowUnit.\n");
+    return row;
+  });
 }
 
 RowUnit* CreateRowUnit(DataObject* object, const char* tableName, std::span<const char* const> values,
                        std::span<const std::int32_t> lengths) {
-  std::vector<StoredValue> paired(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    if (values[i]) paired[i] = StoredValue{values[i], i < lengths.size() ? lengths[i] : 0};
-  return CreateRowUnit(object, tableName, paired);
+  return GuardMemory([&]() -> RowUnit* { return CreateRowUnit(object, tableName, Paired(values, lengths)); });
 }
 
 bool InsertRowUnit(RowUnit* rowUnit, DataObject* object) {
-  if (!rowUnit || !object) return false;
-  RowCollection* collection = FindCollection(*object, rowUnit->tableName);
-  if (!collection) {
-    LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(rowUnit->tableName));
-    return false;
-  }
-  if (rowUnit->collection) {
-    LogDebug("Row with keyStr %s already exists.\n", LogText(rowUnit->keyString));
-    return false;
-  }
-  LogDebug("Inserting Row\n");
-  if (!FitToCollection(*object, *collection, *rowUnit) || !FillGeneratedAndDefaults(*object, *collection, *rowUnit))
-    return false;
-  const char* key = GenerateKeyString(*object, *collection, rowUnit->values);
-  switch (CheckForPKEntry(*object, key, rowUnit)) {
-    case KeyInsert::kPresent: LogDebug("Row with keyStr %s already exists.\n", key); return false;
-    case KeyInsert::kFailed: return false;
-    case KeyInsert::kInserted: break;
-  }
-  rowUnit->state = ROW_STATE_NEW;
-  AppendRowUnit(*collection, rowUnit, key);
-  return true;
+  return GuardMemory([&]() -> bool {
+    if (!rowUnit || !object) return false;
+    RowCollection* collection = FindCollection(*object, rowUnit->tableName);
+    if (!collection) {
+      LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(rowUnit->tableName));
+      return false;
+    }
+    if (rowUnit->collection) {
+      LogDebug("Row with keyStr %s already exists.\n", LogText(rowUnit->keyString));
+      return false;
+    }
+    LogDebug("Inserting Row\n");
+    if (!FitToCollection(*object, *collection, *rowUnit) || !FillGeneratedAndDefaults(*object, *collection, *rowUnit))
+      return false;
+    const char* key = GenerateKeyString(*object, *collection, rowUnit->values);
+    switch (CheckForPKEntry(*object, key, rowUnit)) {
+      case KeyInsert::kPresent: LogDebug("Row with keyStr %s already exists.\n", key); return false;
+      case KeyInsert::kFailed: return false;
+      case KeyInsert::kInserted: break;
+    }
+    rowUnit->state = ROW_STATE_NEW;
+    AppendRowUnit(*collection, rowUnit, key);
+    return true;
+  });
 }
 
 bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const StoredValue> values) {
-  RowUnit* row = CreateRowUnit(object, tableName, values);
-  if (!row) return false;
-  if (!InsertRowUnit(row, object)) {
-    LogError("Cannot Insert RowUnit.\n");
-    return false;
-  }
-  return true;
+  return GuardMemory([&]() -> bool {
+    RowUnit* row = CreateRowUnit(object, tableName, values);
+    if (!row) return false;
+    if (!InsertRowUnit(row, object)) {
+      LogError("Cannot Insert RowUnit.\n");
+      return false;
+    }
+    return true;
+  });
 }
 
 bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> values,
                      std::span<const std::int32_t> lengths) {
-  RowUnit* row = CreateRowUnit(object, tableName, values, lengths);
-  if (!row) return false;
-  if (!InsertRowUnit(row, object)) {
-    LogError("Cannot Insert RowUnit.\n");
-    return false;
-  }
-  return true;
+  return GuardMemory([&]() -> bool { return InsertRowIntoDO(object, tableName, Paired(values, lengths)); });
 }
 
 bool InsertStringRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> texts) {
-  const RowCollection* collection = object ? FindCollection(*object, tableName) : nullptr;
-  if (!collection) {
-    LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(tableName));
-    LogError("Cannot insert RowUnit.\n");
-    return false;
-  }
-  std::vector<OwnedValue> owned;
-  std::vector<StoredValue> values(static_cast<std::size_t>(collection->columnCount));
-  for (std::size_t i = 0; i < texts.size() && i < values.size(); ++i) {
-    if (!texts[i]) continue;
-    std::int32_t length = static_cast<std::int32_t>(std::strlen(texts[i]));
-    owned.push_back(ConvertToTypedValue(texts[i], length, collection->columnTypes[i]));
-    if (!owned.back()) {
+  return GuardMemory([&]() -> bool {
+    const RowCollection* collection = object ? FindCollection(*object, tableName) : nullptr;
+    if (!collection) {
+      LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(tableName));
+      LogError("Cannot insert RowUnit.\n");
+      return false;
+    }
+    std::vector<OwnedValue> owned;
+    std::vector<StoredValue> values(static_cast<std::size_t>(collection->columnCount));
+    for (std::size_t i = 0; i < texts.size() && i < values.size(); ++i) {
+      if (!texts[i]) continue;
+      std::int32_t length = static_cast<std::int32_t>(std::strlen(texts[i]));
+      owned.push_back(ConvertToTypedValue(texts[i], length, collection->columnTypes[i]));
+      if (!owned.back()) {
+        LogError("Cannot create RowUnit.\n");
+        return false;
+      }
+      values[i] = StoredValue{owned.back().get(), length};
+    }
+    RowUnit* row = NewRowUnit(*object, tableName, values);
+    if (!row) {
       LogError("Cannot create RowUnit.\n");
       return false;
     }
-    values[i] = StoredValue{owned.back().get(), length};
-  }
-  RowUnit* row = NewRowUnit(*object, tableName, values);
-  if (!row) {
-    LogError("Cannot create RowUnit.\n");
-    return false;
-  }
-  if (!InsertRowUnit(row, object)) {
-    LogError("Cannot insert RowUnit.\n");
-    return false;
-  }
-  return true;
+    if (!InsertRowUnit(row, object)) {
+      LogError("Cannot insert RowUnit.\n");
+      return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace kv

@@ -8,6 +8,7 @@
 #include "base/object_locks.h"
 #include "dataobjects/data_object.h"
 #include "dataobjects/data_object_parts.h"
+#include "db/sql_builder.h"
 #include "store/criteria.h"
 #include "store/data_dictionary.h"
 
@@ -97,20 +98,22 @@ bool ForEachMatch(const char* tableName, DataObject* object, const char* criteri
 }  // namespace
 
 bool UpdateRowUnit(RowUnit* rowUnit, DataObject* object) {
-  RowUnit* stored = rowUnit && object ? StoredRowUnit(*object, *rowUnit) : nullptr;
-  if (!stored) {
-    LogError("Row to be updated is not present in DO. \n");
-    return false;
-  }
-  if (stored != rowUnit) {
-    for (std::int32_t i = 0; i < stored->valueCount; ++i) {
-      const StoredValue value = i < rowUnit->valueCount ? rowUnit->values[i] : StoredValue{};
-      if (!CopyValueInto(*object, value, stored->values[i])) return false;
+  return GuardMemory([&]() -> bool {
+    RowUnit* stored = rowUnit && object ? StoredRowUnit(*object, *rowUnit) : nullptr;
+    if (!stored) {
+      LogError("Row to be updated is not present in DO. \n");
+      return false;
     }
-  }
-  stored->state |= ROW_STATE_MODIFIED;
-  LogDebug("Updating Row\n");
-  return true;
+    if (stored != rowUnit) {
+      for (std::int32_t i = 0; i < stored->valueCount; ++i) {
+        const StoredValue value = i < rowUnit->valueCount ? rowUnit->values[i] : StoredValue{};
+        if (!CopyValueInto(*object, value, stored->values[i])) return false;
+      }
+    }
+    stored->state |= ROW_STATE_MODIFIED;
+    LogDebug("Updating Row\n");
+    return true;
+  });
 }
 
 bool DeleteRowUnit(RowUnit* rowUnit, DataObject* object) {
@@ -124,70 +127,80 @@ bool DeleteRowUnit(RowUnit* rowUnit, DataObject* object) {
 }
 
 bool DeleteRowUnitOnCriteria(const char* tableName, DataObject* object, const char* criteria) {
-  return ForEachMatch(tableName, object, criteria, [](RowUnit& row) {
-    row.state |= ROW_STATE_DELETED;
-    return true;
+  return GuardMemory([&]() -> bool {
+    return ForEachMatch(tableName, object, criteria, [](RowUnit& row) {
+      row.state |= ROW_STATE_DELETED;
+      return true;
+    });
   });
 }
 
 RowUnit* FindRowUnitOnCriteria(const char* tableName, DataObject* object, const char* criteria) {
-  RowUnit* found = nullptr;
-  const bool searched = ForEachMatch(tableName, object, criteria, [&](RowUnit& row) {
-    found = &row;
-    return false;
+  return GuardMemory([&]() -> RowUnit* {
+    RowUnit* found = nullptr;
+    const bool searched = ForEachMatch(tableName, object, criteria, [&](RowUnit& row) {
+      found = &row;
+      return false;
+    });
+    return searched ? found : nullptr;
   });
-  return searched ? found : nullptr;
 }
 
 bool SetValueForRowUnit(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                         DataObject* object) {
-  RowCollection* collection = CollectionToChange(object, tableName);
-  if (!collection) return false;
-  const std::int32_t index = ChangeableColumn(*collection, columnName, true);
-  if (index < 0) return false;
-  if (!collection->lastRow) {
-    LogError("No RowUnits present in RowCollection.\n");
-    return false;
-  }
-  return SetValue(*object, *collection->lastRow, index, value, length);
+  return GuardMemory([&]() -> bool {
+    RowCollection* collection = CollectionToChange(object, tableName);
+    if (!collection) return false;
+    const std::int32_t index = ChangeableColumn(*collection, columnName, true);
+    if (index < 0) return false;
+    if (!collection->lastRow) {
+      LogError("No RowUnits present in RowCollection.\n");
+      return false;
+    }
+    return SetValue(*object, *collection->lastRow, index, value, length);
+  });
 }
 
 bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                             DataObject* object) {
-  RowCollection* collection = CollectionToChange(object, tableName);
-  if (!collection) return false;
-  const std::int32_t index = ChangeableColumn(*collection, columnName, false);
-  if (index < 0) return false;
-  for (RowUnit* row = collection->firstRow; row; row = row->next)
-    if (!SetValue(*object, *row, index, value, length)) return false;
-  return true;
+  return GuardMemory([&]() -> bool {
+    RowCollection* collection = CollectionToChange(object, tableName);
+    if (!collection) return false;
+    const std::int32_t index = ChangeableColumn(*collection, columnName, false);
+    if (index < 0) return false;
+    for (RowUnit* row = collection->firstRow; row; row = row->next)
+      if (!SetValue(*object, *row, index, value, length)) return false;
+    return true;
+  });
 }
 
 std::optional<TableRow> GetRowObjectFromRowUnit(const RowUnit* rowUnit, const DataObject* object) {
-  if (!rowUnit || !object) return std::nullopt;
-  const RowCollection* collection =
-      rowUnit->collection ? rowUnit->collection : FindCollection(*object, rowUnit->tableName);
-  if (!collection || !collection->tableDefn) {
-    LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(rowUnit->tableName));
-    return std::nullopt;
-  }
-  TableRow row;
-  row.state = rowUnit->state;
-  for (const ColumnDefn& column : collection->tableDefn->columns) {
-    const std::int32_t index = collection->ColumnIndex(column.name.c_str());
-    const bool selected = index >= 0 && index < rowUnit->valueCount;
-    StoredValue value = selected ? rowUnit->values[index] : StoredValue{};
-    if (value.IsNull() && column.defaultValue) {
-      value = column.DefaultValue();
-    } else if (value.IsNull() && !column.nullable) {
-      LogError("Cannot save RowUnit. Column %s is not not nullable and does not have a default value\n",
-               column.name.c_str());
+  return GuardMemory([&]() -> std::optional<TableRow> {
+    if (!rowUnit || !object) return std::nullopt;
+    const RowCollection* collection =
+        rowUnit->collection ? rowUnit->collection : FindCollection(*object, rowUnit->tableName);
+    if (!collection || !collection->tableDefn) {
+      LogError("The RowUnit belongs to Table %s, which is not in DO\n", LogText(rowUnit->tableName));
       return std::nullopt;
     }
-    row.values.push_back(value);
-    row.selected.push_back(selected ? 1 : 0);
-  }
-  return row;
+    TableRow row;
+    row.state = rowUnit->state;
+    for (const ColumnDefn& column : collection->tableDefn->columns) {
+      const std::int32_t index = collection->ColumnIndex(column.name.c_str());
+      const bool selected = index >= 0 && index < rowUnit->valueCount;
+      StoredValue value = selected ? rowUnit->values[index] : StoredValue{};
+      if (value.IsNull() && column.defaultValue) {
+        value = column.DefaultValue();
+      } else if (value.IsNull() && !column.nullable) {
+        LogError("Cannot save RowUnit. Column %s is not not nullable and does not have a default value\n",
+                 column.name.c_str());
+        return std::nullopt;
+      }
+      row.values.push_back(value);
+      row.selected.push_back(selected ? 1 : 0);
+    }
+    return row;
+  });
 }
 
 }  // namespace kv

@@ -8,6 +8,13 @@
 
 namespace kv {
 
+std::vector<const char*> TableNames(const DataObject& object) {
+  std::vector<const char*> tables;
+  for (const RowCollection* collection = object.firstCollection; collection; collection = collection->next)
+    tables.push_back(collection->tableName);
+  return tables;
+}
+
 RowCollection* FindCollection(const DataObject& object, const char* tableName) {
   if (!tableName) return nullptr;
   for (RowCollection* collection = object.firstCollection; collection; collection = collection->next)

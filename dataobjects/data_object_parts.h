@@ -13,6 +13,10 @@ namespace kv {
 
 // The collection of a table (exact name), or null; does not move the cursor.
 RowCollection* FindCollection(const DataObject& object, const char* tableName);
+// The names of the object's tables in collection order; throws
+// std::bad_alloc when memory runs out, for the callers that must tell that
+// from an empty object.
+std::vector<const char*> TableNames(const DataObject& object);
 
 // A collection of the table with these columns (their names are copied),
 // not yet added; null when a key column is missing ("All Primary key

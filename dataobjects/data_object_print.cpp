@@ -3,6 +3,7 @@
 
 #include "base/log_writer.h"
 #include "dataobjects/data_object.h"
+#include "db/sql_builder.h"
 #include "store/column_types.h"
 #include "store/text_buffer.h"
 #include "store/typed_value.h"
@@ -43,21 +44,23 @@ void AppendValue(TextBuffer& text, const StoredValue& value, std::uint8_t type) 
 }  // namespace
 
 std::string DataObjectText(const DataObject* object) {
-  if (!object) return {};
-  TextBuffer text(4096, 4096);
-  (void)text.Append("Tables selected in DataObject: \n");
-  for (const RowCollection* collection = object->firstCollection; collection; collection = collection->next) {
-    (void)text.AppendFormat("Table Name: %s\n", collection->tableName);
-    for (std::int32_t i = 0; i < collection->columnCount; ++i)
-      (void)text.AppendFormat("%s\t", collection->columnNames[i]);
-    (void)text.Append("RowState\n");
-    for (const RowUnit* row = collection->firstRow; row; row = row->next) {
-      for (std::int32_t i = 0; i < collection->columnCount && i < row->valueCount; ++i)
-        AppendValue(text, row->values[i], collection->columnTypes[i]);
-      (void)text.AppendFormat("%d\n", row->state);
+  return GuardMemory([&]() -> std::string {
+    if (!object) return {};
+    TextBuffer text(4096, 4096);
+    (void)text.Append("Tables selected in DataObject: \n");
+    for (const RowCollection* collection = object->firstCollection; collection; collection = collection->next) {
+      (void)text.AppendFormat("Table Name: %s\n", collection->tableName);
+      for (std::int32_t i = 0; i < collection->columnCount; ++i)
+        (void)text.AppendFormat("%s\t", collection->columnNames[i]);
+      (void)text.Append("RowState\n");
+      for (const RowUnit* row = collection->firstRow; row; row = row->next) {
+        for (std::int32_t i = 0; i < collection->columnCount && i < row->valueCount; ++i)
+          AppendValue(text, row->values[i], collection->columnTypes[i]);
+        (void)text.AppendFormat("%d\n", row->state);
+      }
     }
-  }
-  return text.ToString();
+    return text.ToString();
+  });
 }
 
 void PrintDataObject(const DataObject* object) {

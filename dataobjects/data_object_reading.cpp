@@ -6,6 +6,7 @@
 #include "base/log_writer.h"
 #include "dataobjects/data_object.h"
 #include "dataobjects/data_object_parts.h"
+#include "db/sql_builder.h"
 
 namespace kv {
 namespace {
@@ -26,11 +27,9 @@ std::optional<std::string> CopyOf(const StoredValue& value) {
 }  // namespace
 
 std::vector<const char*> GetTableList(const DataObject* object) {
-  std::vector<const char*> tables;
-  if (object)
-    for (const RowCollection* collection = object->firstCollection; collection; collection = collection->next)
-      tables.push_back(collection->tableName);
-  return tables;
+  // Memory running out gives the empty list (logged).
+  return GuardMemory(
+      [&]() -> std::vector<const char*> { return object ? TableNames(*object) : std::vector<const char*>(); });
 }
 
 bool ContainsTableInDO(const DataObject* object, const char* tableName) {
@@ -106,34 +105,40 @@ StoredValue GetFirstValue(DataObject* object, const char* columnName, const char
 
 std::vector<std::optional<std::string>> GetColumnValuesFromDO(DataObject* object, const char* columnName,
                                                               const char* tableName) {
-  std::vector<std::optional<std::string>> values;
-  const RowCollection* collection = PresentCollection(object, tableName);
-  if (!collection) return values;
-  const std::int32_t index = collection->ColumnIndex(columnName);
-  if (index < 0) {
-    LogError("Invalid Column Entered.\n");
+  return GuardMemory([&]() -> std::vector<std::optional<std::string>> {
+    std::vector<std::optional<std::string>> values;
+    const RowCollection* collection = PresentCollection(object, tableName);
+    if (!collection) return values;
+    const std::int32_t index = collection->ColumnIndex(columnName);
+    if (index < 0) {
+      LogError("Invalid Column Entered.\n");
+      return values;
+    }
+    for (const RowUnit* row = collection->firstRow; row; row = row->next) values.push_back(CopyOf(row->values[index]));
     return values;
-  }
-  for (const RowUnit* row = collection->firstRow; row; row = row->next) values.push_back(CopyOf(row->values[index]));
-  return values;
+  });
 }
 
 std::optional<std::string> GetColumnValueFromDO(DataObject* object, const char* tableName, const char* columnName,
                                                 std::int32_t n) {
-  const RowUnit* row = GetNthRowUnit(object, n, tableName);
-  if (!row) return std::nullopt;
-  const std::int32_t index = row->collection->ColumnIndex(columnName);
-  if (index < 0) {
-    LogError("Invalid Column Entered.\n");
-    return std::nullopt;
-  }
-  return CopyOf(row->values[index]);
+  return GuardMemory([&]() -> std::optional<std::string> {
+    const RowUnit* row = GetNthRowUnit(object, n, tableName);
+    if (!row) return std::nullopt;
+    const std::int32_t index = row->collection->ColumnIndex(columnName);
+    if (index < 0) {
+      LogError("Invalid Column Entered.\n");
+      return std::nullopt;
+    }
+    return CopyOf(row->values[index]);
+  });
 }
 
 std::vector<const char*> GetColumnListFromDO(DataObject* object, const char* tableName) {
-  const RowCollection* collection = PresentCollection(object, tableName);
-  if (!collection) return {};
-  return std::vector<const char*>(collection->columnNames, collection->columnNames + collection->columnCount);
+  return GuardMemory([&]() -> std::vector<const char*> {
+    const RowCollection* collection = PresentCollection(object, tableName);
+    if (!collection) return {};
+    return std::vector<const char*>(collection->columnNames, collection->columnNames + collection->columnCount);
+  });
 }
 
 bool IsDOEmpty(const DataObject* object) { return !object || !object->firstCollection; }

@@ -1,5 +1,7 @@
 #include "dataobjects/data_object_save.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,8 @@ Change ChangeOf(std::uint8_t state) {
 }
 
 // The connections of one save, one per data source, each in a transaction
-// of the save's own unless its owner had begun one.
+// of the save's own unless its owner had begun one. Whatever happens, each
+// connection is given back and an uncommitted transaction rolled back.
 class SaveSession {
  public:
   SaveSession() = default;
@@ -35,39 +38,32 @@ class SaveSession {
   ~SaveSession() { Finish(false); }
 
   DBConnection* Connection(const char* source) {
-    for (const Source& open : sources_)
-      if (open.name == source) return open.handle;
-    DBConnection* handle = GetConnectionHandle(source);
-    if (!handle) {
+    for (const auto& open : sources_)
+      if (open->name == source) return open->connection.get();
+    auto opened = std::make_unique<Source>(source);
+    if (!opened->connection) {
       LogError("Cannot get a connection of data source %s.\n", source);
       return nullptr;
     }
-    Source opened{source, handle, false};
-    if (!handle->inTransaction) {
-      if (!BeginTransaction(handle)) {
-        LogError("Cannot begin a transaction on data source %s.\n", source);
-        ReleaseConnectionHandle(source);
-        return nullptr;
-      }
-      opened.began = true;
+    opened->transaction.emplace(opened->connection.get());
+    if (!opened->transaction->Begin()) {
+      LogError("Cannot begin a transaction on data source %s.\n", source);
+      return nullptr;
     }
     sources_.push_back(std::move(opened));
-    return handle;
+    return sources_.back()->connection.get();
   }
 
   // Commits (or, when the save failed, rolls back) and gives the
   // connections back; true when everything was committed.
   bool Finish(bool saved) {
-    for (const Source& source : sources_) {
-      if (source.began) {
-        if (saved && !CommitTransaction(source.handle)) {
-          LogError("Cannot commit the changes on data source %s.\n", source.name.c_str());
-          saved = false;
-        } else if (!saved) {
-          RollbackTransaction(source.handle);
-        }
+    for (const auto& source : sources_) {
+      if (!saved) {
+        source->transaction->Rollback();
+      } else if (!source->transaction->Commit()) {
+        LogError("Cannot commit the changes on data source %s.\n", source->name.c_str());
+        saved = false;
       }
-      ReleaseConnectionHandle(source.name.c_str());
     }
     sources_.clear();
     return saved;
@@ -75,11 +71,12 @@ class SaveSession {
 
  private:
   struct Source {
+    explicit Source(const char* source) : name(source), connection(name.c_str()) {}
     std::string name;
-    DBConnection* handle;
-    bool began;
+    PooledConnection connection;
+    std::optional<OwnTransaction> transaction;
   };
-  std::vector<Source> sources_;
+  std::vector<std::unique_ptr<Source>> sources_;
 };
 
 bool SaveRowUnit(const RowUnit& row, const DataObject& object, SaveSession& session) {
@@ -126,7 +123,7 @@ bool SaveDataObject(DataObject* object) {
     return false;
   }
   return GuardMemory([&]() -> bool {
-    const std::optional<std::vector<const char*>> tables = SortTableByFK(GetTableList(object));
+    const std::optional<std::vector<const char*>> tables = SortTableByFK(TableNames(*object));
     if (!tables) return false;
     SaveSession session;
     for (const char* table : *tables) {

@@ -5,6 +5,7 @@
 
 #include "base/log_writer.h"
 #include "dataobjects/personality.h"
+#include "db/sql_builder.h"
 #include "store/data_dictionary.h"
 #include "store/text_buffer.h"
 
@@ -63,22 +64,24 @@ const PersonalityDefn* NamedPersonality(const char* name, const char* noName, co
 }  // namespace
 
 std::optional<std::string> PersonalityDefnText(const char* name) {
-  const PersonalityDefn* personality =
-      NamedPersonality(name, "Cannot print personality definition.  PersonalityName is NULL\n",
-                       "Cannot print PersonalityDefn.  personalityDefnPtr is NULL\n");
-  if (!personality) return std::nullopt;
-  TextBuffer text(1024, 1024);
-  (void)text.AppendFormat("\nPersonality Name: %s\n", personality->name.c_str());
-  (void)text.AppendFormat("Description: %s\n", personality->description.c_str());
-  (void)text.AppendFormat("Dominant Table: %s\n\n", personality->dominantTable.c_str());
-  (void)text.Append("Constituent Table Information\n");
-  for (const ConstituentTable& constituent : personality->constituents) {
-    (void)text.AppendFormat("Constituent Table Name: %s\n", constituent.tableName.c_str());
-    (void)text.AppendFormat("Constituent Table Index: %d\n", constituent.tableIndex);
-    (void)text.AppendFormat("Foreign Key: %s\n", constituent.foreignKey.c_str());
-    (void)text.AppendFormat("Mandatory Status: %u\n\n", constituent.mandatory);
-  }
-  return text.ToString();
+  return GuardMemory([&]() -> std::optional<std::string> {
+    const PersonalityDefn* personality =
+        NamedPersonality(name, "Cannot print personality definition.  PersonalityName is NULL\n",
+                         "Cannot print PersonalityDefn.  personalityDefnPtr is NULL\n");
+    if (!personality) return std::nullopt;
+    TextBuffer text(1024, 1024);
+    (void)text.AppendFormat("\nPersonality Name: %s\n", personality->name.c_str());
+    (void)text.AppendFormat("Description: %s\n", personality->description.c_str());
+    (void)text.AppendFormat("Dominant Table: %s\n\n", personality->dominantTable.c_str());
+    (void)text.Append("Constituent Table Information\n");
+    for (const ConstituentTable& constituent : personality->constituents) {
+      (void)text.AppendFormat("Constituent Table Name: %s\n", constituent.tableName.c_str());
+      (void)text.AppendFormat("Constituent Table Index: %d\n", constituent.tableIndex);
+      (void)text.AppendFormat("Foreign Key: %s\n", constituent.foreignKey.c_str());
+      (void)text.AppendFormat("Mandatory Status: %u\n\n", constituent.mandatory);
+    }
+    return text.ToString();
+  });
 }
 
 void PrintPersonalityDefn(const char* name) {
@@ -86,13 +89,15 @@ void PrintPersonalityDefn(const char* name) {
 }
 
 std::optional<std::vector<std::string>> GetConstituentTables(const char* name) {
-  const PersonalityDefn* personality =
-      NamedPersonality(name, "Cannot get constituent tables list.  PersonalityName is NULL\n",
-                       "Cannot get constituent tables list.  PersonalityDefn is NULL\n");
-  if (!personality) return std::nullopt;
-  std::vector<std::string> tables;
-  for (const ConstituentTable& constituent : personality->constituents) tables.push_back(constituent.tableName);
-  return tables;
+  return GuardMemory([&]() -> std::optional<std::vector<std::string>> {
+    const PersonalityDefn* personality =
+        NamedPersonality(name, "Cannot get constituent tables list.  PersonalityName is NULL\n",
+                         "Cannot get constituent tables list.  PersonalityDefn is NULL\n");
+    if (!personality) return std::nullopt;
+    std::vector<std::string> tables;
+    for (const ConstituentTable& constituent : personality->constituents) tables.push_back(constituent.tableName);
+    return tables;
+  });
 }
 
 namespace {
@@ -109,11 +114,15 @@ std::optional<std::vector<std::string>> EveryPersonality(Field field) {
 }  // namespace
 
 std::optional<std::vector<std::string>> GetDominantTables() {
-  return EveryPersonality([](const PersonalityDefn& personality) { return personality.dominantTable; });
+  return GuardMemory([&]() -> std::optional<std::vector<std::string>> {
+    return EveryPersonality([](const PersonalityDefn& personality) { return personality.dominantTable; });
+  });
 }
 
 std::optional<std::vector<std::string>> GetPersonalityNames() {
-  return EveryPersonality([](const PersonalityDefn& personality) { return personality.name; });
+  return GuardMemory([&]() -> std::optional<std::vector<std::string>> {
+    return EveryPersonality([](const PersonalityDefn& personality) { return personality.name; });
+  });
 }
 
 bool IsDominantTable(const char* tableName) {
@@ -137,24 +146,26 @@ std::optional<OwnerLink> ConstituentLink(const PersonalityDefn& personality, con
 }
 
 std::optional<std::vector<const ColumnDefn*>> GetPKColumnInfo(const char* tableName) {
-  if (!tableName) {
-    LogError("Cannot get PKColumnInfo.  TableName is NULL\n");
-    return std::nullopt;
-  }
-  const TableDefn* definition = GetTableDefn(tableName);
-  if (!definition) {
-    LogError("No table definition found for %s.\n", tableName);
-    return std::nullopt;
-  }
-  if (!definition->constraints) {
-    LogError("No constraints for table %s\n", tableName);
-    return std::nullopt;
-  }
-  const std::vector<std::string>& keys = definition->constraints->primaryKeys;
-  std::vector<const ColumnDefn*> columns;
-  for (const ColumnDefn& column : definition->columns)
-    if (std::find(keys.begin(), keys.end(), column.name) != keys.end()) columns.push_back(&column);
-  return columns;
+  return GuardMemory([&]() -> std::optional<std::vector<const ColumnDefn*>> {
+    if (!tableName) {
+      LogError("Cannot get PKColumnInfo.  TableName is NULL\n");
+      return std::nullopt;
+    }
+    const TableDefn* definition = GetTableDefn(tableName);
+    if (!definition) {
+      LogError("No table definition found for %s.\n", tableName);
+      return std::nullopt;
+    }
+    if (!definition->constraints) {
+      LogError("No constraints for table %s\n", tableName);
+      return std::nullopt;
+    }
+    const std::vector<std::string>& keys = definition->constraints->primaryKeys;
+    std::vector<const ColumnDefn*> columns;
+    for (const ColumnDefn& column : definition->columns)
+      if (std::find(keys.begin(), keys.end(), column.name) != keys.end()) columns.push_back(&column);
+    return columns;
+  });
 }
 
 }  // namespace kv

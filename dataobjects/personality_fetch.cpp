@@ -10,6 +10,7 @@
 #include "dataobjects/foreign_key_chains.h"
 #include "dataobjects/owner_link_query.h"
 #include "dataobjects/personality.h"
+#include "db/sql_builder.h"
 #include "store/data_dictionary.h"
 #include "store/value_text.h"
 
@@ -89,36 +90,47 @@ DataObjectPtr FetchEach(std::span<const char* const> names, Fetch fetch) {
 }  // namespace
 
 DataObjectPtr GetDOFromPersonality(const char* name) {
-  const PersonalityDefn* personality = FetchedPersonality(name);
-  if (!personality) return nullptr;
-  DataObjectPtr object = FetchEntities(*personality, nullptr);
-  if (!object) LogError("Cannot get DO for personality %s\n", name);
-  return object;
+  return GuardMemory([&]() -> DataObjectPtr {
+    const PersonalityDefn* personality = FetchedPersonality(name);
+    if (!personality) return nullptr;
+    DataObjectPtr object = FetchEntities(*personality, nullptr);
+    if (!object) LogError("Cannot get DO for personality %s\n", name);
+    return object;
+  });
 }
 
 DataObjectPtr GetDOFromPersonalityByRowUnit(const char* name, const RowUnit* rowUnit) {
-  const PersonalityDefn* personality = FetchedPersonality(name);
-  return personality ? GetDataObjectByRowUnit(PersonalityTables(*personality), rowUnit) : nullptr;
+  return GuardMemory([&]() -> DataObjectPtr {
+    const PersonalityDefn* personality = FetchedPersonality(name);
+    return personality ? GetDataObjectByRowUnit(PersonalityTables(*personality), rowUnit) : nullptr;
+  });
 }
 
 DataObjectPtr GetDOFromPersonalityByCriteria(const char* name, CriteriaExp* criteria) {
-  const PersonalityDefn* personality = FetchedPersonality(name);
-  if (!personality) return nullptr;
-  DataObjectPtr object = FetchEntities(*personality, criteria);
-  if (!object) LogError("Cannot create DataObject.\n");
-  return object;
+  return GuardMemory([&]() -> DataObjectPtr {
+    const PersonalityDefn* personality = FetchedPersonality(name);
+    if (!personality) return nullptr;
+    DataObjectPtr object = FetchEntities(*personality, criteria);
+    if (!object) LogError("Cannot create DataObject.\n");
+    return object;
+  });
 }
 
 DataObjectPtr GetDOFromPersonalities(std::span<const char* const> names) {
-  return FetchEach(names, [](const char* name) { return GetDOFromPersonality(name); });
+  return GuardMemory(
+      [&]() -> DataObjectPtr { return FetchEach(names, [](const char* name) { return GetDOFromPersonality(name); }); });
 }
 
 DataObjectPtr GetDOFromPersonalitiesByRowUnit(std::span<const char* const> names, const RowUnit* rowUnit) {
-  return FetchEach(names, [&](const char* name) { return GetDOFromPersonalityByRowUnit(name, rowUnit); });
+  return GuardMemory([&]() -> DataObjectPtr {
+    return FetchEach(names, [&](const char* name) { return GetDOFromPersonalityByRowUnit(name, rowUnit); });
+  });
 }
 
 DataObjectPtr GetDOFromPersonalitiesByCriteria(std::span<const char* const> names, CriteriaExp* criteria) {
-  return FetchEach(names, [&](const char* name) { return GetDOFromPersonalityByCriteria(name, criteria); });
+  return GuardMemory([&]() -> DataObjectPtr {
+    return FetchEach(names, [&](const char* name) { return GetDOFromPersonalityByCriteria(name, criteria); });
+  });
 }
 
 }  // namespace kv

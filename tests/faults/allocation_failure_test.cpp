@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "allocation_countdown.h"
+#include "dataobjects/data_object.h"
+#include "dataobjects/data_object_save.h"
 #include "dataobjects/stored_query.h"
 #include "dbstore/table_save.h"
 #include "store/result_data.h"
@@ -42,6 +44,7 @@ std::size_t EachAllocationFails(
     const std::function<bool()>& work, const std::function<void(bool)>& check,
     const std::function<void()>& prepare = [] {}) {
   for (std::size_t n = 1;; n = NextFailure(n)) {
+    SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
     prepare();
     bool succeeded = false;
     bool fired = false;
@@ -157,6 +160,26 @@ TEST_F(AllocationFailureTest, SavingATable) {
                             }
                           });
   EXPECT_GT(attempts, 10u);
+}
+
+TEST_F(AllocationFailureTest, MakingAndSavingADataObject) {
+  int round = 0;
+  std::string name;
+  std::vector<const char*> values;
+  EachAllocationFails(
+      [&] {
+        DataObjectPtr object = CreateDataObject();
+        return object && AddTableToDO(object.get(), "DEVICES") &&
+               InsertStringRowIntoDO(object.get(), "DEVICES", values) && SaveDataObject(object.get());
+      },
+      [&](bool saved) {
+        EXPECT_EQ(Rows("select count(*) from DEVICES where NAME = '" + name + "'"), (TextRows{{saved ? "1" : "0"}}))
+            << LogErrors(log_);
+      },
+      [&] {
+        name = "OBJECT" + std::to_string(++round);
+        values = {nullptr, name.c_str()};
+      });
 }
 
 TEST_F(AllocationFailureTest, RunningAStoredQuery) {

@@ -1,0 +1,177 @@
+// Every ODBC call of an operation fails in turn, as a plain error and as a
+// lost connection (SQLSTATE 08S01): the operation reports the failure, what
+// it reports as saved is in the database and nothing else is, the rows'
+// states match the database, and the pool hands out a working connection on
+// the next call.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dataobjects/data_object.h"
+#include "dataobjects/data_object_save.h"
+#include "db/connection_pool.h"
+#include "db/sql_front.h"
+#include "dbstore/table_load.h"
+#include "dbstore/table_save.h"
+#include "platform/odbc_faults.h"
+#include "store/data_dictionary.h"
+#include "store/result_data.h"
+#include "store/sequence_generator.h"
+#include "store/table_data.h"
+#include "tests/dbstore/store_fixture.h"
+
+namespace kv::test {
+namespace {
+
+constexpr const char* kStates[] = {"HY000", "08S01"};
+
+// Runs work with ODBC call 1, 2, 3 … failing with each state in turn, until
+// it makes no more calls than the one that would fail; prepare runs before
+// each attempt and check after it, with whether work reported success. The
+// number of attempts.
+std::size_t EachOdbcCallFails(
+    const std::function<bool()>& work, const std::function<void(bool)>& check,
+    const std::function<void()>& prepare = [] {}) {
+  std::size_t attempts = 0;
+  for (const char* state : kStates) {
+    for (std::size_t n = 1;; ++n) {
+      ++attempts;
+      SCOPED_TRACE(std::string(state) + " at call " + std::to_string(n));
+      prepare();
+      ArmOdbcFault(n, state);
+      const bool succeeded = work();
+      const bool fired = DisarmOdbcFault();
+      check(succeeded);
+      if (::testing::Test::HasFatalFailure() || !fired) break;
+    }
+  }
+  return attempts;
+}
+
+class OdbcFailureTest : public StoreFixture {
+ protected:
+  void SetUp() override {
+    StoreFixture::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(Init()) << LogErrors(log_);
+  }
+
+  // The pool's next connection works.
+  void ExpectAWorkingConnection() { ASSERT_EQ(Rows("select count(*) from Agentparams"), (TextRows{{"2"}})); }
+};
+
+std::int32_t IdOf(const RowObject& row) {
+  std::int32_t id = 0;
+  std::memcpy(&id, row.values[0].data, sizeof id);
+  return id;
+}
+
+TEST_F(OdbcFailureTest, SavingATableIsAllOrNothingAndTheStatesSaySo) {
+  int round = 0;
+  SaveCounts counts;
+  const std::size_t attempts =
+      EachOdbcCallFails([&] { return SaveTable("DEVICES", &counts) == 1 && counts.failed == 0; },
+                        [&](bool saved) {
+                          ExpectAWorkingConnection();
+                          std::vector<std::int32_t> stored, held;
+                          for (const auto& row : Rows("select DEVICE_ID, NAME from DEVICES")) {
+                            stored.push_back(std::stoi(*row[0]));
+                            ResultDataPtr same = SelectRows("DEVICES", ("DEVICE_ID=" + *row[0]).c_str());
+                            const RowObject* mine = same ? GotoNextRowObject(same.get()) : nullptr;
+                            ASSERT_NE(mine, nullptr) << *row[1];
+                            if (mine->state == ROW_STATE_IN_DATABASE) {
+                              EXPECT_EQ(mine->values[1].Bytes(), *row[1]);
+                            }
+                          }
+                          for (const RowObject* row = GetTableDataByName("DEVICES")->firstRow; row; row = row->next) {
+                            if (row->state & ROW_STATE_IN_DATABASE) held.push_back(IdOf(*row));
+                            if (saved) {
+                              EXPECT_EQ(row->state, ROW_STATE_IN_DATABASE);
+                            }
+                          }
+                          std::sort(stored.begin(), stored.end());
+                          std::sort(held.begin(), held.end());
+                          EXPECT_EQ(stored, held);
+                        },
+                        [&] {
+                          const std::string name = "HOST" + std::to_string(++round);
+                          const StoredValue values[] = {{}, {name.data(), static_cast<std::int32_t>(name.size())}};
+                          ASSERT_NE(AddNewRow("DEVICES", values), nullptr);
+                          ASSERT_TRUE(UpdateRowObject("DEVICES", GetTableDataByName("DEVICES")->firstRow, "NAME",
+                                                      name.c_str(), name.size()));
+                          if (round % 3 == 0) {
+                            ASSERT_EQ(DeleteRowObject("DEVICES", GetTableDataByName("DEVICES")->lastRow), 1);
+                          }
+                        });
+  EXPECT_GT(attempts, 20u);
+}
+
+// A data object's save is one transaction: all its rows or none.
+TEST_F(OdbcFailureTest, SavingADataObjectIsAllOrNothing) {
+  int round = 0;
+  std::string names[2];
+  DataObjectPtr object;
+  EachOdbcCallFails(
+      [&] { return SaveDataObject(object.get()); },
+      [&](bool saved) {
+        ExpectAWorkingConnection();
+        const std::string found = "select count(*) from DEVICES where NAME in ('" + names[0] + "', '" + names[1] + "')";
+        EXPECT_EQ(Rows(found), (TextRows{{saved ? "2" : "0"}}));
+      },
+      [&] {
+        object = CreateDataObject();
+        ASSERT_TRUE(AddTableToDO(object.get(), "DEVICES"));
+        for (std::string& name : names) {
+          name = "OBJECT" + std::to_string(++round);
+          ASSERT_TRUE(InsertStringRowIntoDO(object.get(), "DEVICES", std::vector<const char*>{nullptr, name.c_str()}));
+        }
+      });
+}
+
+TEST_F(OdbcFailureTest, LoadingATableGivesAllItsRowsOrFails) {
+  EachOdbcCallFails(
+      [] {
+        (void)UnLoadTable("DEVICES");
+        return LoadTable("DEVICES");
+      },
+      [&](bool loaded) {
+        ExpectAWorkingConnection();
+        const TableData* table = GetTableDataByName("DEVICES");
+        if (loaded) {
+          ASSERT_NE(table, nullptr);
+          EXPECT_EQ(table->rowCount, 3);
+        }
+      });
+  (void)UnLoadTable("DEVICES");
+  ASSERT_TRUE(LoadTable("DEVICES"));
+  EXPECT_EQ(GetTableDataByName("DEVICES")->rowCount, 3);
+}
+
+// A reservation that fails hands out no identifier that another one could
+// hand out too: every identifier drawn afterwards is new.
+TEST_F(OdbcFailureTest, AFailedReservationNeverRepeatsAnIdentifier) {
+  std::vector<std::int32_t> drawn;
+  const TableDefn* devices = GetTableDefn("DEVICES");
+  const ColumnDefn* column = devices->columns.At(0);
+  EachOdbcCallFails([&] { return UpdateSeqGen("DEVICES", column->generatorName->c_str()); },
+                    [&](bool) {
+                      ExpectAWorkingConnection();
+                      const std::int32_t id = GenerateID("DEVICES", column);
+                      ASSERT_GT(id, 0);
+                      EXPECT_EQ(std::find(drawn.begin(), drawn.end(), id), drawn.end()) << id;
+                      drawn.push_back(id);
+                    });
+}
+
+TEST_F(OdbcFailureTest, MakingTheTablesFailsWithoutHarm) {
+  EXPECT_GT(EachOdbcCallFails([] { return CreateTables(); }, [&](bool) { ExpectAWorkingConnection(); }), 2u);
+  EXPECT_EQ(Rows("select count(*) from DEVICES"), (TextRows{{"3"}}));
+}
+
+}  // namespace
+}  // namespace kv::test
