@@ -15,6 +15,7 @@
 #include "db/sql_builder.h"
 #include "platform/files.h"
 #include "store/value_text.h"
+#include "store/xml_text.h"
 
 namespace kv {
 namespace {
@@ -146,6 +147,7 @@ int CreateFromNodes(const std::vector<DoNode>& nodes) {
 
 int CreatePersonalityFromXMLFile(const char* path) {
   if (const int initialised = InitPersonality(); initialised != 1) return initialised;
+  QuietXmlErrors();
   const std::unique_ptr<xmlDoc, DocumentFree> document(
       path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
            : nullptr);

@@ -22,6 +22,7 @@
 #include "store/reference_text.h"
 #include "store/table_data.h"
 #include "store/value_text.h"
+#include "store/xml_text.h"
 
 namespace kv {
 namespace {
@@ -332,6 +333,7 @@ std::unique_ptr<HashTable> ConstructRows(xmlNodePtr firstChild) {
 // can be logged before the parse message.
 template <class Read>
 Document Parse(const char* operation, Read read) {
+  QuietXmlErrors();
   std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
   // The options hold from the start: opening the input may fail already.
   if (context) xmlCtxtUseOptions(context.get(), kParseOptions);

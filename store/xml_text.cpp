@@ -1,5 +1,7 @@
 #include "store/xml_text.h"
 
+#include <libxml/xmlerror.h>
+
 namespace kv {
 namespace {
 
@@ -42,5 +44,11 @@ void AppendXmlAttributeText(std::string& out, std::string_view text) {
   }
   flush(text.size());
 }
+
+namespace {
+void IgnoreXmlMessage(void*, const char*, ...) {}
+}  // namespace
+
+void QuietXmlErrors() { xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage); }
 
 }  // namespace kv

@@ -19,4 +19,10 @@ bool IsXmlName(std::string_view name);
 // characters that XML cannot carry in any form are left out.
 void AppendXmlAttributeText(std::string& out, std::string_view text);
 
+// libxml2 reports some faults of a document (a byte sequence its encoding
+// cannot take) on standard error, whatever the parse options say. The store
+// reports a document it cannot read in its log; this keeps libxml2 quiet on
+// the calling thread, before it reads a document.
+void QuietXmlErrors();
+
 }  // namespace kv

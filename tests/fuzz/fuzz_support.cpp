@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/posix/machine.h"
 
@@ -32,6 +34,13 @@ std::string WriteInputFile(const char* name, std::string_view bytes) {
   std::ofstream(folder / name, std::ios::binary | std::ios::trunc)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return std::string("C:\\fuzz\\") + name;
+}
+
+std::string CopySourceFile(const char* name, const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) std::abort();
+  return WriteInputFile(name, bytes);
 }
 
 }  // namespace kv::fuzz

@@ -19,5 +19,7 @@ namespace kv::fuzz {
 // on (an image of its own in the temporary directory), rewritten with each
 // input; its Windows path.
 std::string WriteInputFile(const char* name, std::string_view bytes);
+// A file of the source tree copied onto the same machine; its Windows path.
+std::string CopySourceFile(const char* name, const std::string& hostPath);
 
 }  // namespace kv::fuzz

@@ -13,7 +13,9 @@
 #include "store/data_dictionary.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (!kv::LoadDataDictFromXMLFile((std::string(KV_FUZZ_DATAOBJECTS_DATA) + "/shop.xml").c_str())) std::abort();
+  const std::string dictionary =
+      kv::fuzz::CopySourceFile("shop.xml", std::string(KV_FUZZ_DATAOBJECTS_DATA) + "/shop.xml");
+  if (!kv::LoadDataDictFromXMLFile(dictionary.c_str()) || !kv::GetTableDefn("ORDERS")) std::abort();
   return 0;
 }
 

@@ -16,9 +16,10 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace kv;
-  for (const char* file : {"/shop.xml", "/agent.xml", "/tables.xml"})
-    if (!LoadDataDictFromXMLFile((std::string(KV_FUZZ_STORE_DATA) + file).c_str())) std::abort();
-  if (!SequenceGenerator()) std::abort();
+  for (const char* file : {"shop.xml", "agent.xml", "tables.xml"})
+    if (!LoadDataDictFromXMLFile(fuzz::CopySourceFile(file, std::string(KV_FUZZ_STORE_DATA) + "/" + file).c_str()))
+      std::abort();
+  if (!GetTableDefn("CUSTOMERS") || !GetTableDefn("Agentparams") || !SequenceGenerator()) std::abort();
   return 0;
 }
 
