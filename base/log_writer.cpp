@@ -41,11 +41,18 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // Appends a whole entry in one write, holding the append lock shared so that
 // a rotation in another process never empties the file between our copy and
-// its truncation. A failed write is not detected, as with a stream.
+// its truncation. A failed write is not reported, as with a stream; but a
+// write that a full or failing disk cut short is taken back when nothing
+// followed it, so that the log holds no torn entry.
 void Append(FileHandle& file, std::string_view text) {
   const bool locked = file.LockRange(kLogAppendLock, false) == ERROR_SUCCESS;
+  std::int64_t before = -1, after = -1;
+  (void)file.GetSize(&before);  // -1 when it cannot be measured: nothing is taken back
   DWORD written = 0;
-  static_cast<void>(file.Write(text.data(), static_cast<DWORD>(text.size()), &written));
+  if (file.Write(text.data(), static_cast<DWORD>(text.size()), &written) != ERROR_SUCCESS && written > 0 &&
+      before >= 0 && file.GetSize(&after) == ERROR_SUCCESS && after == before + written &&
+      file.SetPointer(before, FILE_BEGIN) == ERROR_SUCCESS)
+    (void)file.SetEndOfFile();  // the disk's own failure stands; the entry is lost either way
   if (locked) file.UnlockRange(kLogAppendLock);
 }
 

@@ -209,17 +209,23 @@ struct StreamCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The document is written beside the file it replaces and takes its place
+// only when it is whole: a full disk or a failing one leaves the earlier
+// file as it was, never a part of the new one.
 bool WriteFile(const char* rootName, const char* prefix, WriterMode mode, const std::vector<const TableData*>& tables) {
   if (!NamesAreXml(rootName, tables)) return false;
   const std::string path = prefix ? Format("%s%s.xml", prefix, rootName) : Format("%s.xml", rootName);
-  std::unique_ptr<std::FILE, StreamCloser> file(OpenStream(path, "w"));
+  const std::string partial = path + ".tmp";
+  std::unique_ptr<std::FILE, StreamCloser> file(OpenStream(partial, "w"));
   if (!file) {
     LogError("Error in opening %s\n", path.c_str());
     return false;
   }
   FileOutput output(file.get());
   const bool written = WriteDocument(output, mode, rootName, tables);
-  if (std::fclose(file.release()) != 0 || !written) {
+  if (std::fclose(file.release()) != 0 || !written ||
+      MoveFileEx(partial, path, MOVEFILE_REPLACE_EXISTING) != ERROR_SUCCESS) {
+    (void)DeleteFile(partial);  // a partial document is worth nothing
     LogError("Error in writing %s\n", path.c_str());
     return false;
   }

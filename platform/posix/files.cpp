@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/last_error.h"
+#include "platform/posix/disk_faults.h"
 #include "platform/posix/image_files.h"
 #include "platform/posix/image_paths.h"
 #include "platform/posix/machine.h"
@@ -106,15 +107,7 @@ int ReadFully(int fd, void* buffer, std::size_t size, std::size_t* done) {
 }
 
 int WriteFully(int fd, const void* data, std::size_t size, std::size_t* done) {
-  *done = 0;
-  const auto* in = static_cast<const char*>(data);
-  while (*done < size) {
-    const ssize_t n = ::write(fd, in + *done, size - *done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    *done += static_cast<std::size_t>(n);
-  }
-  return 0;
+  return posix::WriteAll(fd, data, size, done);
 }
 
 // The host path of a path of the program; the failure is recorded.
@@ -240,7 +233,9 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
     FailErrno(errno, host);
     return nullptr;
   }
-  std::FILE* stream = ::fdopen(fd, std::string(m).c_str());
+  const bool writes = m.starts_with('w') || m.starts_with('a') || update;
+  std::FILE* stream = writes && posix::HasWriteFault(host) ? posix::FaultingStream(fd, std::string(m).c_str(), host)
+                                                           : ::fdopen(fd, std::string(m).c_str());
   if (!stream) {
     FailErrno(errno, host);
     ::close(fd);

@@ -175,6 +175,11 @@ class MemberChecker {
     Optional(info, "", "services", [this](const json& v, const std::string& at) {
       return ArrayOf(v, at, [this](const json& e, const std::string& in) { return String(e, in); });
     });
+    Optional(info, "", "disk", [this](const json& v, const std::string& at) {
+      return Object(v, at) && Optional(v, at, "write_faults", [this](const json& list, const std::string& in) {
+               return ArrayOf(list, in, Bind(&MemberChecker::WriteFault));
+             });
+    });
     return error_;
   }
 
@@ -247,6 +252,16 @@ class MemberChecker {
     for (const char* name : names)
       if (!Optional(object, at, name, Bind(&MemberChecker::String))) return false;
     return true;
+  }
+
+  // A write fault: the file it is for, ENOSPC or EIO, the bytes before it.
+  bool WriteFault(const json& v, const std::string& at) {
+    if (!Object(v, at) || !Optional(v, at, "file", Bind(&MemberChecker::String)) ||
+        !Integers(v, at, {"after"}, INT64_MAX))
+      return false;
+    return Optional(v, at, "error", [this](const json& e, const std::string& in) {
+      return String(e, in) && (e == "ENOSPC" || e == "EIO" || Fault(in, "ENOSPC or EIO is expected"));
+    });
   }
 
   bool Os(const json& v, const std::string& at) {

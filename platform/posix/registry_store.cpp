@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/posix/disk_faults.h"
 #include "platform/posix/image_files.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
@@ -135,12 +136,8 @@ LONG ReplaceFile(const std::string& path, const std::string& bytes, FileStamp& s
   struct stat old {};
   if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd.get(), old.st_mode & kFileMode) != 0)
     return fail(errno);
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return fail(errno);
-    done += static_cast<std::size_t>(n);
-  }
+  std::size_t done = 0;
+  if (const int error = WriteAll(fd.get(), bytes.data(), bytes.size(), &done, path)) return fail(error);
   struct stat st {};
   if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &st) != 0) return fail(errno);
   if (fd.Close() != 0) return fail(errno);

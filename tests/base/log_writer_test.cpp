@@ -55,6 +55,27 @@ TEST_F(LogWriterTest, LevelsDecideWhichEntriesAreWritten) {
   }
 }
 
+// On a disk that fills up, an entry that did not fit is taken back: the log
+// keeps only whole entries.
+TEST_F(LogWriterTest, AFullDiskLeavesNoTornEntry) {
+  machine.WriteMachineJson(R"({"disk":{"write_faults":[{"file":"agent.log","after":300}]}})");
+  machine.Use();
+  ASSERT_TRUE(Open(4));
+  for (int i = 0; i < 20; ++i) LogInfo("entry number %d of a log on a disk that fills up\n", i);
+  CloseLogFile();
+  const std::string log = Contents();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), '\n');
+  EXPECT_LE(log.size(), 300u);
+  std::size_t entries = 0;
+  for (std::size_t at = log.find("[INFO] entry number "); at != std::string::npos;
+       at = log.find("[INFO] entry number ", at + 1)) {
+    EXPECT_NE(log.find(" of a log on a disk that fills up\n", at), std::string::npos);
+    ++entries;
+  }
+  EXPECT_GE(entries, 1u);
+}
+
 TEST_F(LogWriterTest, LevelZeroWritesOnlyOpenAndClose) {
   ASSERT_TRUE(Open(256));  // only the low 8 bits count
   EXPECT_EQ(Logger().logLevel.load(), 0);

@@ -168,6 +168,22 @@ TEST_F(XmlWritersTest, EveryWrittenTypeReadsBack) {
   EXPECT_EQ(ToStringTableData("KINDS"), before);
 }
 
+// A document that cannot be written whole leaves the one before it as it
+// was, and no part of itself.
+TEST_F(XmlWritersTest, AFullDiskLeavesTheEarlierDocumentWhole) {
+  ASSERT_TRUE(CreateTable("Agentparams"));
+  AddParam("A", "1");
+  const char* names[] = {"Agentparams"};
+  ASSERT_TRUE(ConvertDOtoXML(names, "params", Prefix().c_str()));
+  const std::string before = Slurp(dir_ / "params.xml");
+  AddParam("B", "2");
+  image_.WriteMachineJson(R"({"disk":{"write_faults":[{"file":"params.xml.tmp","after":40}]}})");
+  image_.Use();
+  EXPECT_FALSE(ConvertDOtoXML(names, "params", Prefix().c_str()));
+  EXPECT_EQ(Slurp(dir_ / "params.xml"), before);
+  EXPECT_FALSE(fs::exists(dir_ / "params.xml.tmp"));
+}
+
 TEST_F(XmlWritersTest, NamesThatAreNoXmlNamesFailTheDocument) {
   ASSERT_TRUE(CreateTable("Agentparams"));
   AddParam("A", "1");
