@@ -5,13 +5,13 @@
 # build-fuzz/corpus/<target>/; a failing input is left in build-fuzz/.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
-#   targets: reg_file machine_json criteria xml_table dictionary values base64 data_files personality
+#   targets: reg_file machine_json criteria xml_table dictionary values base64 data_files personality http_head
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(reg_file machine_json criteria xml_table dictionary values base64 data_files personality)
+((${#targets[@]})) || targets=(reg_file machine_json criteria xml_table dictionary values base64 data_files personality http_head)
 scripts/setup.sh fuzz
 scripts/build.sh fuzz
 for target in "${targets[@]}"; do
