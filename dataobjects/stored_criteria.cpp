@@ -74,7 +74,7 @@ class CriteriaReader {
       return nullptr;
     }
     if (++nodes_ > kMaxNodes) {
-      LogError("Stored criteria %d spell out more than %zu expressions.\n", id, kMaxNodes);
+      LogError("Stored criteria %d spell out more than %d expressions.\n", id, static_cast<int>(kMaxNodes));
       return nullptr;
     }
     if (stored->kind == StoredExpression::kBoolean) return Boolean(*stored, depth);
@@ -157,7 +157,7 @@ class CriteriaText {
     std::optional<std::string> text = Make(id, depth);
     if (!text) return nullptr;
     if (text->size() > kMaxText) {
-      LogError("Stored criteria %d spell out more than %zu characters.\n", id, kMaxText);
+      LogError("Stored criteria %d spell out more than %d characters.\n", id, static_cast<int>(kMaxText));
       return nullptr;
     }
     return &texts_.emplace(id, std::move(*text)).first->second;

@@ -225,8 +225,8 @@ class DocumentReader {
       LogError("MEMORY_ALLOCATION_FAILURE\n");
       return false;
     } catch (const EntityTextLimit&) {
-      LogError("Entity references in attribute values add more than %zu bytes: the document is refused.\n",
-               kMaxEntityText);
+      LogError("Entity references in attribute values add more than %d bytes: the document is refused.\n",
+               static_cast<int>(kMaxEntityText));
       return false;
     }
   }

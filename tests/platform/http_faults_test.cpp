@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/http.h"
-#include "tests/platform/http_exchange.h"
+#include "tests/support/http_exchange.h"
 #include "tests/servers/http_test_server.h"
 
 namespace kv::test {

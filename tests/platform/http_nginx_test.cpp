@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "platform/http.h"
-#include "tests/platform/http_exchange.h"
+#include "tests/support/http_exchange.h"
 #include "tests/servers/http_test_server.h"
 #include "tests/servers/nginx_server.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/http.h"
-#include "tests/platform/http_exchange.h"
+#include "tests/support/http_exchange.h"
 #include "tests/servers/http_test_server.h"
 
 namespace kv::test {

@@ -8,7 +8,7 @@
 
 #include "platform/http.h"
 #include "platform/last_error.h"
-#include "tests/platform/http_exchange.h"
+#include "tests/support/http_exchange.h"
 #include "tests/servers/http_test_server.h"
 
 namespace kv::test {

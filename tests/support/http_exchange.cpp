@@ -1,4 +1,4 @@
-#include "tests/platform/http_exchange.h"
+#include "tests/support/http_exchange.h"
 
 #include "platform/unicode.h"
 
