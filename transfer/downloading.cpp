@@ -19,6 +19,7 @@
 #include "transfer/http_errors.h"
 #include "transfer/paced_blocks.h"
 #include "transfer/range_request.h"
+#include "transfer/reconnect_budget.h"
 #include "transfer/request_handle.h"
 #include "transfer/resume_download.h"
 #include "transfer/transfer_state.h"
@@ -189,18 +190,22 @@ DWORD ReceiveWholeBody(PlainDownload& download, RequestHandleSet& set, const Con
   if (result != ERROR_SUCCESS) return result;
 
   std::uint64_t total = 0;
-  const RestOfBody rest{params,        destination,  requestType, keepAlive, kGetEx, "Total Bytes read so far:%u\n",
-                        kGetByBitrate, contentLength};
+  std::uint64_t end = contentLength;
+  ReconnectBudget budget;
+  const RestOfBody rest{params,        destination,   requestType, keepAlive, kGetEx, "Total Bytes read so far:%u\n",
+                        kGetByBitrate, contentLength, budget};
   auto recover = [&](DWORD code) {
-    return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, set, download.sink(), total) : code;
+    return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, code, set, download.sink(), total, &end) : code;
   };
-  result = ReadBody(set, {kGetEx, kReachedLine, false}, download.sink(), total, contentLength, recover).code;
+  const BodyReadResult read =
+      ReadBody(set, {kGetEx, kReachedLine, false}, download.sink(), total, contentLength, end, recover);
+  result = read.code;
   LogInfo("InternetGetRequestEx : Total bytes read = %u\n", static_cast<unsigned>(total));
   if (result == ERROR_SUCCESS) {
     // Without a Content-Length only an empty body is known to be whole.
     std::int64_t size = 0;
     download.sink().file().GetSize(&size);
-    if (size == static_cast<std::int64_t>(contentLength)) {
+    if (size == static_cast<std::int64_t>(contentLength) && !read.overrun) {
       LogInfo("InternetGetRequestEx : GetFileSize returns :  %u\n", static_cast<unsigned>(size));
       LogInfo("InternetGetRequestEx : File completely downloaded..!\n");
     } else {

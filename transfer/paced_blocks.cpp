@@ -6,6 +6,7 @@
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "transfer/range_request.h"
+#include "transfer/reconnect_budget.h"
 #include "transfer/request_handle.h"
 #include "transfer/transfer_state.h"
 
@@ -38,7 +39,9 @@ DWORD BlockSizeBytes(int rateKBps) {
 DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uint64_t& total) {
   const char* op = download.operation;
   const BodyTexts texts{op, download.reachedLine, true};
-  bool retryMark = false;
+  // A block that lost its connection is asked for again from where it
+  // stopped, as long as the budget grants it; a whole block renews it.
+  ReconnectBudget budget;
   while (total < download.contentLength) {
     const DWORD startMs = TimeOfDayMs();
     const std::uint64_t first = total;
@@ -64,27 +67,28 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
       if (!download.resumable) LogError("%s : Failed with the http status code %d \n", op, static_cast<int>(status));
       return status;
     }
-    if ((rc = AcceptRangeAnswer(op, block, sink, total)) != ERROR_SUCCESS) return rc;
+    std::uint64_t end = 0;
+    if ((rc = AcceptRangeAnswer(op, block, last, download.contentLength, sink, total, &end)) != ERROR_SUCCESS)
+      return rc;
 
     const std::uint64_t before = total;
-    const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, nullptr);
-    if (read.queried) retryMark = false;
-    if (read.code != ERROR_SUCCESS) {
+    const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, end, nullptr);
+    const bool lost = read.code != ERROR_SUCCESS;
+    if (lost) {
       if (!read.queryFailed || !IsLostConnection(read.code, download.resumable)) return read.code;
       CloseRequestHandleSet(block);
-      // Two in a row: the server is gone.
-      if (retryMark) return read.code;
-      retryMark = true;
+      if (!budget.Grant(op, total)) return read.code;
     }
     if (download.resumable) {
       LogInfo("%s: Bytes Read: %d\n", op, static_cast<int>(total));
     } else {
       LogDebug("%s: Bytes Read: %d\n", op, static_cast<int>(total));
     }
-    if (retryMark) {
+    if (lost) {
       LogInfo("%s : second attempt of the previous request\n", op);
       continue;
     }
+    budget = ReconnectBudget();
     CloseRequestHandleSet(block);
     // A block that brings nothing would be asked for again and again.
     if (total == before) {

@@ -3,6 +3,7 @@
 #include "base/log_writer.h"
 #include "base/text_format.h"
 #include "platform/unicode.h"
+#include "transfer/range_answer.h"
 #include "transfer/request_handle.h"
 
 namespace kv {
@@ -12,9 +13,12 @@ std::u16string RangeHeader(std::uint64_t first, std::uint64_t last) {
       Format("Range: bytes=%llu-%llu", static_cast<unsigned long long>(first), static_cast<unsigned long long>(last)));
 }
 
-DWORD AcceptRangeAnswer(const char* operation, const RequestHandleSet& set, BodySink& sink, std::uint64_t& total) {
+DWORD AcceptRangeAnswer(const char* operation, const RequestHandleSet& set, std::uint64_t last, std::uint64_t length,
+                        BodySink& sink, std::uint64_t& total, std::uint64_t* end) {
   const auto status = static_cast<DWORD>(set.httpStatus);
-  switch (JudgeRangeAnswer(set.hRequest, status, total)) {
+  const RangeVerdict verdict = JudgeRangeAnswer(set.hRequest, status, {total, last, length});
+  *end = verdict.end;
+  switch (verdict.answer) {
     case RangeAnswer::kContinues: return ERROR_SUCCESS;
     case RangeAnswer::kStartsOver:
       LogInfo(
@@ -32,7 +36,10 @@ DWORD AcceptRangeAnswer(const char* operation, const RequestHandleSet& set, Body
   return UnusableRangeCode(status);
 }
 
-DWORD RequestRestOfBody(const RestOfBody& rest, RequestHandleSet& set, BodySink& sink, std::uint64_t& total) {
+DWORD RequestRestOfBody(const RestOfBody& rest, DWORD code, RequestHandleSet& set, BodySink& sink, std::uint64_t& total,
+                        std::uint64_t* end) {
+  // Without a length there is no rest to ask for.
+  if (rest.contentLength == 0 || !rest.budget.Grant(rest.operation, total)) return code;
   LogInfo(rest.soFarFormat, static_cast<unsigned>(total));
   LogInfo("%s : second attempt to recover from previous error\n", rest.operation);
   CloseRequestHandleSet(set);
@@ -42,7 +49,8 @@ DWORD RequestRestOfBody(const RestOfBody& rest, RequestHandleSet& set, BodySink&
   set.extraHeader = header;
   DWORD rc = GetInternetRequestHandle(rest.params, rest.destination, rest.requestType, rest.keepAlive, set);
   set.extraHeader = {};
-  if (rc == ERROR_SUCCESS) rc = AcceptRangeAnswer(rest.operation, set, sink, total);
+  if (rc == ERROR_SUCCESS)
+    rc = AcceptRangeAnswer(rest.operation, set, rest.contentLength, rest.contentLength, sink, total, end);
   return rc;
 }
 

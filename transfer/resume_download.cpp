@@ -90,7 +90,10 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
   const auto status = static_cast<DWORD>(set.httpStatus);
   ResumeBufferSink sink(context, kResumeEx);
   if (result == ERROR_SUCCESS && status != 200 && status != 206) result = status;
-  if (result == ERROR_SUCCESS) result = AcceptRangeAnswer(kResumeEx, set, sink, context.bytesReceived);
+  std::uint64_t end = 0;
+  if (result == ERROR_SUCCESS)
+    result = AcceptRangeAnswer(kResumeEx, set, context.contentLength, context.contentLength, sink,
+                               context.bytesReceived, &end);
   if (result != ERROR_SUCCESS) {
     // Nothing was read: the partial file stays as it is for the next run.
     CloseRequestHandleSet(set);
@@ -98,15 +101,17 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
     return result;
   }
 
+  ReconnectBudget budget;
   const RestOfBody rest{params,      destination,
                         requestType, keepAlive,
                         kResumeEx,   "ResumeGetRequestEx : Total Bytes read so far:%u\n",
-                        kResumeEx,   context.contentLength};
+                        kResumeEx,   context.contentLength,
+                        budget};
   auto recover = [&](DWORD code) {
-    return IsLostConnection(code) ? RequestRestOfBody(rest, set, sink, context.bytesReceived) : code;
+    return IsLostConnection(code) ? RequestRestOfBody(rest, code, set, sink, context.bytesReceived, &end) : code;
   };
   const BodyTexts texts{kResumeEx, "ResumeGetRequestEx : Bytes read reached the contenlength\n", false};
-  result = ReadBody(set, texts, sink, context.bytesReceived, context.contentLength, recover).code;
+  result = ReadBody(set, texts, sink, context.bytesReceived, context.contentLength, end, recover).code;
   LogInfo("ResumeGetRequestEx: Total bytes read = %u\n", static_cast<unsigned>(context.bytesReceived));
   if (context.bytesReceived < context.contentLength) CountDownloadFailure();
   if (result == ERROR_SUCCESS || IsLostConnection(result)) {
