@@ -183,9 +183,10 @@ std::u16string* LastModifiedKeeper() {
 DWORD ReceiveWholeBody(PlainDownload& download, RequestHandleSet& set, const ConnectionParameters& params,
                        std::u16string_view destination, int requestType, bool keepAlive) {
   DWORD contentLength = 0;
+  ResourceVersion version;
   const FirstAnswerTexts texts{kGetEx, "InternetGetRequestEx :File not modified since the time: %s\n",
                                "InternetGetRequestEx : Failed with the http status code, %d \n"};
-  DWORD result = ReadFirstAnswer(texts, set, true, LastModifiedKeeper(), &contentLength);
+  DWORD result = ReadFirstAnswer(texts, set, true, LastModifiedKeeper(), &version, &contentLength);
   if (result == ERROR_SUCCESS) result = download.CreateTemporaryFile();
   if (result != ERROR_SUCCESS) return result;
 
@@ -193,7 +194,7 @@ DWORD ReceiveWholeBody(PlainDownload& download, RequestHandleSet& set, const Con
   std::uint64_t end = contentLength;
   ReconnectBudget budget;
   const RestOfBody rest{params,        destination,   requestType, keepAlive, kGetEx, "Total Bytes read so far:%u\n",
-                        kGetByBitrate, contentLength, budget};
+                        kGetByBitrate, contentLength, version,     budget};
   auto recover = [&](DWORD code) {
     return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, code, set, download.sink(), total, &end) : code;
   };
@@ -248,15 +249,17 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
   PlainDownload download(kGetByBitrate, params, destination, requestType);
   download.LogStart();
   DWORD contentLength = 0;
+  ResourceVersion version;
   DWORD result;
   {
-    // The HEAD tells status, Last-Modified and length; the blocks follow.
+    // The HEAD tells status, version and length; the blocks follow.
     RequestHandleSet head;
     head.requestMode = REQUEST_MODE_HEAD;
     result = GetInternetRequestHandle(params, destination, requestType, true, head);
     const FirstAnswerTexts texts{kGetByBitrate, "InternetGetRequestByBitrate : File not modified since the time: %s\n",
                                  "InternetGetRequestByBitrate : Failed with the http status code: %d \n"};
-    if (result == ERROR_SUCCESS) result = ReadFirstAnswer(texts, head, false, LastModifiedKeeper(), &contentLength);
+    if (result == ERROR_SUCCESS)
+      result = ReadFirstAnswer(texts, head, false, LastModifiedKeeper(), &version, &contentLength);
     CloseRequestHandleSet(head, kGetByBitrate);
   }
   if (result == ERROR_SUCCESS) result = download.CreateTemporaryFile();
@@ -264,8 +267,8 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
     const DWORD blockSize = BlockSizeBytes(Agent().gv_dataTransferRateKBps);
     LogDebug("InternetGetRequestByBitrate: Block of bytes to read: %u\n", static_cast<unsigned>(blockSize));
     std::uint64_t total = 0;
-    const PacedDownload paced{params, destination, requestType,   kGetByBitrate,
-                              false,  blockSize,   contentLength, kReachedLine};
+    const PacedDownload paced{params,    destination,   requestType, kGetByBitrate, false,
+                              blockSize, contentLength, version,     kReachedLine};
     result = FetchInPacedBlocks(paced, download.sink(), total);
     LogInfo("InternetGetRequestByBitrate: Total bytes read = %u\n", static_cast<unsigned>(total));
     download.CloseTemporaryFile();

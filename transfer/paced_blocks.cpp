@@ -49,11 +49,12 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
     const std::uint64_t last = download.blockSize == 0
                                    ? download.contentLength
                                    : std::min<std::uint64_t>(first + download.blockSize - 1, download.contentLength);
-    const std::u16string header = RangeHeader(first, last);
-    LogDebug("%s: Content-Range Header message: %s\n", op, Utf16ToUtf8(header).c_str());
+    const RangeAsked asked{first, last, download.contentLength, download.version};
+    LogDebug("%s: Content-Range Header message: %s\n", op, Utf16ToUtf8(RangeHeader(first, last)).c_str());
+    const std::u16string headers = RangeRequestHeaders(asked);
     RequestHandleSet block;
     block.requestMode = REQUEST_MODE_EXTRA_HEADER;
-    block.extraHeader = header;
+    block.extraHeader = headers;
     DWORD rc = GetInternetRequestHandle(download.params, download.destination, download.requestType, true, block);
     const auto status = static_cast<DWORD>(block.httpStatus);
     if (download.resumable) {
@@ -68,8 +69,7 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
       return status;
     }
     std::uint64_t end = 0;
-    if ((rc = AcceptRangeAnswer(op, block, last, download.contentLength, sink, total, &end)) != ERROR_SUCCESS)
-      return rc;
+    if ((rc = AcceptRangeAnswer(op, block, asked, sink, total, &end)) != ERROR_SUCCESS) return rc;
 
     const std::uint64_t before = total;
     const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, end, nullptr);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text_format.h"
 #include "platform/unicode.h"
 #include "transfer/http_session.h"
 
@@ -53,8 +54,24 @@ bool BodyLengthIs(HINTERNET request, std::uint64_t length) {
 
 }  // namespace
 
+std::u16string RangeHeader(std::uint64_t first, std::uint64_t last) {
+  return Utf8ToUtf16(
+      Format("Range: bytes=%llu-%llu", static_cast<unsigned long long>(first), static_cast<unsigned long long>(last)));
+}
+
+std::u16string RangeRequestHeaders(const RangeAsked& asked) {
+  std::u16string headers = RangeHeader(asked.offset, asked.last);
+  if (const std::u16string ifRange = IfRangeHeader(asked.version); !ifRange.empty()) headers += u"\r\n" + ifRange;
+  return headers;
+}
+
 RangeVerdict JudgeRangeAnswer(HINTERNET request, DWORD status, const RangeAsked& asked) {
   RangeVerdict verdict;
+  if (status != 200 && status != 206) return verdict;
+  if (!SameVersion(asked.version, ReadResourceVersion(request))) {
+    verdict.answer = RangeAnswer::kOtherVersion;
+    return verdict;
+  }
   if (status == 200) {
     if (!BodyLengthIs(request, asked.length)) return verdict;
     verdict.answer = asked.offset == 0 ? RangeAnswer::kContinues : RangeAnswer::kStartsOver;
@@ -62,7 +79,7 @@ RangeVerdict JudgeRangeAnswer(HINTERNET request, DWORD status, const RangeAsked&
     return verdict;
   }
   ContentRange range;
-  if (status != 206 || !ReadContentRange(request, &range)) return verdict;
+  if (!ReadContentRange(request, &range)) return verdict;
   const bool fits = range.first == asked.offset && range.last >= range.first && range.last <= asked.last &&
                     range.length == asked.length && range.last < range.length &&
                     BodyLengthIs(request, range.last - range.first + 1);

@@ -51,7 +51,8 @@ void SaveRestOfRun(ResumeBufferSink& sink, DWORD& result) {
 DWORD Prepare(ResumeDownloadContext& context, std::string* reply) {
   DWORD result = context.PreDownloadHandling();
   if (result == ERROR_SUCCESS)
-    result = context.handler.Initialize(context.destination, context.serverLastModified, context.params.objectPath);
+    result = context.handler.Initialize(context.destination, Utf16ToUtf8(context.version.lastModified),
+                                        context.params.objectPath, Utf16ToUtf8(context.version.etag));
   if (result != ERROR_SUCCESS) {
     RequestHandleSet none;
     context.PostDownloadHandling(none, result, reply);
@@ -81,19 +82,19 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
     return result;
   }
 
-  const std::u16string header = RangeHeader(context.handler.resumeOffset(), context.contentLength);
-  LogError("ResumeGetRequestEx: Content-Range Header message: %s\n", Utf16ToUtf8(header).c_str());
+  const RangeAsked asked{context.handler.resumeOffset(), context.contentLength, context.contentLength, context.version};
+  LogError("ResumeGetRequestEx: Content-Range Header message: %s\n",
+           Utf16ToUtf8(RangeHeader(asked.offset, asked.last)).c_str());
+  const std::u16string headers = RangeRequestHeaders(asked);
   set.requestMode = REQUEST_MODE_EXTRA_HEADER;
-  set.extraHeader = header;
+  set.extraHeader = headers;
   result = GetInternetRequestHandle(params, destination, requestType, true, set);
   LogDebug("ResumeGetRequestEx: GetInternetRequestHandle function return code: %u\n", static_cast<unsigned>(result));
   const auto status = static_cast<DWORD>(set.httpStatus);
   ResumeBufferSink sink(context, kResumeEx);
   if (result == ERROR_SUCCESS && status != 200 && status != 206) result = status;
   std::uint64_t end = 0;
-  if (result == ERROR_SUCCESS)
-    result = AcceptRangeAnswer(kResumeEx, set, context.contentLength, context.contentLength, sink,
-                               context.bytesReceived, &end);
+  if (result == ERROR_SUCCESS) result = AcceptRangeAnswer(kResumeEx, set, asked, sink, context.bytesReceived, &end);
   if (result != ERROR_SUCCESS) {
     // Nothing was read: the partial file stays as it is for the next run.
     CloseRequestHandleSet(set);
@@ -102,11 +103,11 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
   }
 
   ReconnectBudget budget;
-  const RestOfBody rest{params,      destination,
-                        requestType, keepAlive,
-                        kResumeEx,   "ResumeGetRequestEx : Total Bytes read so far:%u\n",
-                        kResumeEx,   context.contentLength,
-                        budget};
+  const RestOfBody rest{params,          destination,
+                        requestType,     keepAlive,
+                        kResumeEx,       "ResumeGetRequestEx : Total Bytes read so far:%u\n",
+                        kResumeEx,       context.contentLength,
+                        context.version, budget};
   auto recover = [&](DWORD code) {
     return IsLostConnection(code) ? RequestRestOfBody(rest, code, set, sink, context.bytesReceived, &end) : code;
   };
@@ -139,9 +140,15 @@ DWORD ResumeGetRequestByBitrate(const ConnectionParameters& params, std::u16stri
   const DWORD blockSize = BlockSizeBytes(Agent().gv_dataTransferRateKBps);
   LogDebug("ResumeGetRequestByBitrate: Block of bytes to read: %u\n", static_cast<unsigned>(blockSize));
   ResumeBufferSink sink(context, kResumeByBitrate);
-  const PacedDownload paced{
-      params, destination, requestType,           kResumeByBitrate,
-      true,   blockSize,   context.contentLength, "ResumeGetRequestByBitrate : Bytes read reached the contenlength\n"};
+  const PacedDownload paced{params,
+                            destination,
+                            requestType,
+                            kResumeByBitrate,
+                            true,
+                            blockSize,
+                            context.contentLength,
+                            context.version,
+                            "ResumeGetRequestByBitrate : Bytes read reached the contenlength\n"};
   DWORD result = FetchInPacedBlocks(paced, sink, context.bytesReceived);
   LogInfo("ResumeGetRequestByBitrate: Total bytes read = %u\n", static_cast<unsigned>(context.bytesReceived));
   if (result == ERROR_SUCCESS || IsLostConnection(result)) SaveRestOfRun(sink, result);

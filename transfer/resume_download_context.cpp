@@ -39,8 +39,7 @@ DWORD ResumeDownloadContext::PreDownloadHandling() {
     std::u16string& lastModified = Transfer().ifModifiedSinceEnabled == 1 ? Transfer().lastModifiedTime : ownCopy;
     const FirstAnswerTexts texts{"PreDownloadHandling", "PreDownloadHandling :File not modified since the time: %s\n",
                                  "PreDownloadHandling : Failed with the http status code, %d \n"};
-    rc = ReadFirstAnswer(texts, probe, true, &lastModified, &contentLength);
-    if (rc == ERROR_SUCCESS) serverLastModified = Utf16ToUtf8(lastModified);
+    rc = ReadFirstAnswer(texts, probe, true, &lastModified, &version, &contentLength);
     // The probe's body is never read: its handles go with it here.
     return rc;
   });
