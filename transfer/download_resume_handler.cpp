@@ -293,6 +293,14 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
   });
 }
 
+DWORD DownloadResumeHandler::CreateEmptyPartialFile() {
+  FileHandle file;
+  const DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, &file);
+  if (rc != ERROR_SUCCESS) LogError("Invalid File Handle\n");
+  return rc;
+}
+
 DWORD DownloadResumeHandler::SaveToDestFile() {
   return Guarded("Error caught in SaveToDestFile\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     resumeOffset_ = 0;

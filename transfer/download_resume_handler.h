@@ -38,6 +38,8 @@ class DownloadResumeHandler {
   // Appends count bytes to the partial file and records its new size: 0 or
   // an error code. The final save of a run also counts the run.
   DWORD ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate);
+  // An empty partial file, for a file of no bytes: 0 or an error code.
+  DWORD CreateEmptyPartialFile();
   // Puts the finished partial file at the destination: 0 or an error code.
   DWORD SaveToDestFile();
   // The finished partial file as text (GET_DATA), then its cleaning.

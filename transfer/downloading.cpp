@@ -109,6 +109,16 @@ class PlainDownload {
     LogDebug("%s : URL to Get -> %s \n", operation_, Utf16ToUtf8(params_.objectPath).c_str());
   }
 
+  // A file download whose destination cannot take the file ends before it
+  // asks the server anything.
+  DWORD CheckTarget() const {
+    if (requestType_ != DOWNLOAD_FILE) return ERROR_SUCCESS;
+    DWORD rc = CheckDestination(operation_, destination_);
+    if (rc == ERROR_SUCCESS)
+      rc = CheckDestination(operation_, Utf8ToUtf16(TemporaryFileName(requestType_, destination_)));
+    return rc;
+  }
+
   DWORD CreateTemporaryFile() {
     temporary_ = TemporaryFileName(requestType_, destination_);
     if (requestType_ == DOWNLOAD_FILE && CreateFolder(std::u16string(destination_).c_str()) != ERROR_SUCCESS) {
@@ -229,8 +239,8 @@ DWORD InternetGetRequestEx(const ConnectionParameters& params, std::u16string_vi
   LogDebug("@@@@@@@@ Inside InternetGetRequestEx Method @@@@@@@@ \n");
   PlainDownload download(kGetEx, params, destination, requestType);
   download.LogStart();
-  DWORD result;
-  {
+  DWORD result = download.CheckTarget();
+  if (result == ERROR_SUCCESS) {
     RequestHandleSet set;
     result = GetInternetRequestHandle(params, destination, requestType, keepAlive, set);
     if (result == ERROR_SUCCESS) result = ReceiveWholeBody(download, set, params, destination, requestType, keepAlive);
@@ -250,8 +260,8 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
   download.LogStart();
   DWORD contentLength = 0;
   ResourceVersion version;
-  DWORD result;
-  {
+  DWORD result = download.CheckTarget();
+  if (result == ERROR_SUCCESS) {
     // The HEAD tells status, version and length; the blocks follow.
     RequestHandleSet head;
     head.requestMode = REQUEST_MODE_HEAD;

@@ -8,6 +8,7 @@
 #include "agent/registry_key_handle.h"
 #include "base/log_writer.h"
 #include "platform/unicode.h"
+#include "transfer/download_files.h"
 #include "transfer/paced_blocks.h"
 #include "transfer/range_request.h"
 #include "transfer/request_handle.h"
@@ -46,10 +47,11 @@ void SaveRestOfRun(ResumeBufferSink& sink, DWORD& result) {
   if (result == ERROR_SUCCESS) result = saved;
 }
 
-// Probe and initialisation, the same in both: 0 to go on, else the result
-// (already post-handled).
-DWORD Prepare(ResumeDownloadContext& context, std::string* reply) {
-  DWORD result = context.PreDownloadHandling();
+// The destination's check, probe and initialisation, the same in both: 0
+// to go on, else the result (already post-handled).
+DWORD Prepare(const char* operation, ResumeDownloadContext& context, std::string* reply) {
+  DWORD result = context.requestType == DOWNLOAD_FILE ? CheckDestination(operation, context.destination) : 0;
+  if (result == ERROR_SUCCESS) result = context.PreDownloadHandling();
   if (result == ERROR_SUCCESS)
     result = context.handler.Initialize(context.destination, Utf16ToUtf8(context.version.lastModified),
                                         context.params.objectPath, Utf16ToUtf8(context.version.etag));
@@ -70,7 +72,7 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
   LogDebug("ResumeGetRequestEx : URL to Get -> %s \n", Utf16ToUtf8(params.objectPath).c_str());
   ResumeDownloadContext context;
   context.StoreRequestParameters(params, destination, requestType, keepAlive);
-  if (const DWORD result = Prepare(context, reply)) {
+  if (const DWORD result = Prepare(kResumeEx, context, reply)) {
     LogError("@@@@@@@@ End Of ResumeGetRequestEx Method @@@@@@@@ \n");
     return result;
   }
@@ -133,7 +135,7 @@ DWORD ResumeGetRequestByBitrate(const ConnectionParameters& params, std::u16stri
   LogInfo("ResumeGetRequestByBitrate : Kelvane Server & Port -> %s : %d \n", Utf16ToUtf8(params.serverName).c_str(),
           params.serverPort);
   LogDebug("ResumeGetRequestByBitrate : URL to Get -> %s \n", Utf16ToUtf8(params.objectPath).c_str());
-  if (const DWORD result = Prepare(context, reply)) {
+  if (const DWORD result = Prepare(kResumeByBitrate, context, reply)) {
     LogDebug("@@@@@@@@ End Of ResumeGetRequestByBitrate Method @@@@@@@@ \n");
     return result;
   }
