@@ -15,6 +15,7 @@
 // that starts at or after N meets the fault at once or not at all.
 //   fault=close&at=N       close the connection at byte N of the body
 //   fault=reset&at=N       reset it (RST) at byte N
+//   fault=cut&after=K      close the connection after K bytes of every answer
 //   fault=noresponse       close without answering
 //   fault=garbled          answer with a status line that is not HTTP
 //   fault=longstatus&n=N   a status line N bytes long
@@ -30,7 +31,8 @@
 //                          of the resource (kOtherLastModified, its own ETag,
 //                          every byte XOR kOtherVersionMask); an If-Range that
 //                          names another version gets the whole body, as
-//                          servers do, unless ifrange=ignore
+//                          servers do, unless ifrange=ignore; not limited
+//                          by times
 //   head=long&by=K | head=short&by=K   a HEAD announces K bytes more or less
 //   length=short&by=K      announce K bytes less than are sent
 //   length=long&by=K       announce K bytes more, send the body, close

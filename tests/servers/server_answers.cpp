@@ -205,7 +205,7 @@ ParsedRequest WithFaultsInForce(const HttpTestServer::Shared& shared, const Pars
   }
   ParsedRequest effective = request;
   if (seen > std::strtoull(times.c_str(), nullptr, 10)) {
-    for (const char* key : {"fault", "stall", "range", "length", "chunked", "status", "rate", "version", "head"})
+    for (const char* key : {"fault", "stall", "range", "length", "chunked", "status", "rate", "head"})
       effective.query.erase(key);
   }
   return effective;
@@ -289,6 +289,7 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
     delivery.faultAt = QueryNumber(request, "at", 0);
     delivery.reset = fault == "reset";
   }
+  if (fault == "cut") delivery.faultAt = offset + QueryNumber(request, "after", 0);
   if (QueryValue(request, "stall") == "body") {
     delivery.stallAt = QueryNumber(request, "at", 0);
     delivery.stallMs = static_cast<long>(QueryNumber(request, "ms", 0));
