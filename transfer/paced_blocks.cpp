@@ -71,13 +71,16 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
     std::uint64_t end = 0;
     if ((rc = AcceptRangeAnswer(op, block, asked, sink, total, &end)) != ERROR_SUCCESS) return rc;
 
-    const std::uint64_t before = total;
     const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, end, nullptr);
-    const bool lost = read.code != ERROR_SUCCESS;
+    if (read.code != ERROR_SUCCESS && (!read.queryFailed || !IsLostConnection(read.code, download.resumable)))
+      return read.code;
+    // An answer that ended before the bytes it announced lost its connection,
+    // whatever the HTTP layer made of the end.
+    const DWORD lostWith = read.code != ERROR_SUCCESS ? read.code : total < end ? ERROR_WINHTTP_CONNECTION_ERROR : 0;
+    const bool lost = lostWith != ERROR_SUCCESS;
     if (lost) {
-      if (!read.queryFailed || !IsLostConnection(read.code, download.resumable)) return read.code;
       CloseRequestHandleSet(block);
-      if (!budget.Grant(op, total)) return read.code;
+      if (!budget.Grant(op, total)) return lostWith;
     }
     if (download.resumable) {
       LogInfo("%s: Bytes Read: %d\n", op, static_cast<int>(total));
@@ -90,12 +93,6 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
     }
     budget = ReconnectBudget();
     CloseRequestHandleSet(block);
-    // A block that brings nothing would be asked for again and again.
-    if (total == before) {
-      LogError("%s : The server sent no bytes from byte %llu; the download stops\n", op,
-               static_cast<unsigned long long>(total));
-      return PARTIAL_DOWNLOAD_RESULT;
-    }
     TransferSleep(BlockPauseMs(startMs, TimeOfDayMs()));
   }
   return ERROR_SUCCESS;

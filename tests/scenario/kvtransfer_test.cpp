@@ -178,8 +178,10 @@ TEST_F(KvTransfer, AKilledDownloadResumesOnTheNextRun) {
 // failure, and leaves no destination. A command still running after the
 // limit is killed and fails the test.
 TEST_F(KvTransfer, EveryDownloadEndsWhateverTheServerDoes) {
-  KV_SKIP_UNDER_WINE("the time limit needs the program's process, which Wine's loader stands in front of");
+  // Under Wine the program runs to its end behind Wine's loader; the test's
+  // own time limit then bounds it.
   auto runWithin = [&](const std::vector<std::string>& args) {
+    if (test::WineMode()) return Run(args);
     test::StartedProgram program(test::BinPath("kvtransfer"), args, Env());
     std::mutex mutex;
     std::condition_variable done;
@@ -227,7 +229,10 @@ TEST_F(KvTransfer, EveryDownloadEndsWhateverTheServerDoes) {
     if (c.paced) args.insert(args.begin() + 1, "--by-bitrate");
     const RunResult run = runWithin(args);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(LastLine(run.err).rfind(c.result, 0), 0u) << run.err;
+    // Wine's WinHTTP ends a body cut short as if it were complete: the
+    // one-request resumable download then reports the bytes missing.
+    const bool cutLooksWhole = test::WineMode() && c.result == "result 12030: " && !c.paced;
+    EXPECT_EQ(LastLine(run.err).rfind(cutLooksWhole ? "result 707: " : c.result, 0), 0u) << run.err;
     EXPECT_FALSE(machine.Exists("drive_c/Downloads/" + std::to_string(at) + ".bin"));
   }
 }
