@@ -1,5 +1,7 @@
 #include "transfer/body_reader.h"
 
+#include <algorithm>
+
 #include "base/log_writer.h"
 #include "transfer/http_errors.h"
 #include "transfer/transfer_state.h"
@@ -19,7 +21,7 @@ DWORD QueryAvailable(const RequestHandleSet& set, const BodyTexts& texts, DWORD*
 }  // namespace
 
 BodyReadResult ReadBody(RequestHandleSet& set, const BodyTexts& texts, BodySink& sink, std::uint64_t& total,
-                        std::uint64_t expected, const BodyRecovery& recover) {
+                        std::uint64_t expected, const std::uint64_t& end, const BodyRecovery& recover) {
   BodyReadResult result;
   for (;;) {
     DWORD available = 0;
@@ -33,13 +35,20 @@ BodyReadResult ReadBody(RequestHandleSet& set, const BodyTexts& texts, BodySink&
         return result;
       }
     }
-    result.queried = true;
     if (texts.logAvailable)
       LogDebug("%s: Bytes Available to read now: %u\n", texts.operation, static_cast<unsigned>(available));
     if (available == 0) break;
+    // Only an answer of no announced bytes is asked whether more comes: a
+    // body sent without its length.
+    if (total >= end) {
+      LogError("%s : The server sent more than the %llu bytes it announced\n", texts.operation,
+               static_cast<unsigned long long>(end));
+      result.overrun = true;
+      break;
+    }
 
     char* room = nullptr;
-    DWORD want = available;
+    DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(available, end - total));
     if ((result.code = sink.Room(&want, &room)) != ERROR_SUCCESS) return result;
     DWORD read = 0;
     rc = WinHttpReadData(set.hRequest, room, want, &read);
@@ -56,7 +65,7 @@ BodyReadResult ReadBody(RequestHandleSet& set, const BodyTexts& texts, BodySink&
       LogInfo("%s", texts.reachedLine);
       break;
     }
-    if (read == 0) break;
+    if (read == 0 || total == end) break;
   }
   return result;
 }

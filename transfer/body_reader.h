@@ -34,9 +34,9 @@ struct BodyTexts {
 };
 
 struct BodyReadResult {
-  DWORD code = 0;            // 0 when the body ended or the length was reached
+  DWORD code = 0;            // 0 when the body or the answer ended, or the length was reached
   bool queryFailed = false;  // the code came from waiting for data
-  bool queried = false;      // at least one wait for data succeeded
+  bool overrun = false;      // the server had bytes beyond those the answer announced
 };
 
 // Called when waiting for data fails: 0 when the body goes on with a new
@@ -44,8 +44,11 @@ struct BodyReadResult {
 using BodyRecovery = std::function<DWORD(DWORD code)>;
 
 // total counts the bytes of the body held so far (the caller's count goes
-// on across requests); expected is the Content-Length, 0 when unknown.
+// on across requests); expected is the Content-Length, 0 when unknown. end
+// is one past the last byte the answer in the set brings (a recovery moves
+// it): no byte beyond it is read, so that what a server sends past what it
+// announced never lands in the file.
 BodyReadResult ReadBody(RequestHandleSet& set, const BodyTexts& texts, BodySink& sink, std::uint64_t& total,
-                        std::uint64_t expected, const BodyRecovery& recover);
+                        std::uint64_t expected, const std::uint64_t& end, const BodyRecovery& recover);
 
 }  // namespace kv

@@ -11,7 +11,7 @@
 namespace kv {
 
 DWORD ReadFirstAnswer(const FirstAnswerTexts& texts, const RequestHandleSet& set, bool lengthMayBeMissing,
-                      std::u16string* lastModified, DWORD* contentLength) {
+                      std::u16string* lastModified, ResourceVersion* version, DWORD* contentLength) {
   *contentLength = 0;
   const std::int32_t status = set.httpStatus;
   if (status == 304) {
@@ -24,6 +24,7 @@ DWORD ReadFirstAnswer(const FirstAnswerTexts& texts, const RequestHandleSet& set
   }
   // A missing Last-Modified leaves the value as it was.
   if (lastModified) (void)GetFilelastmodifiedTime(set.hRequest, *lastModified);
+  *version = ReadResourceVersion(set.hRequest);
   const DWORD rc = QueryContentLength(set.hRequest, contentLength);
   const bool accepted = rc == ERROR_SUCCESS || rc == ERROR_INSUFFICIENT_BUFFER ||
                         (lengthMayBeMissing && rc == ERROR_WINHTTP_HEADER_NOT_FOUND);

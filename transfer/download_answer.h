@@ -1,11 +1,12 @@
 #pragma once
 // The first answer of a download: whether there is anything to fetch, and
-// what the server says of it (Last-Modified, Content-Length).
+// what the server says of it (its version, Content-Length).
 
 #include <string>
 
 #include "platform/win_types.h"
 #include "transfer/request_handle_set.h"
+#include "transfer/resource_version.h"
 
 namespace kv {
 
@@ -16,10 +17,11 @@ struct FirstAnswerTexts {
 };
 
 // 304 gives NOT_MODIFIED_RESULT, a status other than 200 the status. For
-// 200, Last-Modified goes into *lastModified when that is given, and the
-// Content-Length into *contentLength (0 when the server sent none and
-// lengthMayBeMissing); 0, or the code of the failed query.
+// 200, Last-Modified goes into *lastModified when that is given, the
+// validators into *version, and the Content-Length into *contentLength (0
+// when the server sent none and lengthMayBeMissing); 0, or the code of the
+// failed query.
 [[nodiscard]] DWORD ReadFirstAnswer(const FirstAnswerTexts& texts, const RequestHandleSet& set, bool lengthMayBeMissing,
-                                    std::u16string* lastModified, DWORD* contentLength);
+                                    std::u16string* lastModified, ResourceVersion* version, DWORD* contentLength);
 
 }  // namespace kv

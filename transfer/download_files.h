@@ -14,6 +14,15 @@ namespace kv {
 // "<TEMP>\kv<thread id>.tmp".
 std::string TemporaryFileName(int requestType, std::u16string_view destination);
 
+// Whether a download can go to destination (a Windows path): 0, or the code
+// that refuses it before anything is fetched: ERROR_INVALID_NAME for no name
+// or a name that ends in a separator, ERROR_ACCESS_DENIED for a directory,
+// ERROR_PATH_NOT_FOUND where a file stands in place of one of its
+// directories, and the system's code for a path it cannot use at all (too
+// long, a name it does not allow, another computer's). Logged under the
+// operation with the system's text.
+[[nodiscard]] DWORD CheckDestination(const char* operation, std::u16string_view destination);
+
 // The file's text as the agent reads text (CR LF read as LF); false when it
 // cannot be opened.
 bool ReadTextFile(const std::string& path, std::string* text);

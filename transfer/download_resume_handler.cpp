@@ -24,6 +24,9 @@ namespace kv {
 namespace {
 
 constexpr const char* kDefaultFolder = "DownloadRepository\\";
+// The server's ETag for which a partial file's bytes were fetched, kept
+// beside its LastModifiedTime.
+constexpr const char* kETagValue = "ETag";
 // Registry strings the metadata reads are at most this long.
 constexpr DWORD kMaxRegistryText = 255;
 // Gathering more than this in memory before an append buys nothing and
@@ -60,12 +63,13 @@ void DownloadResumeHandler::ReadSaveLimit(DWORD stored) {
 }
 
 DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const std::string& serverLastModified,
-                                        std::u16string_view url) {
+                                        std::u16string_view url, const std::string& serverETag) {
   return Guarded("Error caught in DownloadResumeHandler::Initialize\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     LogInfo("Inside DownloadResumeHandler::Initialize\n");
     resumeOffset_ = 0;
     destinationPath_ = destination;
     serverLastModified_ = serverLastModified;
+    serverETag_ = serverETag;
     url_ = url;
     urlUtf8_ = Utf16ToUtf8(url);
     const std::string metadata = FileMetaDataKey();
@@ -158,9 +162,17 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
     storedLastModified_ = QueryText(key, "LastModifiedTime");
     LogInfo("GetFileDataFromRegistry last modified time in registry   %s from server %s\n", storedLastModified_.c_str(),
             serverLastModified_.c_str());
+    // A record from before ETags were kept has none; one that has its own
+    // must name the server's.
+    const std::string storedETag = QueryText(key, kETagValue);
+    LogInfo("GetFileDataFromRegistry ETag in registry %s from server %s\n", storedETag.c_str(), serverETag_.c_str());
+    // Without a validator one version of the file cannot be told from the
+    // next, and bytes of two would be joined.
+    const bool sameVersion = (!serverLastModified_.empty() || !serverETag_.empty()) &&
+                             EqualsNoCase(std::string_view(storedLastModified_), serverLastModified_) &&
+                             (storedETag.empty() || storedETag == serverETag_);
     DWORD partialSize = 0;
-    if (EqualsNoCase(std::string_view(storedLastModified_), serverLastModified_) &&
-        key.queryDword("PartialFileSize", partialSize) == ERROR_SUCCESS) {
+    if (sameVersion && key.queryDword("PartialFileSize", partialSize) == ERROR_SUCCESS) {
       resumeOffset_ = storedPartialSize_ = partialSize;
       std::int64_t actual = 0;
       if (!GetFileSize64(Utf16ToUtf8(partialFilePath_).c_str(), &actual)) actual = 0;
@@ -262,6 +274,11 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
     key.setDword("PartialFileSize", partialSize);
     LogDebug("updated registry entries  %d \n", static_cast<int>(partialSize));
     key.setString("LastModifiedTime", serverLastModified_.c_str(), REG_SZ);
+    if (serverETag_.empty()) {
+      RegDeleteValueA(key.handle(), kETagValue);
+    } else {
+      key.setString(kETagValue, serverETag_.c_str(), REG_SZ);
+    }
     const std::string retryTime = Utf16ToUtf8(GetCurrentTimeMillisText());
     key.setString("LastRetryTime", retryTime.c_str(), REG_SZ);
     if (!intermediate) {
@@ -274,6 +291,14 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
     key.closeKey();
     return ERROR_SUCCESS;
   });
+}
+
+DWORD DownloadResumeHandler::CreateEmptyPartialFile() {
+  FileHandle file;
+  const DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, &file);
+  if (rc != ERROR_SUCCESS) LogError("Invalid File Handle\n");
+  return rc;
 }
 
 DWORD DownloadResumeHandler::SaveToDestFile() {

@@ -1,6 +1,6 @@
 #pragma once
 // A resumable download's partial file and the registry metadata that ties
-// it to its URL and to the server's Last-Modified, under the agent key's
+// it to its URL and to the server's Last-Modified and ETag, under the agent key's
 // "FileMetaData": which file holds how many bytes of which version, so that
 // the next run goes on where this one stopped, and a stale or inconsistent
 // partial file is thrown away rather than used.
@@ -27,8 +27,10 @@ class DownloadResumeHandler {
   ~DownloadResumeHandler();
 
   // Reads or makes the metadata of the URL and decides where the download
-  // starts: 0, or 13 on an unexpected failure.
-  DWORD Initialize(std::u16string_view destination, const std::string& serverLastModified, std::u16string_view url);
+  // starts: a partial file goes on only for the same Last-Modified and, when
+  // both sides have one, the same ETag. 0, or 13 on an unexpected failure.
+  DWORD Initialize(std::u16string_view destination, const std::string& serverLastModified, std::u16string_view url,
+                   const std::string& serverETag);
   // Makes a unique id when there is none, and forms the partial file's path.
   void FormUniqueFileName();
   // Decides whether the partial file can be continued, and marks the run.
@@ -36,6 +38,8 @@ class DownloadResumeHandler {
   // Appends count bytes to the partial file and records its new size: 0 or
   // an error code. The final save of a run also counts the run.
   DWORD ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate);
+  // An empty partial file, for a file of no bytes: 0 or an error code.
+  DWORD CreateEmptyPartialFile();
   // Puts the finished partial file at the destination: 0 or an error code.
   DWORD SaveToDestFile();
   // The finished partial file as text (GET_DATA), then its cleaning.
@@ -62,6 +66,7 @@ class DownloadResumeHandler {
   std::u16string url_;
   std::string storedLastModified_;
   std::string serverLastModified_;
+  std::string serverETag_;
   std::string uniqueId_;
   std::string urlUtf8_;
   std::int32_t retryCount_ = 0;

@@ -19,6 +19,7 @@
 #include "transfer/http_errors.h"
 #include "transfer/paced_blocks.h"
 #include "transfer/range_request.h"
+#include "transfer/reconnect_budget.h"
 #include "transfer/request_handle.h"
 #include "transfer/resume_download.h"
 #include "transfer/transfer_state.h"
@@ -108,6 +109,16 @@ class PlainDownload {
     LogDebug("%s : URL to Get -> %s \n", operation_, Utf16ToUtf8(params_.objectPath).c_str());
   }
 
+  // A file download whose destination cannot take the file ends before it
+  // asks the server anything.
+  DWORD CheckTarget() const {
+    if (requestType_ != DOWNLOAD_FILE) return ERROR_SUCCESS;
+    DWORD rc = CheckDestination(operation_, destination_);
+    if (rc == ERROR_SUCCESS)
+      rc = CheckDestination(operation_, Utf8ToUtf16(TemporaryFileName(requestType_, destination_)));
+    return rc;
+  }
+
   DWORD CreateTemporaryFile() {
     temporary_ = TemporaryFileName(requestType_, destination_);
     if (requestType_ == DOWNLOAD_FILE && CreateFolder(std::u16string(destination_).c_str()) != ERROR_SUCCESS) {
@@ -182,25 +193,30 @@ std::u16string* LastModifiedKeeper() {
 DWORD ReceiveWholeBody(PlainDownload& download, RequestHandleSet& set, const ConnectionParameters& params,
                        std::u16string_view destination, int requestType, bool keepAlive) {
   DWORD contentLength = 0;
+  ResourceVersion version;
   const FirstAnswerTexts texts{kGetEx, "InternetGetRequestEx :File not modified since the time: %s\n",
                                "InternetGetRequestEx : Failed with the http status code, %d \n"};
-  DWORD result = ReadFirstAnswer(texts, set, true, LastModifiedKeeper(), &contentLength);
+  DWORD result = ReadFirstAnswer(texts, set, true, LastModifiedKeeper(), &version, &contentLength);
   if (result == ERROR_SUCCESS) result = download.CreateTemporaryFile();
   if (result != ERROR_SUCCESS) return result;
 
   std::uint64_t total = 0;
-  const RestOfBody rest{params,        destination,  requestType, keepAlive, kGetEx, "Total Bytes read so far:%u\n",
-                        kGetByBitrate, contentLength};
+  std::uint64_t end = contentLength;
+  ReconnectBudget budget;
+  const RestOfBody rest{params,        destination,   requestType, keepAlive, kGetEx, "Total Bytes read so far:%u\n",
+                        kGetByBitrate, contentLength, version,     budget};
   auto recover = [&](DWORD code) {
-    return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, set, download.sink(), total) : code;
+    return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, code, set, download.sink(), total, &end) : code;
   };
-  result = ReadBody(set, {kGetEx, kReachedLine, false}, download.sink(), total, contentLength, recover).code;
+  const BodyReadResult read =
+      ReadBody(set, {kGetEx, kReachedLine, false}, download.sink(), total, contentLength, end, recover);
+  result = read.code;
   LogInfo("InternetGetRequestEx : Total bytes read = %u\n", static_cast<unsigned>(total));
   if (result == ERROR_SUCCESS) {
     // Without a Content-Length only an empty body is known to be whole.
     std::int64_t size = 0;
     download.sink().file().GetSize(&size);
-    if (size == static_cast<std::int64_t>(contentLength)) {
+    if (size == static_cast<std::int64_t>(contentLength) && !read.overrun) {
       LogInfo("InternetGetRequestEx : GetFileSize returns :  %u\n", static_cast<unsigned>(size));
       LogInfo("InternetGetRequestEx : File completely downloaded..!\n");
     } else {
@@ -223,8 +239,8 @@ DWORD InternetGetRequestEx(const ConnectionParameters& params, std::u16string_vi
   LogDebug("@@@@@@@@ Inside InternetGetRequestEx Method @@@@@@@@ \n");
   PlainDownload download(kGetEx, params, destination, requestType);
   download.LogStart();
-  DWORD result;
-  {
+  DWORD result = download.CheckTarget();
+  if (result == ERROR_SUCCESS) {
     RequestHandleSet set;
     result = GetInternetRequestHandle(params, destination, requestType, keepAlive, set);
     if (result == ERROR_SUCCESS) result = ReceiveWholeBody(download, set, params, destination, requestType, keepAlive);
@@ -243,15 +259,17 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
   PlainDownload download(kGetByBitrate, params, destination, requestType);
   download.LogStart();
   DWORD contentLength = 0;
-  DWORD result;
-  {
-    // The HEAD tells status, Last-Modified and length; the blocks follow.
+  ResourceVersion version;
+  DWORD result = download.CheckTarget();
+  if (result == ERROR_SUCCESS) {
+    // The HEAD tells status, version and length; the blocks follow.
     RequestHandleSet head;
     head.requestMode = REQUEST_MODE_HEAD;
     result = GetInternetRequestHandle(params, destination, requestType, true, head);
     const FirstAnswerTexts texts{kGetByBitrate, "InternetGetRequestByBitrate : File not modified since the time: %s\n",
                                  "InternetGetRequestByBitrate : Failed with the http status code: %d \n"};
-    if (result == ERROR_SUCCESS) result = ReadFirstAnswer(texts, head, false, LastModifiedKeeper(), &contentLength);
+    if (result == ERROR_SUCCESS)
+      result = ReadFirstAnswer(texts, head, false, LastModifiedKeeper(), &version, &contentLength);
     CloseRequestHandleSet(head, kGetByBitrate);
   }
   if (result == ERROR_SUCCESS) result = download.CreateTemporaryFile();
@@ -259,8 +277,8 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
     const DWORD blockSize = BlockSizeBytes(Agent().gv_dataTransferRateKBps);
     LogDebug("InternetGetRequestByBitrate: Block of bytes to read: %u\n", static_cast<unsigned>(blockSize));
     std::uint64_t total = 0;
-    const PacedDownload paced{params, destination, requestType,   kGetByBitrate,
-                              false,  blockSize,   contentLength, kReachedLine};
+    const PacedDownload paced{params,    destination,   requestType, kGetByBitrate, false,
+                              blockSize, contentLength, version,     kReachedLine};
     result = FetchInPacedBlocks(paced, download.sink(), total);
     LogInfo("InternetGetRequestByBitrate: Total bytes read = %u\n", static_cast<unsigned>(total));
     download.CloseTemporaryFile();

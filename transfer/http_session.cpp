@@ -3,6 +3,7 @@
 
 #include "transfer/http_session.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "agent/agent_settings.h"
@@ -99,12 +100,17 @@ void AddConnectionHeader(HINTERNET request, const char* operation, bool keepAliv
 }
 
 DWORD ConfigureRequest(const ConnectionParameters& params, const char* operation, HINTERNET request,
-                       bool connectTimeout) {
+                       bool agentTimeouts) {
   DWORD rc = ERROR_SUCCESS;
-  if (connectTimeout) {
+  if (agentTimeouts) {
     rc = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, Agent().gv_httpConnectionTimeout);
     if (rc != ERROR_SUCCESS) return LogHttpFailure(operation, "WinHttpSetOption", rc);
   }
+  // A receive time-out longer than the usual wait for the head allows the
+  // head as long.
+  const DWORD head = agentTimeouts ? std::max(kResponseHeadTimeoutMs, AgentReceiveTimeout()) : kResponseHeadTimeoutMs;
+  rc = WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, head);
+  if (rc != ERROR_SUCCESS) LogHttpFailure(operation, "WinHttpSetOption", rc);
   if (IsSecure(params)) {
     DWORD flags = 0;
     rc = WinHttpQueryOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags);
@@ -124,8 +130,13 @@ DWORD ConfigureRequest(const ConnectionParameters& params, const char* operation
   return ERROR_SUCCESS;
 }
 
+DWORD AgentReceiveTimeout() {
+  const DWORD setting = Agent().gv_httpRequestTimeout;
+  return setting == 0 || setting == 0xFFFFFFFF ? kDefaultReceiveTimeoutMs : setting;
+}
+
 DWORD SetReceiveTimeout(HINTERNET request) {
-  return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, Agent().gv_httpRequestTimeout);
+  return WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, AgentReceiveTimeout());
 }
 
 DWORD SendWithRetries(const char* operation, const ConnectionParameters& params, SendAttempts& attempts) {

@@ -18,6 +18,13 @@ constexpr const char16_t* kAgentUserAgent = u"KelvaneAgent";
 constexpr int kSendAttempts = 5;
 // The pause before a request is sent again after ERROR_WINHTTP_RESEND_REQUEST.
 constexpr DWORD kResendPauseMs = 5000;
+// WinHTTP's default wait for response bytes, kept where the agent's setting
+// would wait for ever (0 or 0xFFFFFFFF).
+constexpr DWORD kDefaultReceiveTimeoutMs = 30000;
+// The longest wait for the whole head of a response, on every request:
+// WinHTTP's documented default, set explicitly so that no backend leaves it
+// unbounded and a server that never ends its headers cannot hold a transfer.
+constexpr DWORD kResponseHeadTimeoutMs = 90000;
 
 // Logs "<operation> :  Error in <call> --> <code>" at ERROR and the WinHTTP
 // text of the code; returns the code.
@@ -35,12 +42,17 @@ DWORD LogHttpFailure(const char* operation, const char* call, DWORD code);
 // "Connection: Keep-Alive" or "Connection: close"; a failure is logged and
 // the request goes on.
 void AddConnectionHeader(HINTERNET request, const char* operation, bool keepAlive);
-// The connect time-out (when asked for), the certificate tolerance for https
-// and the proxy credentials. A failure is logged and ends the operation.
+// The connect time-out and a receive time-out of the agent's settings (when
+// asked for), the certificate tolerance for https and the proxy credentials.
+// A failure is logged and ends the operation. The time-out of the response
+// head is set in every case; a failure there is logged and the request goes on.
 [[nodiscard]] DWORD ConfigureRequest(const ConnectionParameters& params, const char* operation, HINTERNET request,
-                                     bool connectTimeout);
-// The receive time-out of the agent's settings; 0 or the error code.
+                                     bool agentTimeouts);
+// The receive time-out of the agent's settings, WinHTTP's default where the
+// setting would wait for ever; 0 or the error code.
 [[nodiscard]] DWORD SetReceiveTimeout(HINTERNET request);
+// The receive time-out that SetReceiveTimeout sets.
+DWORD AgentReceiveTimeout();
 // TLS 1.0 to 1.2 on Windows 7 and 8, whose defaults lack the newer ones.
 // Always 1: a failure does not stop the transfer.
 int SetSecureProtocols(HINTERNET session);

@@ -6,6 +6,7 @@
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "transfer/range_request.h"
+#include "transfer/reconnect_budget.h"
 #include "transfer/request_handle.h"
 #include "transfer/transfer_state.h"
 
@@ -38,7 +39,9 @@ DWORD BlockSizeBytes(int rateKBps) {
 DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uint64_t& total) {
   const char* op = download.operation;
   const BodyTexts texts{op, download.reachedLine, true};
-  bool retryMark = false;
+  // A block that lost its connection is asked for again from where it
+  // stopped, as long as the budget grants it; a whole block renews it.
+  ReconnectBudget budget;
   while (total < download.contentLength) {
     const DWORD startMs = TimeOfDayMs();
     const std::uint64_t first = total;
@@ -46,11 +49,12 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
     const std::uint64_t last = download.blockSize == 0
                                    ? download.contentLength
                                    : std::min<std::uint64_t>(first + download.blockSize - 1, download.contentLength);
-    const std::u16string header = RangeHeader(first, last);
-    LogDebug("%s: Content-Range Header message: %s\n", op, Utf16ToUtf8(header).c_str());
+    const RangeAsked asked{first, last, download.contentLength, download.version};
+    LogDebug("%s: Content-Range Header message: %s\n", op, Utf16ToUtf8(RangeHeader(first, last)).c_str());
+    const std::u16string headers = RangeRequestHeaders(asked);
     RequestHandleSet block;
     block.requestMode = REQUEST_MODE_EXTRA_HEADER;
-    block.extraHeader = header;
+    block.extraHeader = headers;
     DWORD rc = GetInternetRequestHandle(download.params, download.destination, download.requestType, true, block);
     const auto status = static_cast<DWORD>(block.httpStatus);
     if (download.resumable) {
@@ -64,34 +68,31 @@ DWORD FetchInPacedBlocks(const PacedDownload& download, BodySink& sink, std::uin
       if (!download.resumable) LogError("%s : Failed with the http status code %d \n", op, static_cast<int>(status));
       return status;
     }
-    if ((rc = AcceptRangeAnswer(op, block, sink, total)) != ERROR_SUCCESS) return rc;
+    std::uint64_t end = 0;
+    if ((rc = AcceptRangeAnswer(op, block, asked, sink, total, &end)) != ERROR_SUCCESS) return rc;
 
-    const std::uint64_t before = total;
-    const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, nullptr);
-    if (read.queried) retryMark = false;
-    if (read.code != ERROR_SUCCESS) {
-      if (!read.queryFailed || !IsLostConnection(read.code, download.resumable)) return read.code;
+    const BodyReadResult read = ReadBody(block, texts, sink, total, download.contentLength, end, nullptr);
+    if (read.code != ERROR_SUCCESS && (!read.queryFailed || !IsLostConnection(read.code, download.resumable)))
+      return read.code;
+    // An answer that ended before the bytes it announced lost its connection,
+    // whatever the HTTP layer made of the end.
+    const DWORD lostWith = read.code != ERROR_SUCCESS ? read.code : total < end ? ERROR_WINHTTP_CONNECTION_ERROR : 0;
+    const bool lost = lostWith != ERROR_SUCCESS;
+    if (lost) {
       CloseRequestHandleSet(block);
-      // Two in a row: the server is gone.
-      if (retryMark) return read.code;
-      retryMark = true;
+      if (!budget.Grant(op, total)) return lostWith;
     }
     if (download.resumable) {
       LogInfo("%s: Bytes Read: %d\n", op, static_cast<int>(total));
     } else {
       LogDebug("%s: Bytes Read: %d\n", op, static_cast<int>(total));
     }
-    if (retryMark) {
+    if (lost) {
       LogInfo("%s : second attempt of the previous request\n", op);
       continue;
     }
+    budget = ReconnectBudget();
     CloseRequestHandleSet(block);
-    // A block that brings nothing would be asked for again and again.
-    if (total == before) {
-      LogError("%s : The server sent no bytes from byte %llu; the download stops\n", op,
-               static_cast<unsigned long long>(total));
-      return PARTIAL_DOWNLOAD_RESULT;
-    }
     TransferSleep(BlockPauseMs(startMs, TimeOfDayMs()));
   }
   return ERROR_SUCCESS;

@@ -7,6 +7,7 @@
 
 #include "platform/win_types.h"
 #include "transfer/body_reader.h"
+#include "transfer/resource_version.h"
 #include "transfer/transfer_types.h"
 
 namespace kv {
@@ -36,6 +37,7 @@ struct PacedDownload {
   bool resumable;
   DWORD blockSize;
   std::uint64_t contentLength;
+  const ResourceVersion& version;  // of the first answer
   const char* reachedLine;
 };
 

@@ -3,7 +3,6 @@
 
 #include "transfer/request_handle.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "agent/file_system_helpers.h"
@@ -121,28 +120,6 @@ DWORD GetFilelastmodifiedTime(HINTERNET request, std::u16string& out) {
   LogDebug("GetFilelastmodifiedTime : File last modified time: %s\n", Utf16ToUtf8(out).c_str());
   LogDebug("@@@@@@@@@@@ End of GetFilelastmodifiedTime Method   @@@@@@@@@@@@@\n");
   return ERROR_SUCCESS;
-}
-
-RangeAnswer JudgeRangeAnswer(HINTERNET request, DWORD status, std::uint64_t offset) {
-  if (status == 200) return offset == 0 ? RangeAnswer::kContinues : RangeAnswer::kStartsOver;
-  if (status != 206) return RangeAnswer::kUnusable;
-  // "bytes FIRST-LAST/TOTAL": only a part that starts where the held bytes
-  // end can be appended to them.
-  char16_t text[128] = {};
-  DWORD size = sizeof text - sizeof(char16_t);
-  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_RANGE, {}, text, &size, nullptr) != ERROR_SUCCESS)
-    return RangeAnswer::kUnusable;
-  const std::string range = Utf16ToUtf8(text);
-  if (range.rfind("bytes ", 0) != 0) return RangeAnswer::kUnusable;
-  const char* first = range.c_str() + 6;
-  char* end = nullptr;
-  const unsigned long long start = std::strtoull(first, &end, 10);
-  if (end == first || *end != '-') return RangeAnswer::kUnusable;
-  return start == offset ? RangeAnswer::kContinues : RangeAnswer::kUnusable;
-}
-
-DWORD UnusableRangeCode(DWORD status) {
-  return status == 200 || status == 206 ? ERROR_WINHTTP_INVALID_SERVER_RESPONSE : status;
 }
 
 }  // namespace kv

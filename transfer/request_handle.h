@@ -1,9 +1,8 @@
 #pragma once
 // One GET or HEAD request opened and sent for a download, with the retry
 // rule, its handles left in a RequestHandleSet for the caller to read and
-// close; and the questions a download asks of the response.
+// close; and the Last-Modified of its response.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,17 +23,5 @@ namespace kv {
 
 // The response's Last-Modified header into out: 0 or the error code.
 [[nodiscard]] DWORD GetFilelastmodifiedTime(HINTERNET request, std::u16string& out);
-
-// What the response to a Range request from offset means for the bytes a
-// download already holds: they go on (a 206 from that offset, or any 200
-// when nothing is held), the body starts over from its first byte (a 200),
-// or the answer cannot be used (a 206 from elsewhere, any other status).
-enum class RangeAnswer { kContinues, kStartsOver, kUnusable };
-RangeAnswer JudgeRangeAnswer(HINTERNET request, DWORD status, std::uint64_t offset);
-
-// The code a download ends with when an answer to its Range request cannot
-// be used: the status, or for a 206 that starts elsewhere an answer that
-// makes no sense.
-DWORD UnusableRangeCode(DWORD status);
 
 }  // namespace kv

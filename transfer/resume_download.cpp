@@ -8,6 +8,7 @@
 #include "agent/registry_key_handle.h"
 #include "base/log_writer.h"
 #include "platform/unicode.h"
+#include "transfer/download_files.h"
 #include "transfer/paced_blocks.h"
 #include "transfer/range_request.h"
 #include "transfer/request_handle.h"
@@ -46,12 +47,14 @@ void SaveRestOfRun(ResumeBufferSink& sink, DWORD& result) {
   if (result == ERROR_SUCCESS) result = saved;
 }
 
-// Probe and initialisation, the same in both: 0 to go on, else the result
-// (already post-handled).
-DWORD Prepare(ResumeDownloadContext& context, std::string* reply) {
-  DWORD result = context.PreDownloadHandling();
+// The destination's check, probe and initialisation, the same in both: 0
+// to go on, else the result (already post-handled).
+DWORD Prepare(const char* operation, ResumeDownloadContext& context, std::string* reply) {
+  DWORD result = context.requestType == DOWNLOAD_FILE ? CheckDestination(operation, context.destination) : 0;
+  if (result == ERROR_SUCCESS) result = context.PreDownloadHandling();
   if (result == ERROR_SUCCESS)
-    result = context.handler.Initialize(context.destination, context.serverLastModified, context.params.objectPath);
+    result = context.handler.Initialize(context.destination, Utf16ToUtf8(context.version.lastModified),
+                                        context.params.objectPath, Utf16ToUtf8(context.version.etag));
   if (result != ERROR_SUCCESS) {
     RequestHandleSet none;
     context.PostDownloadHandling(none, result, reply);
@@ -69,7 +72,7 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
   LogDebug("ResumeGetRequestEx : URL to Get -> %s \n", Utf16ToUtf8(params.objectPath).c_str());
   ResumeDownloadContext context;
   context.StoreRequestParameters(params, destination, requestType, keepAlive);
-  if (const DWORD result = Prepare(context, reply)) {
+  if (const DWORD result = Prepare(kResumeEx, context, reply)) {
     LogError("@@@@@@@@ End Of ResumeGetRequestEx Method @@@@@@@@ \n");
     return result;
   }
@@ -81,16 +84,19 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
     return result;
   }
 
-  const std::u16string header = RangeHeader(context.handler.resumeOffset(), context.contentLength);
-  LogError("ResumeGetRequestEx: Content-Range Header message: %s\n", Utf16ToUtf8(header).c_str());
+  const RangeAsked asked{context.handler.resumeOffset(), context.contentLength, context.contentLength, context.version};
+  LogError("ResumeGetRequestEx: Content-Range Header message: %s\n",
+           Utf16ToUtf8(RangeHeader(asked.offset, asked.last)).c_str());
+  const std::u16string headers = RangeRequestHeaders(asked);
   set.requestMode = REQUEST_MODE_EXTRA_HEADER;
-  set.extraHeader = header;
+  set.extraHeader = headers;
   result = GetInternetRequestHandle(params, destination, requestType, true, set);
   LogDebug("ResumeGetRequestEx: GetInternetRequestHandle function return code: %u\n", static_cast<unsigned>(result));
   const auto status = static_cast<DWORD>(set.httpStatus);
   ResumeBufferSink sink(context, kResumeEx);
   if (result == ERROR_SUCCESS && status != 200 && status != 206) result = status;
-  if (result == ERROR_SUCCESS) result = AcceptRangeAnswer(kResumeEx, set, sink, context.bytesReceived);
+  std::uint64_t end = 0;
+  if (result == ERROR_SUCCESS) result = AcceptRangeAnswer(kResumeEx, set, asked, sink, context.bytesReceived, &end);
   if (result != ERROR_SUCCESS) {
     // Nothing was read: the partial file stays as it is for the next run.
     CloseRequestHandleSet(set);
@@ -98,15 +104,17 @@ DWORD ResumeGetRequestEx(const ConnectionParameters& params, std::u16string_view
     return result;
   }
 
-  const RestOfBody rest{params,      destination,
-                        requestType, keepAlive,
-                        kResumeEx,   "ResumeGetRequestEx : Total Bytes read so far:%u\n",
-                        kResumeEx,   context.contentLength};
+  ReconnectBudget budget;
+  const RestOfBody rest{params,          destination,
+                        requestType,     keepAlive,
+                        kResumeEx,       "ResumeGetRequestEx : Total Bytes read so far:%u\n",
+                        kResumeEx,       context.contentLength,
+                        context.version, budget};
   auto recover = [&](DWORD code) {
-    return IsLostConnection(code) ? RequestRestOfBody(rest, set, sink, context.bytesReceived) : code;
+    return IsLostConnection(code) ? RequestRestOfBody(rest, code, set, sink, context.bytesReceived, &end) : code;
   };
   const BodyTexts texts{kResumeEx, "ResumeGetRequestEx : Bytes read reached the contenlength\n", false};
-  result = ReadBody(set, texts, sink, context.bytesReceived, context.contentLength, recover).code;
+  result = ReadBody(set, texts, sink, context.bytesReceived, context.contentLength, end, recover).code;
   LogInfo("ResumeGetRequestEx: Total bytes read = %u\n", static_cast<unsigned>(context.bytesReceived));
   if (context.bytesReceived < context.contentLength) CountDownloadFailure();
   if (result == ERROR_SUCCESS || IsLostConnection(result)) {
@@ -127,16 +135,22 @@ DWORD ResumeGetRequestByBitrate(const ConnectionParameters& params, std::u16stri
   LogInfo("ResumeGetRequestByBitrate : Kelvane Server & Port -> %s : %d \n", Utf16ToUtf8(params.serverName).c_str(),
           params.serverPort);
   LogDebug("ResumeGetRequestByBitrate : URL to Get -> %s \n", Utf16ToUtf8(params.objectPath).c_str());
-  if (const DWORD result = Prepare(context, reply)) {
+  if (const DWORD result = Prepare(kResumeByBitrate, context, reply)) {
     LogDebug("@@@@@@@@ End Of ResumeGetRequestByBitrate Method @@@@@@@@ \n");
     return result;
   }
   const DWORD blockSize = BlockSizeBytes(Agent().gv_dataTransferRateKBps);
   LogDebug("ResumeGetRequestByBitrate: Block of bytes to read: %u\n", static_cast<unsigned>(blockSize));
   ResumeBufferSink sink(context, kResumeByBitrate);
-  const PacedDownload paced{
-      params, destination, requestType,           kResumeByBitrate,
-      true,   blockSize,   context.contentLength, "ResumeGetRequestByBitrate : Bytes read reached the contenlength\n"};
+  const PacedDownload paced{params,
+                            destination,
+                            requestType,
+                            kResumeByBitrate,
+                            true,
+                            blockSize,
+                            context.contentLength,
+                            context.version,
+                            "ResumeGetRequestByBitrate : Bytes read reached the contenlength\n"};
   DWORD result = FetchInPacedBlocks(paced, sink, context.bytesReceived);
   LogInfo("ResumeGetRequestByBitrate: Total bytes read = %u\n", static_cast<unsigned>(context.bytesReceived));
   if (result == ERROR_SUCCESS || IsLostConnection(result)) SaveRestOfRun(sink, result);

@@ -39,8 +39,9 @@ DWORD ResumeDownloadContext::PreDownloadHandling() {
     std::u16string& lastModified = Transfer().ifModifiedSinceEnabled == 1 ? Transfer().lastModifiedTime : ownCopy;
     const FirstAnswerTexts texts{"PreDownloadHandling", "PreDownloadHandling :File not modified since the time: %s\n",
                                  "PreDownloadHandling : Failed with the http status code, %d \n"};
-    rc = ReadFirstAnswer(texts, probe, true, &lastModified, &contentLength);
-    if (rc == ERROR_SUCCESS) serverLastModified = Utf16ToUtf8(lastModified);
+    // Without a length the download could not tell a whole file from an
+    // empty one.
+    rc = ReadFirstAnswer(texts, probe, false, &lastModified, &version, &contentLength);
     // The probe's body is never read: its handles go with it here.
     return rc;
   });
@@ -51,6 +52,8 @@ void ResumeDownloadContext::PostDownloadHandling(RequestHandleSet& set, DWORD& r
     LogInfo("Proceeding for PostDownloadHandling \n");
     CloseRequestHandleSet(set);
     std::vector<char>().swap(buffer);
+    // A file of no bytes had nothing appended to make its partial file.
+    if (result == ERROR_SUCCESS && contentLength == 0) result = handler.CreateEmptyPartialFile();
     if (result == ERROR_SUCCESS) {
       if (requestType == GET_DATA) {
         std::string text;

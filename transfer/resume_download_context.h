@@ -12,6 +12,7 @@
 #include "transfer/body_reader.h"
 #include "transfer/download_resume_handler.h"
 #include "transfer/request_handle_set.h"
+#include "transfer/resource_version.h"
 #include "transfer/transfer_types.h"
 
 namespace kv {
@@ -24,8 +25,8 @@ class ResumeDownloadContext {
 
   void StoreRequestParameters(const ConnectionParameters& params, std::u16string_view destination, int requestType,
                               bool keepAlive);
-  // The probe: status, Last-Modified and Content-Length of the file. 0, 90001
-  // for 304, the status, or an error code.
+  // The probe: status, version and Content-Length of the file. 0, 90001 for
+  // 304, the status, or an error code.
   DWORD PreDownloadHandling();
   // Closes the handles, hands a complete download over (result 0) and
   // writes the access-log record; the result changes when the hand-over fails.
@@ -36,7 +37,8 @@ class ResumeDownloadContext {
   ConnectionParameters params;
   std::u16string destination;
   std::string accessLogPrefix;
-  std::string serverLastModified;
+  // What the probe's answer says of the file: which version, how long.
+  ResourceVersion version;
   DownloadResumeHandler handler;
   std::vector<char> buffer;
   int requestType = 0;

@@ -35,7 +35,6 @@ namespace {
 constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr DWORD ERROR_NOT_SAME_DEVICE = 17;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
-constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 
 DWORD Fail(DWORD code) {
   SetLastError(code);

@@ -1,15 +1,19 @@
 #include "platform/posix/image_paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/files.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/unicode.h"
 
 namespace kv::posix {
@@ -34,43 +38,102 @@ struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-// The canonical host path of a path, empty when it does not resolve.
+// Windows' limits on the paths of a program that is not long-path aware:
+// MAX_PATH with its NUL for a path, 32767 characters for a "\\?\" path,
+// 255 for one name; all in UTF-16 code units.
+constexpr std::size_t kMaxPath = 260;
+constexpr std::size_t kMaxVerbatimPath = 32767;
+constexpr std::size_t kMaxName = 255;
+
+// UTF-16 code units of a UTF-8 text: one per character, two beyond U+FFFF.
+std::size_t Utf16Units(std::string_view utf8) {
+  std::size_t units = 0;
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;
+  }
+  return units;
+}
+
+// Characters no Windows file name may hold.
+bool IsForbiddenInName(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+}
+
+// ERROR_INVALID_NAME for a name Windows refuses (a character it does not
+// allow, or longer than a name may be), ERROR_FILENAME_EXCED_RANGE for a
+// path longer than the program may use, else ERROR_SUCCESS.
+DWORD CheckWindowsLimits(const std::vector<std::string_view>& parts, bool verbatim) {
+  std::size_t length = 3;  // "X:\"
+  for (const auto part : parts) {
+    const std::size_t units = Utf16Units(part);
+    if (units > kMaxName) return ERROR_INVALID_NAME;
+    for (const char c : part)
+      if (IsForbiddenInName(c)) return ERROR_INVALID_NAME;
+    length += units + 1;
+  }
+  if (!parts.empty()) --length;  // no separator after the last name
+  if (verbatim) length += 4;     // "\\?\"
+  return length >= (verbatim ? kMaxVerbatimPath : kMaxPath) ? ERROR_FILENAME_EXCED_RANGE : ERROR_SUCCESS;
+}
+
+// The canonical host path of what an open descriptor stands for; empty when
+// it cannot be told.
+std::string CanonicalOf(int fd) {
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  std::string target(PATH_MAX, '\0');
+  const ssize_t length = ::readlink(link, target.data(), target.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= target.size() || target[0] != '/') return {};
+  target.resize(static_cast<std::size_t>(length));
+  return target;
+}
+
 std::string Canonical(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
   return resolved ? std::string(resolved.get()) : std::string();
 }
 
-bool Inside(const std::string& path, const std::string& root) {
-  return !root.empty() && (path == root || (path.starts_with(root) && path[root.size()] == '/'));
+// Whether a canonical path lies on one of the image's drives (imageRoot
+// canonical): the image's own files (registry, machine description and the
+// rest) are not the program's to reach, nor is anything outside it.
+bool OnADrive(const std::string& path, const std::string& imageRoot) {
+  const std::string drives = imageRoot + "/drive_";
+  if (imageRoot.empty() || !path.starts_with(drives) || path.size() < drives.size() + 1) return false;
+  const std::size_t after = drives.size() + 1;
+  return IsLetter(path[drives.size()]) && (path.size() == after || path[after] == '/');
 }
 
-// The entry of directory dir whose name is component: the exact name when it
-// exists, else the first entry equal to it without regard to case, else the
-// exact name. found tells whether the entry exists, link whether it is a
-// symbolic link.
-std::string ResolveComponent(const std::string& dir, std::string_view component, bool& found, bool& link) {
-  std::string chosen = dir + "/" + std::string(component);
-  struct stat st {};
-  found = ::lstat(chosen.c_str(), &st) == 0;
-  if (!found) {
-    std::unique_ptr<DIR, DirCloser> handle(::opendir(dir.c_str()));
-    while (handle) {
-      const dirent* entry = ::readdir(handle.get());
-      if (entry == nullptr) break;
-      if (EqualsNoCase(std::string_view(entry->d_name), component)) {
-        chosen = dir + "/" + entry->d_name;
-        found = ::lstat(chosen.c_str(), &st) == 0;
-        break;
-      }
+// The entry of the open directory dir named component: the exact name when
+// it exists, else the first entry equal to it without regard to case, else
+// the exact name. st receives the entry's status (not following a link);
+// found tells whether it exists.
+std::string ResolveComponent(int dir, std::string_view component, struct stat& st, bool& found) {
+  std::string name(component);
+  found = ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  if (found) return name;
+  const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::unique_ptr<DIR, DirCloser> handle(listing >= 0 ? ::fdopendir(listing) : nullptr);
+  if (!handle && listing >= 0) ::close(listing);
+  while (handle) {
+    const dirent* entry = ::readdir(handle.get());
+    if (entry == nullptr) break;
+    if (EqualsNoCase(std::string_view(entry->d_name), component)) {
+      found = ::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+      if (found) return entry->d_name;
+      break;
     }
   }
-  link = found && S_ISLNK(st.st_mode);
-  return chosen;
+  return name;
 }
 
 // The drive and the path from its root of a Windows path, the current
-// directory filled in.
-DWORD Absolute(std::string_view path, char& drive, std::string& fromRoot) {
+// directory filled in; verbatim for a "\\?\" path, which Windows takes
+// beyond MAX_PATH.
+DWORD Absolute(std::string_view path, char& drive, std::string& fromRoot, bool& verbatim) {
+  verbatim = false;
   if (path.empty()) return ERROR_PATH_NOT_FOUND;
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     // "\\?\C:\x" and "\\.\C:\x" name the drive path; any other path of this
@@ -80,6 +143,7 @@ DWORD Absolute(std::string_view path, char& drive, std::string& fromRoot) {
       if (HasDriveLetter(inner) && (inner.size() == 2 || IsSeparator(inner[2]))) {
         drive = inner[0];
         fromRoot = inner.substr(2);
+        verbatim = path[2] == '?';
         return ERROR_SUCCESS;
       }
       const bool unc = StartsWithNoCase(inner, "UNC") && inner.size() > 3 && IsSeparator(inner[3]);
@@ -131,26 +195,41 @@ std::vector<std::string_view> Components(std::string_view path) {
 DWORD MapImagePath(std::string_view path, std::string& host) {
   char drive = 0;
   std::string fromRoot;
-  if (const DWORD error = Absolute(path, drive, fromRoot)) return error;
-  const std::string& image = Machine().directory;
-  std::string imageRoot;  // canonical, computed at the first link met
+  bool verbatim = false;
+  if (const DWORD error = Absolute(path, drive, fromRoot, verbatim)) return error;
   const std::string driveName = std::string("drive_") + LowerLetter(drive);
-  std::vector<std::string_view> parts{driveName};
-  for (const auto part : Components(fromRoot)) parts.push_back(part);
+  std::vector<std::string_view> parts = Components(fromRoot);
+  if (const DWORD error = CheckWindowsLimits(parts, verbatim)) return error;
+  parts.insert(parts.begin(), driveName);
 
+  // One component at a time from an open directory, so that each step costs
+  // what its own name costs however deep the path goes.
+  const std::string& image = Machine().directory;
+  std::string imageRoot;  // canonical, found at the first link met
   std::string mapped = image;
-  bool found = true;
+  mapped.reserve(image.size() + fromRoot.size() + driveName.size() + 1);
+  UniqueFd dir(::open(image.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  bool found = dir.valid();
   for (const auto part : parts) {
+    mapped += '/';
     if (!found) {
-      mapped += "/" + std::string(part);
+      mapped += part;
       continue;
     }
-    bool link = false;
-    mapped = ResolveComponent(mapped, part, found, link);
-    if (link) {
+    struct stat st {};
+    const std::string name = ResolveComponent(dir.get(), part, st, found);
+    mapped += name;
+    if (!found) continue;
+    UniqueFd next(::openat(dir.get(), name.c_str(), O_PATH | O_CLOEXEC));
+    if (S_ISLNK(st.st_mode)) {
       if (imageRoot.empty()) imageRoot = Canonical(image);
-      if (!Inside(Canonical(mapped), imageRoot)) return ERROR_ACCESS_DENIED;
+      std::string target = next.valid() ? CanonicalOf(next.get()) : std::string();
+      if (next.valid() && target.empty()) target = Canonical(mapped);
+      if (!OnADrive(target, imageRoot)) return ERROR_ACCESS_DENIED;
     }
+    // A file in the middle of a path ends the walk at the next name.
+    found = next.valid();
+    dir.Reset(next.Release());
   }
   host = std::move(mapped);
   return ERROR_SUCCESS;

@@ -20,6 +20,12 @@ class UniqueFd {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
   }
+  // Gives the descriptor up to the caller.
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
   // Closes now, reporting the close's error (a late write error shows here).
   int Close() {
     const int rc = ::close(fd_);

@@ -90,6 +90,86 @@ TEST_F(ImagePathsTest, LinksThatLeaveTheImageAreNotFollowed) {
   EXPECT_TRUE(machine.Exists("drive_c/Windows/System32/ok.txt"));
 }
 
+// The registry, machine.json and the rest beside the drives belong to the
+// emulated machine, not to the program: no link on a drive leads to them.
+TEST_F(ImagePathsTest, LinksLeadOnlyOntoTheImagesDrives) {
+  namespace fs = std::filesystem;
+  machine.WriteRegistry("");
+  machine.MakeDirectory("drive_d/data");
+  fs::create_directory_symlink(machine.dir(), Image("drive_c/image"));
+  fs::create_symlink(Image("registry.reg"), Image("drive_c/registry.reg"));
+  fs::create_directory_symlink("../drive_d/data", Image("drive_c/data"));
+  const std::string before = machine.ReadFile("registry.reg");
+
+  FileHandle file;
+  EXPECT_EQ(CreateFile("C:\\image\\registry.reg", GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(CreateFile("C:\\registry.reg", GENERIC_READ, 0, OPEN_EXISTING, 0, &file), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(CreateFile("C:\\image\\drive_c\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(GetFileAttributes("C:\\image"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(DeleteFile("C:\\registry.reg"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(machine.ReadFile("registry.reg"), before);
+
+  // From one drive onto another is a path like any other.
+  EXPECT_EQ(CreateFile("C:\\DATA\\y.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file), ERROR_SUCCESS);
+  EXPECT_TRUE(machine.Exists("drive_d/data/y.txt"));
+}
+
+// Names and paths have Windows' limits, in UTF-16 code units, each with
+// Windows' code: the program is not long-path aware.
+TEST_F(ImagePathsTest, WindowsLimitsOnNamesAndPaths) {
+  const std::string longest(255, 'n');
+  FileHandle file;
+  EXPECT_EQ(CreateFile("C:\\" + longest, GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file), ERROR_SUCCESS);
+  file.Close();
+  EXPECT_EQ(MapPath("C:\\" + longest + "n"), "");
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+  // 255 characters of three UTF-8 bytes each are still 255 Windows characters.
+  std::string wide;
+  for (int i = 0; i < 255; ++i) wide += "\xE2\x82\xAC";  // the euro sign
+  EXPECT_NE(MapPath("C:\\" + wide), "");
+  EXPECT_EQ(MapPath("C:\\" + wide + "n"), "");
+
+  for (const char* name : {"a?b", "a*b", "a<b", "a>b", "a|b", "a\"b", "a:b", "a\tb"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(CreateFile(std::string("C:\\Windows\\") + name, GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file),
+              ERROR_INVALID_NAME);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(Image("drive_c/Windows/System32")));
+
+  // MAX_PATH counts the whole path, its terminating NUL included.
+  std::string path = "C:";
+  while (path.size() < 250) path += "\\dir";
+  const std::string fits = path + "\\" + std::string(259 - path.size() - 1, 'f');
+  ASSERT_EQ(fits.size(), 259u);
+  EXPECT_NE(MapPath(fits), "");
+  EXPECT_EQ(MapPath(fits + "f"), "");
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+  // Relative paths count from the current directory.
+  EXPECT_EQ(MapPath(std::string(240, 'r')), "");
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+  // A "\\?\" path goes to 32767 characters.
+  EXPECT_NE(MapPath("\\\\?\\" + fits + "f"), "");
+  std::string verbatim = "\\\\?\\C:";
+  while (verbatim.size() < 32767) verbatim += "\\" + std::string(200, 'v');
+  EXPECT_EQ(MapPath(verbatim), "");
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+}
+
+// A deep tree of directories that exist is walked one name at a time.
+TEST_F(ImagePathsTest, DeepPathsOfExistingDirectories) {
+  std::string windows = "\\\\?\\C:";
+  std::string host = "drive_c";
+  for (int depth = 0; depth < 1500; ++depth) {
+    windows += depth % 2 ? "\\D" : "\\d";  // the odd levels by another case
+    host += "/d";
+    std::filesystem::create_directory(Image(host));
+  }
+  FileHandle file;
+  EXPECT_EQ(CreateFile(windows + "\\deep.txt", GENERIC_WRITE, 0, CREATE_ALWAYS, 0, &file), ERROR_SUCCESS);
+  EXPECT_TRUE(machine.Exists(host + "/deep.txt"));
+}
+
 TEST_F(ImagePathsTest, ADriveThatIsALinkOutOfTheImageIsNotFollowed) {
   std::filesystem::create_directory_symlink(outside.dir(), Image("drive_e"));
   FileHandle file;

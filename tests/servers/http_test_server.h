@@ -7,11 +7,15 @@
 // HTTPS (a fresh self-signed certificate) and act as a proxy that demands
 // Basic credentials. Every request is recorded as it came.
 //
+// Every answer carries a strong ETag made of the Last-Modified and the
+// length.
+//
 // Faults, chosen by the query of the request (any resource). Positions
 // (at=N) count bytes of the resource, so that an answer to a Range request
 // that starts at or after N meets the fault at once or not at all.
 //   fault=close&at=N       close the connection at byte N of the body
 //   fault=reset&at=N       reset it (RST) at byte N
+//   fault=cut&after=K      close the connection after K bytes of every answer
 //   fault=noresponse       close without answering
 //   fault=garbled          answer with a status line that is not HTTP
 //   fault=longstatus&n=N   a status line N bytes long
@@ -21,6 +25,15 @@
 //   stall=body&at=N&ms=M   wait M ms at byte N of the body
 //   range=ignore           answer a Range request with 200 and the whole body
 //   range=wrongstart       answer it with a 206 that starts one byte late
+//   range=extra&by=K       answer it with the right 206 and K bytes more, counted
+//                          in its Content-Length (none with length=none)
+//   version=range          answer a request with a Range from the other version
+//                          of the resource (kOtherLastModified, its own ETag,
+//                          every byte XOR kOtherVersionMask); an If-Range that
+//                          names another version gets the whole body, as
+//                          servers do, unless ifrange=ignore; not limited
+//                          by times
+//   head=long&by=K | head=short&by=K   a HEAD announces K bytes more or less
 //   length=short&by=K      announce K bytes less than are sent
 //   length=long&by=K       announce K bytes more, send the body, close
 //   length=none            no Content-Length; the body ends with the connection
@@ -69,6 +82,9 @@ struct HttpTestServerOptions {
 };
 
 constexpr const char* kTestLastModified = "Wed, 21 Oct 2015 07:28:00 GMT";
+// The other version of a resource (version=range).
+constexpr const char* kOtherLastModified = "Thu, 22 Oct 2015 07:28:00 GMT";
+constexpr char kOtherVersionMask = 0x5A;
 
 class HttpTestServer {
  public:

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -59,6 +60,23 @@ Body Generated(std::uint64_t size) {
             for (std::size_t i = 0; i < length; ++i) out[i] = TestByte(offset + i);
             return true;
           }};
+}
+
+// The same resource in its other version: as long, every byte different.
+Body OtherVersion(Body body) {
+  return {body.size, [fill = body.fill](std::uint64_t offset, char* out, std::size_t length) {
+            if (!fill(offset, out, length)) return false;
+            for (std::size_t i = 0; i < length; ++i) out[i] = static_cast<char>(out[i] ^ kOtherVersionMask);
+            return true;
+          }};
+}
+
+// A strong ETag that changes with the Last-Modified and the length.
+std::string ETagOf(const std::string& lastModified, std::uint64_t size) {
+  std::string tag = "\"" + std::to_string(size) + "-";
+  for (const char c : lastModified)
+    if (std::isalnum(static_cast<unsigned char>(c))) tag += c;
+  return tag + "\"";
 }
 
 bool FromFile(const std::string& root, const std::string& path, Body* body) {
@@ -187,7 +205,7 @@ ParsedRequest WithFaultsInForce(const HttpTestServer::Shared& shared, const Pars
   }
   ParsedRequest effective = request;
   if (seen > std::strtoull(times.c_str(), nullptr, 10)) {
-    for (const char* key : {"fault", "stall", "range", "length", "chunked", "status", "rate"})
+    for (const char* key : {"fault", "stall", "range", "length", "chunked", "status", "rate", "head"})
       effective.query.erase(key);
   }
   return effective;
@@ -223,16 +241,29 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
     if (status != 200 && status != 206) body = FromText(status == 304 ? "" : std::string(Reason(status)) + "\n");
   }
 
+  const std::string range = HeaderOf(record, "Range");
+  if (QueryValue(request, "version") == "range" && !range.empty()) {
+    // The file changed between the first answer and this continuation.
+    body = OtherVersion(std::move(body));
+    lastModified = kOtherLastModified;
+  }
+  const std::string etag = ETagOf(lastModified, body.size);
+
   std::string headers;
   std::uint64_t offset = 0;
   std::uint64_t length = body.size;
   if (status == 200 && !HeaderOf(record, "If-Modified-Since").empty() &&
       HeaderOf(record, "If-Modified-Since") == lastModified)
     status = 304;
-  const std::string range = HeaderOf(record, "Range");
   const std::string rangeMode = QueryValue(request, "range");
+  // A Range whose If-Range names another version is answered with the
+  // version the server has, whole.
+  const std::string ifRange = HeaderOf(record, "If-Range");
+  const bool sameVersion =
+      ifRange.empty() || ifRange == etag || ifRange == lastModified || QueryValue(request, "ifrange") == "ignore";
+  std::uint64_t extra = 0;  // bytes sent past the range's end
   if (status == 200 && !head && range.rfind("bytes=", 0) == 0 && range.find(',') == std::string::npos &&
-      rangeMode != "ignore") {
+      rangeMode != "ignore" && sameVersion) {
     char* end = nullptr;
     const std::uint64_t first = std::strtoull(range.c_str() + 6, &end, 10);
     std::uint64_t last = *end == '-' && end[1] ? std::strtoull(end + 1, nullptr, 10) : body.size - 1;
@@ -247,6 +278,7 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
       status = 206;
       headers += "Content-Range: bytes " + std::to_string(offset) + "-" + std::to_string(last) + "/" +
                  std::to_string(body.size) + "\r\n";
+      if (rangeMode == "extra") extra = QueryNumber(request, "by", 1);
     }
   }
   if (status == 304 || status == 416) length = 0;
@@ -257,6 +289,7 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
     delivery.faultAt = QueryNumber(request, "at", 0);
     delivery.reset = fault == "reset";
   }
+  if (fault == "cut") delivery.faultAt = offset + QueryNumber(request, "after", 0);
   if (QueryValue(request, "stall") == "body") {
     delivery.stallAt = QueryNumber(request, "at", 0);
     delivery.stallMs = static_cast<long>(QueryNumber(request, "ms", 0));
@@ -268,7 +301,12 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
 
   const std::string lengthMode = QueryValue(request, "length");
   const std::uint64_t by = QueryNumber(request, "by", 1);
-  bool keepAlive = request.keepAlive && fault.empty() && lengthMode.empty();
+  bool keepAlive = request.keepAlive && fault.empty() && lengthMode.empty() && extra == 0;
+  // A HEAD that tells another length than the GET's body has.
+  const std::string headMode = QueryValue(request, "head");
+  std::uint64_t announced = length + extra;
+  if (head && headMode == "long") announced += by;
+  if (head && headMode == "short") announced = announced >= by ? announced - by : 0;
   if (fault == "endlessbody") {
     length = std::numeric_limits<std::uint64_t>::max();
     body = Generated(length);
@@ -280,17 +318,22 @@ bool Answer(ServerStream& stream, HttpTestServer::Shared& shared, const ParsedRe
   } else if (lengthMode == "long") {
     headers += "Content-Length: " + std::to_string(length + by) + "\r\n";
   } else if (lengthMode != "none" && status != 304) {
-    headers += "Content-Length: " + std::to_string(length) + "\r\n";
+    headers += "Content-Length: " + std::to_string(announced) + "\r\n";
   }
   if (status == 407) headers += "Proxy-Authenticate: Basic realm=\"kv-test\"\r\n";
   if (status != 304) headers += "Content-Type: application/octet-stream\r\n";
   std::string answer = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) + "\r\n";
-  answer += "Server: kv-test\r\nLast-Modified: " + lastModified + "\r\nAccept-Ranges: bytes\r\n" + headers;
+  answer += "Server: kv-test\r\nLast-Modified: " + lastModified + "\r\nETag: " + etag + "\r\nAccept-Ranges: bytes\r\n" +
+            headers;
   answer += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
   if (!stream.Write(answer)) return false;
   if (head) return keepAlive;
   if (length == 0) return (!delivery.chunked || stream.Write("0\r\n\r\n")) && keepAlive;
   if (!SendBody(stream, shared, body, offset, length, delivery)) return false;
+  if (extra > 0) {
+    stream.Write(std::string(extra, '#'));
+    return false;
+  }
   return keepAlive;
 }
 

@@ -34,7 +34,11 @@ struct Planted {
   std::string lastModified = test::kTestLastModified;
   std::int64_t savedMsAgo = 200 * kMinute;
   bool inProgress = false;
+  std::string etag = {};  // none recorded when empty, as before ETags were kept
 };
+
+// The test server's ETag of a made-up body of that size.
+std::string TestETag(std::size_t size) { return "\"" + std::to_string(size) + "-Wed21Oct2015072800GMT\""; }
 
 class Resuming : public test::TransferTest {
  protected:
@@ -55,6 +59,7 @@ class Resuming : public test::TransferTest {
     file.setString("LastRetryTime", std::to_string(GetCurrentTimeMillis() - p.savedMsAgo).c_str(), REG_SZ);
     file.setDword("RetryCount", 1);
     if (p.inProgress) file.setDword("downloadInProgress", 1);
+    if (!p.etag.empty()) file.setString("ETag", p.etag.c_str(), REG_SZ);
     machine.WriteFile(Repository(kPlantedId), TestBytes(0, p.bytes));
   }
 
@@ -117,6 +122,55 @@ TEST_F(Resuming, AnInconsistentPartialFileIsThrownAway) {
     EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
   }
   EXPECT_TRUE(log.Contains("Performing PreDownloadCleaningOfPartialFile\n"));
+}
+
+// The same Last-Modified with another ETag is another version of the file.
+TEST_F(Resuming, TheETagRecordedBesideTheMetadataTellsVersionsApart) {
+  Plant({.etag = "\"another\""});
+  EXPECT_EQ(Download(), 0u);
+  EXPECT_EQ(Ranges(kUrl).back(), "bytes=0-1000000");
+  EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
+
+  Plant({.etag = TestETag(1000000)});
+  EXPECT_EQ(Download(), 0u);
+  EXPECT_EQ(Ranges(kUrl).back(), "bytes=400000-1000000");
+  EXPECT_EQ(RequestsFor(kUrl).back().Header("If-Range"), TestETag(1000000));
+  EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
+
+  // A run that stops early records the ETag beside the Last-Modified.
+  const std::string url = "/bytes/1000000?fault=close&at=300000&times=3";
+  EXPECT_EQ(Download(url), ERROR_WINHTTP_CONNECTION_ERROR);
+  const std::optional<std::string> id = MetaText("", url.c_str());
+  ASSERT_TRUE(id.has_value());
+  EXPECT_EQ(MetaText(*id, "ETag"), TestETag(1000000));
+  EXPECT_EQ(MetaText(*id, "LastModifiedTime"), test::kTestLastModified);
+}
+
+// The file changed on the server between the probe and the continuation:
+// nothing of the new version is joined to the partial file of the old one,
+// whether the server honours If-Range (the new file whole) or not (a part
+// of the new file).
+TEST_F(Resuming, AContinuationFromAnotherVersionIsNotJoinedToThePartialFile) {
+  Agent().gv_dataTransferRateKBps = 1024;
+  for (const bool paced : {false, true}) {
+    for (const char* url : {"/bytes/1000000?version=range", "/bytes/1000000?version=range&ifrange=ignore"}) {
+      SCOPED_TRACE(std::string(url) + (paced ? " paced" : ""));
+      Plant({.url = url});
+      EXPECT_EQ(WithinLimit([&] { return Download(url, paced); }), ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+      EXPECT_FALSE(machine.Exists(kImageDestination));
+      EXPECT_EQ(machine.ReadFile(Repository(kPlantedId)), TestBytes(0, 400000));
+      EXPECT_EQ(MetaNumber(kPlantedId, "PartialFileSize"), 400000u);
+    }
+  }
+}
+
+// A 206 that runs past its range would add bytes the file does not have.
+TEST_F(Resuming, BytesPastTheRangeAreNotJoinedToThePartialFile) {
+  Plant({.url = "/bytes/1000000?range=extra&by=100"});
+  EXPECT_EQ(WithinLimit([&] { return Download("/bytes/1000000?range=extra&by=100"); }),
+            ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+  EXPECT_FALSE(machine.Exists(kImageDestination));
+  EXPECT_EQ(machine.ReadFile(Repository(kPlantedId)), TestBytes(0, 400000));
 }
 
 TEST_F(Resuming, ACompletePartialFileIsDeliveredWithoutTransfer) {

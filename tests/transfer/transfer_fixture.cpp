@@ -1,5 +1,8 @@
 #include "tests/transfer/transfer_fixture.h"
 
+#include <chrono>
+#include <future>
+
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
 #include "agent/registry_key_handle.h"
@@ -66,6 +69,15 @@ std::vector<RecordedRequest> TransferTest::RequestsFor(const std::string& path) 
     if (request.target.substr(0, request.target.find('?')) == path) found.push_back(request);
   }
   return found;
+}
+
+DWORD TransferTest::WithinLimit(const std::function<DWORD()>& transfer, int seconds) {
+  auto running = std::async(std::launch::async, transfer);
+  if (running.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+    ADD_FAILURE() << "the transfer was still running after " << seconds << " s";
+    server.Stop();
+  }
+  return running.get();
 }
 
 }  // namespace kv::test

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,10 @@ class TransferTest : public ::testing::Test {
   std::optional<DWORD> MetaNumber(const std::string& subkey, const char* name) const;
   // Requests for path, in order (the path without its query).
   std::vector<RecordedRequest> RequestsFor(const std::string& path) const;
+  // Runs a transfer on a thread of its own and returns its result. One that
+  // has not ended within the limit fails the test, and is ended by taking
+  // its server away.
+  DWORD WithinLimit(const std::function<DWORD()>& transfer, int seconds = 30);
 
   TempMachine machine;
   HttpTestServer server;
