@@ -106,9 +106,10 @@ DWORD ConfigureRequest(const ConnectionParameters& params, const char* operation
     rc = WinHttpSetOption(request, WINHTTP_OPTION_CONNECT_TIMEOUT, Agent().gv_httpConnectionTimeout);
     if (rc != ERROR_SUCCESS) return LogHttpFailure(operation, "WinHttpSetOption", rc);
   }
-  // A receive time-out longer than the usual wait for the head allows the
-  // head as long.
-  const DWORD head = agentTimeouts ? std::max(kResponseHeadTimeoutMs, AgentReceiveTimeout()) : kResponseHeadTimeoutMs;
+  // The agent's receive time-out bounds the wait for the head as it bounds
+  // the wait for the body (WinHTTP would otherwise wait its own 90 s for a
+  // head, whatever the agent set).
+  const DWORD head = agentTimeouts ? AgentReceiveTimeout() : kResponseHeadTimeoutMs;
   rc = WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, head);
   if (rc != ERROR_SUCCESS) LogHttpFailure(operation, "WinHttpSetOption", rc);
   if (IsSecure(params)) {

@@ -64,7 +64,10 @@ std::string ResultMeaning(DWORD result) {
     case TRANSFER_UNREADABLE_DATA: return "the downloaded data could not be read back";
     default: break;
   }
-  if (result >= 100 && result <= 599) {
+  // Results below 300 are no failures of HTTP (a transfer takes 1xx and 2xx
+  // answers in its stride): they are Windows' codes, such as 123 for a name
+  // Windows refuses or 206 for a name too long.
+  if (result >= 300 && result <= 599) {
     for (const auto& entry : kReasons) {
       if (entry.status == result) return "HTTP " + std::to_string(result) + " " + entry.reason;
     }

@@ -82,11 +82,21 @@ bool ParseTransferUrl(const std::string& url, ConnectionParameters* params, std:
 }
 
 bool ResolveDestination(const std::string& destination, std::string* windowsPath, std::string* error) {
+  if (destination.empty()) {
+    *error = "the destination is empty: a file to download into is needed";
+    return false;
+  }
   std::string path = destination;
   if (!IsWindowsPath(path)) {
     // A host path inside the image's C: drive stands for its C:\ path.
-    const fs::path drive = fs::weakly_canonical(fs::path(MapPath("C:\\")));
-    const fs::path host = fs::weakly_canonical(fs::absolute(fs::path(destination)));
+    std::error_code unusable;
+    const fs::path drive = fs::weakly_canonical(fs::path(MapPath("C:\\")), unusable);
+    const fs::path absolute = unusable ? fs::path() : fs::absolute(fs::path(destination), unusable);
+    const fs::path host = unusable ? fs::path() : fs::weakly_canonical(absolute, unusable);
+    if (unusable) {
+      *error = "destination " + destination + " cannot be used: " + unusable.message();
+      return false;
+    }
     const fs::path relative = host.lexically_relative(drive);
     if (relative.empty() || *relative.begin() == ".." || relative == ".") {
       *error = "destination " + destination + " is neither a Windows path of the image nor a path under its drive_c";

@@ -112,6 +112,7 @@ TEST_F(KvTransfer, RefusesBadRequestsWithoutTouchingTheImage) {
            {"get", "http://:80/x"},
            {"get", "http://127.0.0.1:99999/x"},
            {"download", Url("/x"), "C:\\Downloads\\dir"},
+           {"download", Url("/x"), ""},
            {"download", Url("/x"), "C:\\Downloads\\dir\\keep\\file"},
            {"download", Url("/x"), "/tmp/outside-the-image"},
            {"post", Url("/echo"), machine.Path("drive_c/no-such-file")},
@@ -126,6 +127,9 @@ TEST_F(KvTransfer, RefusesBadRequestsWithoutTouchingTheImage) {
   }
   EXPECT_EQ(Snapshot(), before);
   EXPECT_TRUE(server.Requests().empty());
+  // Windows' own limits answer with Windows' own texts.
+  const RunResult longName = Run({"download", Url("/x"), "C:\\Downloads\\" + std::string(300, 'n')});
+  EXPECT_EQ(LastLine(longName.err), "result 123: The filename, directory name, or volume label syntax is incorrect");
   const RunResult help = Run({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("kvtransfer download URL DEST"), std::string::npos);

@@ -273,9 +273,6 @@ TEST_F(ResourceRoad, TheDecisionStandsWhateverTheServerAnswers) {
 }
 
 TEST_F(ResourceRoad, TheDecisionStandsWhenTheServerHangs) {
-  KV_SKIP_UNDER_WINE(
-      "Wine's WinHTTP waits for the headers of an answer without end; its receive time-out does not "
-      "bound that wait");
   test::SilentListener silent;
   for (const Image& image : kImages) {
     SCOPED_TRACE(image.name);
