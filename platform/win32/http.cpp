@@ -26,6 +26,21 @@ HINTERNET Seam(::HINTERNET handle) { return reinterpret_cast<HINTERNET>(handle);
 // A WinHTTP call that answers with a BOOL.
 DWORD Answer(BOOL done) { return done ? ERROR_SUCCESS : LastFailure(); }
 
+// The same for the calls that wait on the server. Windows' WinHTTP reports a
+// time-out or a dropped line with its own codes; Wine's lets the socket's code
+// through (WSAETIMEDOUT for a stalled body), which the callers, retrying only
+// on ERROR_WINHTTP_TIMEOUT, would take for a final failure.
+DWORD AnswerFromServer(BOOL done) {
+  if (done) return ERROR_SUCCESS;
+  const DWORD failure = LastFailure();
+  switch (failure) {
+    case WSAETIMEDOUT: return Fail(ERROR_WINHTTP_TIMEOUT);
+    case WSAECONNRESET:
+    case WSAECONNABORTED: return Fail(ERROR_WINHTTP_CONNECTION_ERROR);
+    default: return failure;
+  }
+}
+
 // Optional texts: empty means "none", which WinHTTP takes as a null pointer.
 struct OptionalWide {
   explicit OptionalWide(std::u16string_view text) : text_(Wide(text)), given_(!text.empty()) {}
@@ -140,7 +155,7 @@ DWORD WinHttpWriteData(HINTERNET request, const void* data, DWORD length, DWORD*
   return rc;
 }
 
-DWORD WinHttpReceiveResponse(HINTERNET request) { return Answer(::WinHttpReceiveResponse(Native(request), nullptr)); }
+DWORD WinHttpReceiveResponse(HINTERNET request) { return AnswerFromServer(::WinHttpReceiveResponse(Native(request), nullptr)); }
 
 DWORD WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, std::u16string_view name, void* buffer,
                           DWORD* bufferLength, DWORD* index) {
@@ -160,7 +175,7 @@ DWORD WinHttpQueryHeaders(HINTERNET request, DWORD infoLevel, std::u16string_vie
 DWORD WinHttpQueryDataAvailable(HINTERNET request, DWORD* available) {
   if (!available) return Fail(ERROR_INVALID_PARAMETER);
   ::DWORD count = 0;
-  const DWORD rc = Answer(::WinHttpQueryDataAvailable(Native(request), &count));
+  const DWORD rc = AnswerFromServer(::WinHttpQueryDataAvailable(Native(request), &count));
   *available = count;
   return rc;
 }
@@ -168,7 +183,7 @@ DWORD WinHttpQueryDataAvailable(HINTERNET request, DWORD* available) {
 DWORD WinHttpReadData(HINTERNET request, void* buffer, DWORD length, DWORD* read) {
   if (!read) return Fail(ERROR_INVALID_PARAMETER);
   ::DWORD count = 0;
-  const DWORD rc = Answer(::WinHttpReadData(Native(request), buffer, length, &count));
+  const DWORD rc = AnswerFromServer(::WinHttpReadData(Native(request), buffer, length, &count));
   *read = count;
   return rc;
 }
