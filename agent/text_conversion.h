@@ -8,9 +8,9 @@
 namespace kv {
 
 // Null input: logs at ERROR and fails. The out value is cleared first.
-bool ChangeUtf8ToWideStr(const char* utf8, std::u16string& out);
-bool ChangeToWideStr(const char* utf8, std::u16string& out);
-bool ChangeWideToUtf8Str(const char16_t* wide, std::string& out);
-bool ChangeAnsiToUTF8Str(const char* text, std::string& out);
+[[nodiscard]] bool ChangeUtf8ToWideStr(const char* utf8, std::u16string& out);
+[[nodiscard]] bool ChangeToWideStr(const char* utf8, std::u16string& out);
+[[nodiscard]] bool ChangeWideToUtf8Str(const char16_t* wide, std::string& out);
+[[nodiscard]] bool ChangeAnsiToUTF8Str(const char* text, std::string& out);
 
 }  // namespace kv

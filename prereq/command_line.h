@@ -22,6 +22,6 @@ CommandLineSettings& CommandLine();
 void ResetCommandLine();
 
 // Fills the settings from the argument vector; always true.
-bool ParseArguments(int argc, const char* const* argv);
+[[nodiscard]] bool ParseArguments(int argc, const char* const* argv);
 
 }  // namespace kv
