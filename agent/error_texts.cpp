@@ -100,6 +100,10 @@ DWORD LogFailure(DWORD code, const char* format, ...) {
   return code;
 }
 
+void NoteFailure(LONG code, const char* what) {
+  if (code != ERROR_SUCCESS) LogFailure(static_cast<DWORD>(code), "Could not %s.\n", what);
+}
+
 void LogLastErrorText() {
   const DWORD code = GetLastError();
   const auto text = FormatSystemMessage(code, false);

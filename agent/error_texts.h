@@ -19,6 +19,9 @@ void LogLastErrorText();
 // How a failing call ends: its own line at ERROR, then the code's text
 // (LogErrorCodeText); the result is the code, for the caller to return.
 DWORD LogFailure(DWORD code, const char* format, ...) KV_PRINTF(2, 3);
+// A failure the caller goes on after (a setting or a count not recorded):
+// "Could not <what>." and the code's text when code is not 0, nothing else.
+void NoteFailure(LONG code, const char* what);
 // The agent's own text for codes the system has no message for.
 std::string GetBuiltinErrorText(DWORD code);
 

@@ -21,14 +21,14 @@ constexpr int OS_FAMILY_10 = 6;
 constexpr int OS_FAMILY_NEWER = 7;
 
 // True when the file can be opened and holds at least one byte.
-bool IsFileExist(const char* path);
+[[nodiscard]] bool IsFileExist(const char* path);
 // 0 when a file matches the path or pattern, 2 when none does, 13 for null.
-DWORD CheckFileExists(const char16_t* pathOrPattern);
+[[nodiscard]] DWORD CheckFileExists(const char16_t* pathOrPattern);
 // Creates the directory of a file path with its parents: 0 or an error code.
-DWORD CreateFolder(const char16_t* filePath);
+[[nodiscard]] DWORD CreateFolder(const char16_t* filePath);
 [[nodiscard]] bool GetFileSize64(const char* path, std::int64_t* size);
-int GetOsFamily();
-int isWin7orWin8();
+[[nodiscard]] int GetOsFamily();
+[[nodiscard]] int isWin7orWin8();
 // Milliseconds since 1970-01-01 00:00 UTC, as a number and as decimal text
 // (the text is also shown on standard output).
 std::int64_t GetCurrentTimeMillis();

@@ -162,7 +162,7 @@ int GetLocalComputerName(std::optional<std::string>& name) {
     return 0;
   }
   std::string text;
-  ChangeWideToUtf8Str(buffer.data(), text);
+  (void)ChangeWideToUtf8Str(buffer.data(), text);  // fails only for a null text
   LogDebug("GetLocalComputerName: Computer Name: %s \n", text.c_str());
   name = text;
   LogInfo("GetLocalComputerName : Computer Name : %s\n", name->c_str());
@@ -179,7 +179,7 @@ int GetComputerNameSpace(std::optional<std::string>& name) {
     return 0;
   }
   std::string text;
-  ChangeWideToUtf8Str(joinName.c_str(), text);
+  (void)ChangeWideToUtf8Str(joinName.c_str(), text);  // fails only for a null text
   name = text;
   switch (status) {
     case NetSetupUnknownStatus: LogInfo("GetComputerNameSpace : The status is unknown. \n"); break;

@@ -14,22 +14,22 @@ namespace kv {
 // gv_logonServer, gv_localComputerName and gv_clientNamespace. 0, or 13 when
 // the host name or the namespace cannot be obtained; address and domain
 // controller failures are logged and tolerated.
-int InitializeLocalMachineDetails();
+[[nodiscard]] int InitializeLocalMachineDetails();
 
 // Three parallel comma-separated lists, one entry per usable IPv4 address in
 // the system's order of adapters and addresses; the MAC list is "--" when no
 // MAC entry was added. The lists are set empty first. 0 or a Windows error code.
-DWORD GetMACandIPAddress(std::optional<std::string>& ipList, std::optional<std::string>& macList,
+[[nodiscard]] DWORD GetMACandIPAddress(std::optional<std::string>& ipList, std::optional<std::string>& macList,
                          std::optional<std::string>& maskList);
 
 // The flat name of the domain controller, without its leading backslashes.
 // 0 or the error code of the domain controller query.
-DWORD GetComputerLogonServer(std::optional<std::string>& name);
+[[nodiscard]] DWORD GetComputerLogonServer(std::optional<std::string>& name);
 
 // The physical DNS host name. 1 on success, 0 on failure.
-int GetLocalComputerName(std::optional<std::string>& name);
+[[nodiscard]] int GetLocalComputerName(std::optional<std::string>& name);
 
 // The name of the domain or workgroup. 1 on success, 0 on failure.
-int GetComputerNameSpace(std::optional<std::string>& name);
+[[nodiscard]] int GetComputerNameSpace(std::optional<std::string>& name);
 
 }  // namespace kv

@@ -152,8 +152,8 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
 
   std::u16string name;
   std::u16string data;
-  ChangeUtf8ToWideStr(valueName, name);
-  ChangeUtf8ToWideStr(valueData, data);
+  (void)ChangeUtf8ToWideStr(valueName, name);  // both texts were checked above: neither is null
+  (void)ChangeUtf8ToWideStr(valueData, data);
   if (EqualsNoCase(name, u"--")) {
     name.clear();
     LogInfo("%s : going to add the (default) value .\n", op);
@@ -179,7 +179,7 @@ LONG WriteValueIn(const WriteFamily& family, HKEY hive, const char* keyPath, con
   code = RegSetValueExW(key.handle(), name, type, bytes.data(), static_cast<DWORD>(bytes.size()));
   if (code == ERROR_SUCCESS) {
     LogErrorCodeText(0);
-    key.closeKey();
+    (void)key.closeKey();  // an open key closes
     LogDebug("@@@@@@@@ End Of %s Method @@@@@@@@ \n", op);
     return ERROR_SUCCESS;
   }
@@ -229,7 +229,7 @@ LONG DeleteValueIn(HKEY hive, std::u16string_view keyPath, std::u16string_view v
     return ERROR_SUCCESS;
   }
   LogError("deleteValue:  Delete value %s failure! \n", nameText.c_str());
-  key.closeKey();
+  (void)key.closeKey();
   LogLastErrorText();
   return code;
 }
@@ -257,7 +257,7 @@ LONG ReadRegSZ(HKEY hive, const char* keyPath, const char* valueName, std::optio
 LONG ReadRegSZEx(HKEY hive, const char* keyPath, const char* valueName, std::optional<std::u16string>& out) {
   out.reset();
   std::u16string name;
-  ChangeUtf8ToWideStr(valueName, name);
+  (void)ChangeUtf8ToWideStr(valueName, name);  // a null name is the key's default value
   RegistryKeyHandle key;
   const LONG openCode = key.openKey(hive, keyPath, KEY_QUERY_VALUE);
   if (openCode != ERROR_SUCCESS) {
@@ -346,7 +346,7 @@ bool deleteRegistryKeyTree(HKEY parent, const char* subKey) {
     while (RegEnumKeyA(key.handle(), 0, &child, 260) == ERROR_SUCCESS) {
       if (!deleteRegistryKeyTree(key.handle(), child.c_str())) return false;
     }
-    key.closeKey();
+    (void)key.closeKey();
   }
   return RegDeleteKeyA(parent, subKey) == ERROR_SUCCESS;
 }

@@ -23,13 +23,13 @@ namespace kv {
 // value is written only on success.
 [[nodiscard]] LONG ReadDwordRegistryData(HKEY hive, const char* keyPath, const char* valueName, DWORD& value);
 
-LONG addRegistryKey(HKEY hive, const char* keyPath);
-LONG addRegistryKeyEx(HKEY hive, const char* keyPath);
-LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
-LONG writeValueEx(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
-LONG deleteValue(HKEY hive, const char* keyPath, const char* valueName);
-LONG deleteValue(HKEY hive, const char16_t* keyPath, const char16_t* valueName);
-bool deleteRegistryKeyTree(HKEY parent, const char* subKey);
+[[nodiscard]] LONG addRegistryKey(HKEY hive, const char* keyPath);
+[[nodiscard]] LONG addRegistryKeyEx(HKEY hive, const char* keyPath);
+[[nodiscard]] LONG writeValue(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
+[[nodiscard]] LONG writeValueEx(HKEY hive, const char* keyPath, const char* valueName, const char* valueData, DWORD type);
+[[nodiscard]] LONG deleteValue(HKEY hive, const char* keyPath, const char* valueName);
+[[nodiscard]] LONG deleteValue(HKEY hive, const char16_t* keyPath, const char16_t* valueName);
+[[nodiscard]] bool deleteRegistryKeyTree(HKEY parent, const char* subKey);
 
 // '^' escapes the next character, ';' ends a string; two NULs close the list.
 std::u16string BuildMultiString(std::u16string_view text);

@@ -33,7 +33,7 @@ LONG RegistryKeyHandle::openKey(HKEY hive, std::u16string_view path, DWORD acces
 }
 
 void RegistryKeyHandle::hold(HKEY key, DWORD access) {
-  closeKey();
+  (void)closeKey();  // a handle that held no key has nothing to close
   key_ = key;
   view_ = access & KEY_WOW64_RES;
 }

@@ -14,7 +14,8 @@ class RegistryKeyHandle {
   RegistryKeyHandle() = default;
   RegistryKeyHandle(const RegistryKeyHandle&) = delete;
   RegistryKeyHandle& operator=(const RegistryKeyHandle&) = delete;
-  ~RegistryKeyHandle() { closeKey(); }
+  // Closing fails only for a key that is not open.
+  ~RegistryKeyHandle() { (void)closeKey(); }
 
   [[nodiscard]] LONG openKey(HKEY hive, const char* path, DWORD access);
   // The same with a wide path, for callers that hold one.
@@ -25,11 +26,11 @@ class RegistryKeyHandle {
   [[nodiscard]] LONG queryDword(const char* name, DWORD& value) const;
   // size: in, the buffer's size in bytes; out, the bytes read.
   [[nodiscard]] LONG queryString(const char* name, char* buffer, DWORD& size) const;
-  LONG setString(const char* name, const char* text, DWORD type) const;
-  LONG setDword(const char* name, DWORD value) const;
+  [[nodiscard]] LONG setString(const char* name, const char* text, DWORD type) const;
+  [[nodiscard]] LONG setDword(const char* name, DWORD value) const;
 
   HKEY handle() const { return key_; }
-  DWORD viewBits() const { return view_; }
+  [[nodiscard]] DWORD viewBits() const { return view_; }
 
  private:
   // Closes the key held so far and keeps the new one with its view.

@@ -7,7 +7,9 @@
 
 namespace kv {
 
-// Null input: logs at ERROR and fails. The out value is cleared first.
+// Null input: logs at ERROR and fails. The out value is cleared first, so a
+// caller that takes a missing text for an empty one can ignore the result:
+// any other input converts.
 bool ChangeUtf8ToWideStr(const char* utf8, std::u16string& out);
 bool ChangeToWideStr(const char* utf8, std::u16string& out);
 bool ChangeWideToUtf8Str(const char16_t* wide, std::string& out);

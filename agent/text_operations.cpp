@@ -20,10 +20,10 @@ std::string AfterLast(const char* text, char separator) {
 
 std::string ToLowerUtf8(const char* utf8) {
   std::u16string wide;
-  ChangeUtf8ToWideStr(utf8, wide);
+  (void)ChangeUtf8ToWideStr(utf8, wide);  // a null text lowers to the empty one
   const std::u16string lower = ToLower(wide);
   std::string result;
-  ChangeWideToUtf8Str(lower.c_str(), result);
+  (void)ChangeWideToUtf8Str(lower.c_str(), result);  // never null
   return result;
 }
 

@@ -66,7 +66,7 @@ KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const c
 
   // Logging leaves the caller's last error as it found it.
   const DWORD lastError = GetLastError();
-  LockObject(key);
+  (void)LockObject(key);  // a key that is not null is always taken
   // Looked at again under the lock: closing the log clears it under the
   // same lock, so an entry never reaches a closed file.
   if (FileHandle* file = state.gv_logFilePtr.load()) {
@@ -80,7 +80,7 @@ KV_PRINTF(3, 0) void WriteEntry(std::uint8_t threshold, const char* tag, const c
       // No memory for the entry: it is lost, as an entry that cannot be written is.
     }
   }
-  UnlockObject(key);
+  (void)UnlockObject(key);
   SetLastError(lastError);
 }
 
@@ -99,11 +99,12 @@ bool OpenWithMode(bool truncate) {
   try {
     std::string path;
     if (state.logDirectory) {
-      MakeDirectoryTree(state.logDirectory->c_str());
+      // A directory that cannot be made shows when the file cannot be opened.
+      (void)MakeDirectoryTree(state.logDirectory->c_str());
       path = *state.logDirectory + "/" + *state.logFileName;
     } else if (const auto& root = state.rootDirectory) {
       const std::string logs = *root + "/logs";
-      MakeDirectoryTree(logs.c_str());
+      (void)MakeDirectoryTree(logs.c_str());
       path = *root + "/logs/" + *state.logFileName;
     } else {
       MakeDirectory("../logs");

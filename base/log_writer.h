@@ -57,7 +57,7 @@ inline const char* LogText(const std::optional<std::string>& text) { return text
 
 // The process's logger, to look at; the operations below change it.
 const LoggerState& Logger();
-bool IsLogOpen();
+[[nodiscard]] bool IsLogOpen();
 // Closes the log and forgets its whole configuration (tests).
 void ResetLogger();
 // The root directory under which a log without a directory is opened; null
@@ -69,14 +69,14 @@ void LogError(const char* format, ...) KV_PRINTF(1, 2);
 void LogDebug(const char* format, ...) KV_PRINTF(1, 2);
 void LogTrace(const char* format, ...) KV_PRINTF(1, 2);
 
-bool InitLoggerDefaults();
-bool SetLoggerParams(const char* fileName, const char* directory, DWORD level);
-bool CreateLogFile();
-bool OpenLogFile();
+[[nodiscard]] bool InitLoggerDefaults();
+[[nodiscard]] bool SetLoggerParams(const char* fileName, const char* directory, DWORD level);
+[[nodiscard]] bool CreateLogFile();
+[[nodiscard]] bool OpenLogFile();
 void CloseLogFile();
 void FreeLoggerParams();
 std::string GetLogTimestamp();
-int MakeDirectoryTree(const char* path);
+[[nodiscard]] int MakeDirectoryTree(const char* path);
 
 // The key entries are written under (null when the log is not configured).
 const void* LogLockKey();

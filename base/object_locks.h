@@ -14,9 +14,9 @@ constexpr int LOCK_STEP_TRY = 1;
 constexpr int LOCK_STEP_UNLOCK = 2;
 
 void InitMutex();
-int LockObject(const void* key);
-int UnlockObject(const void* key);
-int ObjectLockStep(const void* key, int kind);
+[[nodiscard]] int LockObject(const void* key);
+[[nodiscard]] int UnlockObject(const void* key);
+[[nodiscard]] int ObjectLockStep(const void* key, int kind);
 void CloseObjectLocks();
 // Forgets every held key and wakes its waiters (tests).
 void ResetObjectLocks();
@@ -24,8 +24,10 @@ void ResetObjectLocks();
 // Holds a key for the life of a scope.
 class ObjectLockGuard {
  public:
-  explicit ObjectLockGuard(const void* key) : key_(key) { LockObject(key_); }
-  ~ObjectLockGuard() { UnlockObject(key_); }
+  // The guards' keys are never null, and a key that is not null is always
+  // taken and given back.
+  explicit ObjectLockGuard(const void* key) : key_(key) { (void)LockObject(key_); }
+  ~ObjectLockGuard() { (void)UnlockObject(key_); }
   ObjectLockGuard(const ObjectLockGuard&) = delete;
   ObjectLockGuard& operator=(const ObjectLockGuard&) = delete;
 

@@ -65,7 +65,7 @@ void Handoff(benchmark::State& state, Lock lock, Unlock unlock) {
 
 void BM_ObjectLocksHandoff(benchmark::State& state) {
   Handoff(
-      state, [](const void* k) { kv::LockObject(k); }, [](const void* k) { kv::UnlockObject(k); });
+      state, [](const void* k) { (void)kv::LockObject(k); }, [](const void* k) { (void)kv::UnlockObject(k); });
 }
 
 void BM_GrowingBackoffHandoff(benchmark::State& state) {

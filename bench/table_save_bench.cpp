@@ -93,10 +93,8 @@ void StartDatabaseAccess() {
 }
 
 bool Execute(const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle("bench");
-  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
-  ReleaseConnectionHandle("bench");
-  return done;
+  const PooledConnection connection("bench");
+  return connection && ExecuteUpdate(connection.get(), sql.c_str());
 }
 
 // An empty database table and the rows, new, in memory.

@@ -56,7 +56,7 @@ struct RowCollection {
   RowCollection* next = nullptr;
 
   // The position of a selected column (exact name), or -1.
-  std::int32_t ColumnIndex(const char* name) const;
+  [[nodiscard]] std::int32_t ColumnIndex(const char* name) const;
 };
 
 struct KeyEntry {
@@ -102,14 +102,14 @@ RowUnit* LookUpKey(const DataObject& object, const char* key);
 // Building by hand.
 // Appends a collection and its table; false with "Cannot add Row Collection
 // to DO.  Row Collection is NULL.\n" for a null one.
-bool AddRowCollectionToDO(DataObject* object, RowCollection* collection);
+[[nodiscard]] bool AddRowCollectionToDO(DataObject* object, RowCollection* collection);
 // A collection of the table's definition with the given columns (a null
 // list: every column), in the object's pool but not yet added. Null with
 // "All Primary key columns were not selected.\n" when a key column is not
 // among them, or when a column or the table is unknown.
 RowCollection* CreateRowCollection(DataObject* object, const char* tableName, const char* const* columns);
 // CreateRowCollection and AddRowCollectionToDO.
-bool AddTableToDO(DataObject* object, const char* tableName, const char* const* columns = nullptr);
+[[nodiscard]] bool AddTableToDO(DataObject* object, const char* tableName, const char* const* columns = nullptr);
 // Lists in the object's pool: column names followed by a null entry, value
 // texts (null entries stay null) and lengths.
 const char** MakeColumnList(DataObject& object, std::initializer_list<const char*> names);
@@ -127,36 +127,36 @@ RowUnit* CreateRowUnit(DataObject* object, const char* tableName, std::span<cons
 // with a generator take the next identifier, those with a default the
 // default; the row unit gets state 2. False when the table is not in the
 // object or a row with its key is there already (nothing changes then).
-bool InsertRowUnit(RowUnit* rowUnit, DataObject* object);
-bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> values,
+[[nodiscard]] bool InsertRowUnit(RowUnit* rowUnit, DataObject* object);
+[[nodiscard]] bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> values,
                      std::span<const std::int32_t> lengths);
-bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const StoredValue> values);
+[[nodiscard]] bool InsertRowIntoDO(DataObject* object, const char* tableName, std::span<const StoredValue> values);
 // Each text converted by its column's type.
-bool InsertStringRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> texts);
+[[nodiscard]] bool InsertStringRowIntoDO(DataObject* object, const char* tableName, std::span<const char* const> texts);
 
 // Changing.
 // The stored row unit with the same key takes the given one's values and
 // the modified bit.
-bool UpdateRowUnit(RowUnit* rowUnit, DataObject* object);
+[[nodiscard]] bool UpdateRowUnit(RowUnit* rowUnit, DataObject* object);
 // Sets the deleted bit of the stored row unit with the same key, which stays
 // in its collection.
-bool DeleteRowUnit(RowUnit* rowUnit, DataObject* object);
+[[nodiscard]] bool DeleteRowUnit(RowUnit* rowUnit, DataObject* object);
 // Sets the deleted bit of every row unit of the table for which the
 // criteria (the store's criteria language) holds; false when it does not
 // parse or a row unit cannot be read as a row of its table.
-bool DeleteRowUnitOnCriteria(const char* tableName, DataObject* object, const char* criteria);
+[[nodiscard]] bool DeleteRowUnitOnCriteria(const char* tableName, DataObject* object, const char* criteria);
 // The first row unit of the table for which the criteria holds, or null.
 RowUnit* FindRowUnitOnCriteria(const char* tableName, DataObject* object, const char* criteria);
 // A copy of the value in a column of the table's last row unit, or of all
 // its row units, with the modified bit.
-bool SetValueForRowUnit(const char* columnName, const char* tableName, const char* value, std::int32_t length,
+[[nodiscard]] bool SetValueForRowUnit(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                         DataObject* object);
-bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const char* value, std::int32_t length,
+[[nodiscard]] bool SetValueForAllRowUnits(const char* columnName, const char* tableName, const char* value, std::int32_t length,
                             DataObject* object);
 
 // Reading.
 std::vector<const char*> GetTableList(const DataObject* object);
-bool ContainsTableInDO(const DataObject* object, const char* tableName);
+[[nodiscard]] bool ContainsTableInDO(const DataObject* object, const char* tableName);
 // The table's collection, which becomes the object's cursor; null with
 // "Table %s is not present in DO.\n".
 RowCollection* GetRowCollection(DataObject* object, const char* tableName);
@@ -181,7 +181,7 @@ std::vector<std::optional<std::string>> GetColumnValuesFromDO(DataObject* object
 std::optional<std::string> GetColumnValueFromDO(DataObject* object, const char* tableName, const char* columnName,
                                                 std::int32_t n);
 std::vector<const char*> GetColumnListFromDO(DataObject* object, const char* tableName);
-bool IsDOEmpty(const DataObject* object);
+[[nodiscard]] bool IsDOEmpty(const DataObject* object);
 
 // A row unit as a row of its table, in the table's full column order: a
 // selected non-NULL value, else the column's default, else NULL for a

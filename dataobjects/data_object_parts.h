@@ -28,7 +28,7 @@ RowCollection* NewCollection(DataObject& object, const char* tableName, const Ta
 StoredValue* NewValues(DataObject& object, std::int32_t count);
 // A copy of the value's bytes (terminated by a NUL beyond them) in the pool;
 // the NULL value for NULL. False when memory runs out.
-bool CopyValueInto(DataObject& object, const StoredValue& value, StoredValue& copy);
+[[nodiscard]] bool CopyValueInto(DataObject& object, const StoredValue& value, StoredValue& copy);
 // A row unit of state 0 with copies of the values; the table name is
 // copied unless it is the pool's already.
 RowUnit* NewRowUnit(DataObject& object, const char* tableName, std::span<const StoredValue> values,
@@ -36,11 +36,11 @@ RowUnit* NewRowUnit(DataObject& object, const char* tableName, std::span<const S
 
 // The key string of a collection's row (see GenerateKeyString) into text;
 // false (logged) when it cannot be made.
-bool KeyText(const RowCollection& collection, const StoredValue* values, TextBuffer& text);
+[[nodiscard]] bool KeyText(const RowCollection& collection, const StoredValue* values, TextBuffer& text);
 // Appends a row unit whose key is registered.
 void AppendRowUnit(RowCollection& collection, RowUnit* row, const char* key);
 
 // Whether every primary-key column of the table is among the columns.
-bool CheckSelectedColumnsForPK(const TableDefn* definition, const std::vector<const char*>& columns);
+[[nodiscard]] bool CheckSelectedColumnsForPK(const TableDefn* definition, const std::vector<const char*>& columns);
 
 }  // namespace kv

@@ -14,6 +14,6 @@ namespace kv {
 // only when every statement and every commit succeeded; after a failure
 // the statements of the save are rolled back. The states stay as they
 // were.
-bool SaveDataObject(DataObject* object);
+[[nodiscard]] bool SaveDataObject(DataObject* object);
 
 }  // namespace kv

@@ -40,7 +40,7 @@ std::vector<ChainEnd> FindRootTable(const char* tableName, const char* columnNam
 
 // Whether the entry's chain reaches the column of the table (at the entry
 // itself or further on).
-bool CompareRootRefTable(const ForeignKeyDefn& entry, const char* tableName, const char* columnName);
+[[nodiscard]] bool CompareRootRefTable(const ForeignKeyDefn& entry, const char* tableName, const char* columnName);
 
 // One foreign key followed from a table to the table it references, with
 // its (local, referenced) column pairs.

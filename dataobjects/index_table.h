@@ -14,7 +14,7 @@ namespace kv {
 // with the key columns, INT or VARCHAR(max size)); one that is there
 // already is kept. False with "Cannot create Index Table for %s\n" when the
 // table has no key, or when the statement fails.
-bool CreateIndexTable(const char* dominantTable);
+[[nodiscard]] bool CreateIndexTable(const char* dominantTable);
 
 // Records a saved row of a table in the index tables of the indexed
 // dominant tables (one key column) that it belongs to: through each of its
@@ -27,9 +27,9 @@ bool CreateIndexTable(const char* dominantTable);
 // foreign keys ("No References.\n"); 0 with "Cannot Add Entry Into Index
 // Table\n" when a statement fails. The row's values are in the table's
 // column order.
-int AddEntryToIndexTable(const char* tableName, const RowView& row);
+[[nodiscard]] int AddEntryToIndexTable(const char* tableName, const RowView& row);
 // AddEntryToIndexTable for every row unit of a saved data object.
-int AddDataObjectToIndexTables(const DataObject* object);
+[[nodiscard]] int AddDataObjectToIndexTables(const DataObject* object);
 
 // The dominant row's entity from only the tables its index rows name (the
 // dominant table first): GetDataObjectByRowUnit. Null without an error

@@ -64,14 +64,14 @@ PersonalityState& Personalities();
 void ResetPersonalities();
 
 // Creates the list; 1, or 99 with "MEMORY_ALLOCATION_FAILURE\n".
-int InitPersonality();
+[[nodiscard]] int InitPersonality();
 // Reads a configuration file: its personalities, then its index tables on
 // the default connection (one that is there already is kept). 1; 0 with
 // "Could not parse file %s\n", with "Constituent table %s does not refer to
 // %s.%s.\n" for a constituent not linked to its dominant table, or when an
 // index table cannot be made (no personality of the file is kept then); 99
 // when memory runs out.
-int CreatePersonalityFromXMLFile(const char* path);
+[[nodiscard]] int CreatePersonalityFromXMLFile(const char* path);
 
 // Found by exact name; null with "Cannot get personality.  Personality
 // name is NULL\n" or "Personality %s not found in gv_personalityDefnVect\n".
@@ -86,7 +86,7 @@ std::optional<std::vector<std::string>> GetConstituentTables(const char* name);
 // there is none.
 std::optional<std::vector<std::string>> GetDominantTables();
 std::optional<std::vector<std::string>> GetPersonalityNames();
-bool IsDominantTable(const char* tableName);
+[[nodiscard]] bool IsDominantTable(const char* tableName);
 
 // The definitions of the table's primary-key columns in column order;
 // nothing with "Cannot get PKColumnInfo.  TableName is NULL\n", "No table

@@ -33,25 +33,25 @@ namespace kv {
 // "LEFT_JOIN") by, matched exactly: 0 for an unknown operator or function,
 // SQL_INVALID_JOIN for an unknown join type.
 constexpr std::uint8_t SQL_INVALID_JOIN = 2;
-std::uint8_t SqlOperatorCode(const char* name);
-std::uint8_t SqlFunctionCode(const char* name);
-std::uint8_t SqlJoinTypeCode(const char* name);
+[[nodiscard]] std::uint8_t SqlOperatorCode(const char* name);
+[[nodiscard]] std::uint8_t SqlFunctionCode(const char* name);
+[[nodiscard]] std::uint8_t SqlJoinTypeCode(const char* name);
 
 // Each reads one aspect of a stored query into the query: a missing list
 // leaves the aspect empty (logged at DEBUG); false when a statement fails,
 // a number is no number, or a row the list names lacks what it must have.
-bool GetQueryColumns(std::int32_t queryNumber, SelectQuery& query);
-bool GetQueryTables(std::int32_t queryNumber, SelectQuery& query);
-bool GetQueryJoins(std::int32_t queryNumber, SelectQuery& query);
-bool GetQueryGroupBy(std::int32_t queryNumber, SelectQuery& query);
-bool GetQuerySort(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQueryColumns(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQueryTables(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQueryJoins(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQueryGroupBy(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQuerySort(std::int32_t queryNumber, SelectQuery& query);
 // The criteria of the query's B_ID: a BooleanExp row joins the expressions
 // of its LEXPRESSION and REXPRESSION with AND (OPERATOR exactly "AND") or
 // OR; without one the number is an R_ID of RelationalExp, a comparison of
 // the column LIDENTIFIER with the text RIDENTIFIER. A query whose number
 // has neither row has no criteria; a part of an expression that has
 // neither, or expressions that contain themselves, make it fail.
-bool GetQueryCriteria(std::int32_t queryNumber, SelectQuery& query);
+[[nodiscard]] bool GetQueryCriteria(std::int32_t queryNumber, SelectQuery& query);
 
 // The stored query in the model; null (logged) when an aspect cannot be read.
 SelectQueryPtr ReadStoredQuery(std::int32_t queryNumber);
@@ -63,10 +63,10 @@ DBResultSetPtr RunStoredQuery(std::int32_t queryNumber);
 // own would (the store's log, the providers, the "FIREBIRD" dialect for
 // every table, the dictionary, printed, the data-source map, the
 // connection parameters and the connections) and runs every stored query.
-bool RunStoredQueries();
+[[nodiscard]] bool RunStoredQueries();
 // Builds and runs every query of QueryDetails ("SELECT QUERY_ID FROM
 // QueryDetails"); false with "Query failed\n" when the list cannot be read.
-bool ExecuteStoredQueries();
+[[nodiscard]] bool ExecuteStoredQueries();
 
 // The stored criteria as text (left expression, operator and right
 // expression, each as it is stored, without separators), logged at DEBUG;

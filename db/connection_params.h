@@ -42,25 +42,25 @@ struct ConnParamsEntry {
 
 // Reads the map from path, else from "<root>/data/dsn_table_map.txt". False
 // with "Cannot open DataSourceMap Entry File.\n" when neither opens.
-bool LoadDataSourceMapEntryFromFile(const char* path);
+[[nodiscard]] bool LoadDataSourceMapEntryFromFile(const char* path);
 // The entry of a table (any case), or null.
 const DataSourceMapEntry* GetDataSourceMapEntry(const char* tableName);
 [[nodiscard]] bool CreateDataSourceMapEntry(const char* tableName, const char* dataSourceName);
 [[nodiscard]] bool AddDataSourceMapEntry(DataSourceMapEntry entry);
 // Removes the first entry of the table (any case); false when there is none.
-bool DeleteDataSourceMapEntry(const char* tableName);
+[[nodiscard]] bool DeleteDataSourceMapEntry(const char* tableName);
 void FreeAllDataSourceMapEntries();
 
 // Reads the parameters from path, else from "<root>/data/connparams.txt".
 // False with "Cannot open Connection Parameters File.\n" when neither opens.
-bool LoadConnParamsEntryFromFile(const char* path);
+[[nodiscard]] bool LoadConnParamsEntryFromFile(const char* path);
 [[nodiscard]] bool AddConnParamsEntry(ConnParamsEntry entry);
 // The entry of a connection name (exactly), or null.
 const ConnParamsEntry* GetConnParamsEntry(const char* connectionName);
 // The connection name of the first entry; null ("Connection Name IS
 // NULL\n") when there is none or it has no name.
 const char* GetDefaultConnectionName();
-bool FreeConnParamsEntry(const char* connectionName);
+[[nodiscard]] bool FreeConnParamsEntry(const char* connectionName);
 void FreeAllConnParamsEntries();
 
 }  // namespace kv

@@ -48,11 +48,11 @@ struct PoolEntry {
 // One connection per data source; false at the first that cannot be opened
 // ("Cannot establish connection.\n"). That data source and the ones after it
 // keep a closed handle, opened when it is handed out.
-bool EstablishDBConnections();
+[[nodiscard]] bool EstablishDBConnections();
 // count connections per data source (5 for 0); connections that cannot be
 // opened are kept closed and opened when they are handed out. False without
 // parameter entries ("There is no entry in data source vector\n").
-bool EstablishDBConnections(std::int32_t count);
+[[nodiscard]] bool EstablishDBConnections(std::int32_t count);
 
 // A connection for the parameters, or null.
 std::unique_ptr<DBConnection> OpenDBConnection(const ConnParamsEntry* parameters);
@@ -68,7 +68,7 @@ DBConnection* GetConnectionHandle(const char* connectionName);
 // Gives the calling thread's connection back; when the thread took it
 // several times it is freed by the last release. Without a name: the first
 // data source. False when the thread holds none.
-bool ReleaseConnectionHandle(const char* connectionName);
+[[nodiscard]] bool ReleaseConnectionHandle(const char* connectionName);
 
 // The calling thread's connection of a data source for as long as the
 // object lives: given back on every way out, a failure's included.

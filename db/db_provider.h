@@ -50,17 +50,17 @@ constexpr int DB_PROVIDER_SLOTS = 2;
 // is no provider) into the slots and makes the empty parameter and pool
 // lists. False with "InitDBProvider Failed as already initialized\n" when
 // the first slot is taken.
-bool InitDBProvider();
+[[nodiscard]] bool InitDBProvider();
 void RegisterDBProvider(const DBProvider* provider);
 // Loads a registered provider into the first free slot: its slot, or -1.
-int LoadDBProvider(const char* name);
-bool UnloadDBProvider(const char* name);
+[[nodiscard]] int LoadDBProvider(const char* name);
+[[nodiscard]] bool UnloadDBProvider(const char* name);
 // The provider in a slot, or null.
 const DBProvider* GetLoadedDBProvider(int slot);
 // Empties the slots and the list of providers (at the end, after the pool).
 void FreeDBProviders();
 // Loads the provider named by the first parameter entry's database type.
-bool LoadDefaultDBProvider();
+[[nodiscard]] bool LoadDefaultDBProvider();
 
 // Status 1: every table has its own data source (dsn_table_map.txt). Status
 // 0: one dialect for every table, the one at index (0 "MYSQL", 1 "PGSQL",

@@ -25,8 +25,8 @@ class DBResultSet {
   DBResultSet(const DBResultSet&) = delete;
   DBResultSet& operator=(const DBResultSet&) = delete;
 
-  std::int32_t columnCount() const { return static_cast<std::int32_t>(columns_.size()); }
-  std::int32_t rowCount() const { return rowCount_; }
+  [[nodiscard]] std::int32_t columnCount() const { return static_cast<std::int32_t>(columns_.size()); }
+  [[nodiscard]] std::int32_t rowCount() const { return rowCount_; }
   const std::vector<DBColumnDescriptor>& columns() const { return columns_; }
 
   // Starts a row of NULL values; SetValue fills it. False when memory runs out.
@@ -37,7 +37,7 @@ class DBResultSet {
   StoredValue Value(std::int32_t row, std::int32_t column) const;
 
   // The cursor: -1 before the first row.
-  std::int32_t cursor() const { return cursor_; }
+  [[nodiscard]] std::int32_t cursor() const { return cursor_; }
   void SetCursor(std::int32_t row) { cursor_ = row; }
 
  private:
@@ -53,17 +53,17 @@ using DBResultSetPtr = std::unique_ptr<DBResultSet>;
 
 // Moves the cursor to the first row when it is before the first, else to
 // the next one; false past the last row.
-bool GetNextResultRow(DBResultSet* result);
+[[nodiscard]] bool GetNextResultRow(DBResultSet* result);
 void ResetResultSetCursor(DBResultSet* result);
 // The value of a column (named without regard to case) in the cursor's row
 // and its length; null for SQL NULL, an unknown column or no current row.
 const char* GetResultSetValue(const DBResultSet* result, const char* columnName, std::int32_t* length);
 // The column's type code; 0 when there is no such column.
-std::uint8_t GetResultSetColumnType(const DBResultSet* result, const char* columnName);
+[[nodiscard]] std::uint8_t GetResultSetColumnType(const DBResultSet* result, const char* columnName);
 // The name of the column at a position counted from 0, or null.
 const char* GetResultSetColumnName(const DBResultSet* result, std::int32_t index);
 // The column's position (without regard to case), or -1.
-std::int32_t FindResultSetColumn(const DBResultSet* result, const char* columnName);
+[[nodiscard]] std::int32_t FindResultSetColumn(const DBResultSet* result, const char* columnName);
 
 // Writes the result set to the log (DEBUG): the column names, then each row.
 void PrintResultSet(const DBResultSet* result);

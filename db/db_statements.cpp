@@ -12,10 +12,10 @@ namespace {
 class StatementLock {
  public:
   explicit StatementLock(const DBConnection* handle) : key_(handle) {
-    if (key_) LockObject(key_);
+    if (key_) (void)LockObject(key_);  // a key that is not null is always taken
   }
   ~StatementLock() {
-    if (key_) UnlockObject(key_);
+    if (key_) (void)UnlockObject(key_);
   }
   StatementLock(const StatementLock&) = delete;
   StatementLock& operator=(const StatementLock&) = delete;

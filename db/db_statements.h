@@ -18,8 +18,8 @@ DBResultSetPtr ExecuteQueryBlob(DBConnection* handle, const char* sql, BlobConsu
 // Begin marks the connection as in a transaction; commit and rollback act
 // only on a connection so marked, and clear the mark.
 [[nodiscard]] bool BeginTransaction(DBConnection* handle);
-bool CommitTransaction(DBConnection* handle);
-bool RollbackTransaction(DBConnection* handle);
+[[nodiscard]] bool CommitTransaction(DBConnection* handle);
+[[nodiscard]] bool RollbackTransaction(DBConnection* handle);
 
 // A transaction of its own on a connection that is in none; within the
 // caller's open transaction, nothing (the caller commits or rolls back).
@@ -34,7 +34,7 @@ class OwnTransaction {
   OwnTransaction& operator=(const OwnTransaction&) = delete;
 
   // Whether the work runs in a transaction of its own.
-  bool own() const { return own_; }
+  [[nodiscard]] bool own() const { return own_; }
   // Begins the own transaction; true within the caller's.
   [[nodiscard]] bool Begin() {
     if (!own_) return true;

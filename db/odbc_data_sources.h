@@ -9,12 +9,12 @@ namespace kv {
 // "NULL", any case). The driver's own set-up adds it; a driver that has
 // none (as unixODBC's have not) gets the data source written into the
 // data-source list by the ODBC installer. False when neither works.
-bool CreateDSN(const char* dsn, const char* description, const char* server, const char* user, const char* password,
+[[nodiscard]] bool CreateDSN(const char* dsn, const char* description, const char* server, const char* user, const char* password,
                const char* database, const char* driver);
 
 // One data source per line: DSN, description, server, user, password and
 // database words, then the driver's name as the rest of the line. False
 // only when the file cannot be opened.
-bool CreateDSNFromFile(const char* path);
+[[nodiscard]] bool CreateDSNFromFile(const char* path);
 
 }  // namespace kv

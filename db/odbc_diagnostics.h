@@ -9,7 +9,7 @@
 
 namespace kv {
 
-inline bool OdbcSucceeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
+[[nodiscard]] inline bool OdbcSucceeded(SQLRETURN result) { return result == SQL_SUCCESS || result == SQL_SUCCESS_WITH_INFO; }
 
 struct OdbcDiagnostic {
   bool present = false;
@@ -20,7 +20,7 @@ struct OdbcDiagnostic {
   // A communication failure (SQLSTATE class 08), a server that shut down
   // (PostgreSQL's 57P01 to 57P03) or one that went away (MariaDB's 2006
   // and 2013).
-  bool ConnectionGone() const;
+  [[nodiscard]] bool ConnectionGone() const;
 };
 
 OdbcDiagnostic ReadOdbcDiagnostic(SQLSMALLINT handleType, SQLHANDLE handle);

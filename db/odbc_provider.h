@@ -15,13 +15,13 @@ namespace kv {
 const DBProvider& OdbcProvider();
 
 ProviderConnectionPtr ODBCConnect(const ConnParamsEntry* parameters);
-bool ODBCExecuteUpdate(ProviderConnection* connection, const char* sql);
+[[nodiscard]] bool ODBCExecuteUpdate(ProviderConnection* connection, const char* sql);
 DBResultSetPtr ODBCExecuteQuery(ProviderConnection* connection, const char* sql);
-bool ODBCDisconnect(ProviderConnectionPtr connection);
-bool ODBCBeginTransaction(ProviderConnection* connection);
-bool ODBCCommitTransaction(ProviderConnection* connection);
-bool ODBCRollbackTransaction(ProviderConnection* connection);
-bool ODBCExecuteUpdateBlob(ProviderConnection* connection, const char* sql, BlobProducer producer, void* context);
+[[nodiscard]] bool ODBCDisconnect(ProviderConnectionPtr connection);
+[[nodiscard]] bool ODBCBeginTransaction(ProviderConnection* connection);
+[[nodiscard]] bool ODBCCommitTransaction(ProviderConnection* connection);
+[[nodiscard]] bool ODBCRollbackTransaction(ProviderConnection* connection);
+[[nodiscard]] bool ODBCExecuteUpdateBlob(ProviderConnection* connection, const char* sql, BlobProducer producer, void* context);
 DBResultSetPtr ODBCExecuteQueryBlob(ProviderConnection* connection, const char* sql, BlobConsumer consumer,
                                     void* context);
 
@@ -31,10 +31,10 @@ DBResultSetPtr ODBCExecuteQueryBlob(ProviderConnection* connection, const char* 
 std::string OdbcConnectionString(const ConnParamsEntry& parameters);
 
 // The store type code of an ODBC SQL type (0 for a type it has none for).
-std::uint8_t StoreTypeOfSqlType(SQLSMALLINT sqlType);
+[[nodiscard]] std::uint8_t StoreTypeOfSqlType(SQLSMALLINT sqlType);
 
 // Open ODBC connections of the provider (the shared environment lives
 // while there are any).
-int OdbcOpenConnections();
+[[nodiscard]] int OdbcOpenConnections();
 
 }  // namespace kv

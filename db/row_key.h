@@ -17,10 +17,10 @@ namespace kv {
 // regard to case) holds a value in the row; otherwise false, with an ERROR
 // line naming the column, the table and the operation ("insert", "update",
 // "delete"). A table without a primary key passes.
-bool KeyHasValues(const TableDefn& definition, std::span<const StoredValue> row, const char* operation);
+[[nodiscard]] bool KeyHasValues(const TableDefn& definition, std::span<const StoredValue> row, const char* operation);
 
 // KeyHasValues for a table that has a primary key; false, with an ERROR line
 // naming the table and the operation, for one that has none.
-bool RowHasKey(const TableDefn& definition, std::span<const StoredValue> row, const char* operation);
+[[nodiscard]] bool RowHasKey(const TableDefn& definition, std::span<const StoredValue> row, const char* operation);
 
 }  // namespace kv

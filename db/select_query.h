@@ -66,7 +66,7 @@ struct PoolList {
     ++count;
     return true;
   }
-  bool Empty() const { return count == 0; }
+  [[nodiscard]] bool Empty() const { return count == 0; }
 
   struct Iterator {
     Node* node;

@@ -33,7 +33,7 @@ class SqlBuilder {
   // The text, or nothing (logged) when memory ran out.
   std::optional<std::string> Take(const char* memoryMessage) const;
 
-  bool failed() const { return failed_; }
+  [[nodiscard]] bool failed() const { return failed_; }
   std::string_view view() const { return text_.view(); }
   const char* c_str() const { return text_.data(); }
   std::size_t length() const { return text_.length(); }

@@ -34,8 +34,8 @@ std::unique_ptr<RowValues> ConvertResultSetToRow(const DBResultSet* result, cons
 
 // Creates every dictionary table in its data source, in dictionary order;
 // false at the first that fails.
-bool CreateTables();
+[[nodiscard]] bool CreateTables();
 // "create database <name>" on the default connection.
-bool CreateDB(const char* name);
+[[nodiscard]] bool CreateDB(const char* name);
 
 }  // namespace kv

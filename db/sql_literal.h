@@ -33,6 +33,6 @@ std::optional<std::string> SqlLiteral(const StoredValue& value, std::uint8_t typ
                                       LiteralQuoting quoting = LiteralQuoting::kByType);
 
 // Whether the literal of the type is written between quotes by kByType.
-bool IsQuotedType(std::uint8_t type);
+[[nodiscard]] bool IsQuotedType(std::uint8_t type);
 
 }  // namespace kv

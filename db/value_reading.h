@@ -12,11 +12,11 @@ namespace kv {
 // Whether a database's text of a Boolean means true: "1", "t" or "true" (any
 // case), whichever form the database keeps Booleans in; anything else is
 // false.
-bool IsTrueText(std::string_view text);
+[[nodiscard]] bool IsTrueText(std::string_view text);
 
 // The stored form of a value of the type from its text: a Boolean by
 // IsTrueText, a floating value also in exponent form, every other type as
 // the store converts texts. False when the text is no value of the type.
-bool ParseDatabaseValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out);
+[[nodiscard]] bool ParseDatabaseValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out);
 
 }  // namespace kv

@@ -16,9 +16,9 @@ namespace kv {
 
 // Loads every entry of the data directory's load list; false only when the
 // list cannot be opened ("Cannot open LoadTableList Entry File.\n").
-bool LoadAllTables();
+[[nodiscard]] bool LoadAllTables();
 // The same for a list at an explicit path; false when it cannot be opened.
-bool LoadTablesFromFile(const char* path);
+[[nodiscard]] bool LoadTablesFromFile(const char* path);
 
 // Loads the whole table ("select * from <table>") through its data source:
 // the table must not be in memory yet, and the database's table must have
@@ -33,11 +33,11 @@ bool LoadTablesFromFile(const char* path);
 [[nodiscard]] bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query);
 
 // Removes a table or view and its rows from memory; false when there is none.
-bool UnLoadTable(const char* name);
+[[nodiscard]] bool UnLoadTable(const char* name);
 // Removes every table and view from memory.
 void UnLoadAllTable();
 // UnLoadAllTable, then LoadAllTables.
-bool ReloadTableData();
+[[nodiscard]] bool ReloadTableData();
 
 // Progress of a long load or save: rows done of the total so far, for the
 // table named. Called from the thread that loads or saves; none is set at

@@ -99,7 +99,7 @@ void MarkWritten(TableData& table, const std::vector<PendingRow>& written, SaveC
     switch (item.change) {
       case RowChange::kDelete:
         item.row->state = ROW_STATE_DELETED;
-        DeleteRowObject(table.name.c_str(), item.row);
+        (void)DeleteRowObject(table.name.c_str(), item.row);  // the table's own row: always found
         ++counts.deleted;
         continue;
       case RowChange::kInsert: ++counts.inserted; break;
@@ -150,7 +150,8 @@ int SaveTable(const char* tableName, SaveCounts* counts) {
 }
 
 bool SaveAllTables() {
-  for (TableData& table : TableDataRegistry().gv_tableDataVect) SaveTable(table.name.c_str());
+  // Each save logs its own failure; the others go on.
+  for (TableData& table : TableDataRegistry().gv_tableDataVect) (void)SaveTable(table.name.c_str());
   return true;
 }
 
@@ -170,7 +171,7 @@ bool SaveTablesFromList() {
     int lineNumber = 0;
     while (const std::optional<std::string> line = ReadListLine(list.get(), kSaveTablesList, lineNumber)) {
       const std::string table = line->substr(0, line->find_first_of(" \t"));
-      if (!table.empty()) SaveTable(table.c_str());
+      if (!table.empty()) (void)SaveTable(table.c_str());  // each logs its own failure
     }
     return true;
   });

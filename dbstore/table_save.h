@@ -24,12 +24,12 @@ struct SaveCounts {
 // 1 when the table was gone through (rows that failed are logged and keep
 // their state), 0 for an unknown table, one without a data source or
 // connection, or a save that could not be committed. counts may be null.
-int SaveTable(const char* tableName, SaveCounts* counts = nullptr);
+[[nodiscard]] int SaveTable(const char* tableName, SaveCounts* counts = nullptr);
 // SaveTable for every table in memory, in registry order; always true.
-bool SaveAllTables();
+[[nodiscard]] bool SaveAllTables();
 // SaveTable for each table of "<root>/data/savetableslist.txt"; true (also
 // when there is no list: "No tables to be saved.\n").
-bool SaveTablesFromList();
+[[nodiscard]] bool SaveTablesFromList();
 
 // Saves the documents that "defaultdata.txt" names, in order; true only when
 // every one was read and saved whole (also for none, or when there is no

@@ -8,8 +8,8 @@ namespace kv {
 void LoadInstalledUpdatesUsingWMI(bool* found);
 // Sets *found at the first installed product whose name is an antivirus product's.
 void FindAntivirusInInstalledProducts(bool* found);
-bool IsAntivirusProductName(const char* productName);
+[[nodiscard]] bool IsAntivirusProductName(const char* productName);
 // True when Windows Defender reports itself enabled.
-bool defenderStatusCheck();
+[[nodiscard]] bool defenderStatusCheck();
 
 }  // namespace kv

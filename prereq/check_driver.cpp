@@ -36,13 +36,13 @@ int Finish(int exitCode) {
 bool AntivirusFound(bool server) {
   bool isAVFound = false;
   if (server) {
-    ConnectWmiCimv2();
+    (void)ConnectWmiCimv2();
     FindAntivirusInInstalledProducts(&isAVFound);
     ReleaseWmi();
     if (!isAVFound) isAVFound = defenderStatusCheck();
     LogInfo("isAVFound : %d \n", isAVFound ? 1 : 0);
   } else {
-    ConnectWmiSecurityCenter2();
+    (void)ConnectWmiSecurityCenter2();
     LoadInstalledUpdatesUsingWMI(&isAVFound);
     LogInfo("isAVFound : %d \n", isAVFound ? 1 : 0);
     ReleaseWmi();
@@ -63,7 +63,7 @@ int RunCheck(int argc, const char* const* argv) {
 
   // A log that cannot be started leaves the run without a log; the answer
   // is the same.
-  StartAgentLog(kLogFileName);
+  (void)StartAgentLog(kLogFileName);
 
   // Incomplete settings are logged; the probes then see what was read.
   if (InitializeAgentParameters() != 0) LogError("Kelvane Agent info is not available in this machine.\n");

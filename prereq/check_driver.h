@@ -11,6 +11,6 @@ constexpr int EXIT_AMD_PROCESSOR = 119;
 constexpr int EXIT_ANTIVIRUS_FOUND = 15613;
 
 // Runs the whole check and returns the exit code.
-int RunCheck(int argc, const char* const* argv);
+[[nodiscard]] int RunCheck(int argc, const char* const* argv);
 
 }  // namespace kv

@@ -5,8 +5,8 @@
 
 namespace kv {
 
-bool IsAMDProcessor();
-int IsServerOS();
+[[nodiscard]] bool IsAMDProcessor();
+[[nodiscard]] int IsServerOS();
 void enableProtectioninServerOS();
 
 }  // namespace kv

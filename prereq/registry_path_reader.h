@@ -16,6 +16,6 @@ constexpr std::int8_t REGPATH_VALUE_NOT_READ = -2;
 
 // valueName "--" (any case) is the key's default value. view64 reads the
 // native 64-bit view; otherwise the process's own view.
-std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::string& value, bool view64);
+[[nodiscard]] std::int8_t GetRegKeyValue(const char* keyPath, const char* valueName, std::string& value, bool view64);
 
 }  // namespace kv

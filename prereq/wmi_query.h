@@ -14,8 +14,8 @@ WbemServices* wmiServices();
 // Drops the connection without leaving COM (tests).
 void ResetWmi();
 
-HRESULT ConnectWmiCimv2();
-HRESULT ConnectWmiSecurityCenter2();
+[[nodiscard]] HRESULT ConnectWmiCimv2();
+[[nodiscard]] HRESULT ConnectWmiSecurityCenter2();
 void ReleaseWmi();
 
 // The value as text; nullopt for kinds that have no text.

@@ -98,7 +98,7 @@ void DeleteRotatedFile(const std::string& path) {
 // while the locks are held: they are not re-entrant.
 void CopyAndTruncateLive(const std::string& live, const std::string& newer) {
   const void* key = LogLockKey();
-  if (key) LockObject(key);
+  if (key) (void)LockObject(key);  // a key that is not null is always taken
   FileHandle file;
   const DWORD openError = CreateFile(live, GENERIC_READ | GENERIC_WRITE, kShareAll, OPEN_EXISTING, 0, &file);
   const bool locked = openError == ERROR_SUCCESS && file.LockRange(kLogAppendLock, true) == ERROR_SUCCESS;
@@ -110,7 +110,7 @@ void CopyAndTruncateLive(const std::string& live, const std::string& newer) {
     truncateError = openError ? openError : file.SetEndOfFile();
   }
   if (locked) file.UnlockRange(kLogAppendLock);
-  if (key) UnlockObject(key);
+  if (key) (void)UnlockObject(key);
 
   if (copyError) {
     LogInfo("RotateSpecificLogs : CopyFile failed to move from %s to  %s and the error code is %d \n", live.c_str(),
@@ -190,7 +190,9 @@ LONG StartAgentLog(const char* fileName) {
   if (fileName) config->fileName = fileName;
   LoggerConfig& started = *config;
   LogTimer().config = std::move(config);
-  StartLogger(started);
+  // A log that cannot be opened leaves the program without one, and the run
+  // goes on; the reason is in the log writer's own checks.
+  (void)StartLogger(started);
   return 0;
 }
 
@@ -219,16 +221,17 @@ int StartLogger(LoggerConfig& config) {
     } else {
       LogFailure(error, "ServiceMain : CreateTimerQueue is failed due to following error !! \n");
     }
-    LoggerTimerMethod(config);
+    // Each step logs its own failure; the log is opened whatever they say.
+    (void)LoggerTimerMethod(config);
   } else {
-    RotateLoggerForEverRunningProcess(config.logDirectory.c_str(), config.fileName.c_str(), config.backupCount,
+    (void)RotateLoggerForEverRunningProcess(config.logDirectory.c_str(), config.fileName.c_str(), config.backupCount,
                                       config.maxFileSize);
   }
   return InitAgentLogFile(config.fileName.c_str(), config.logDirectory.c_str(), config.openMode);
 }
 
 DWORD LoggerTimerMethod(LoggerConfig& config) {
-  RotateLoggerForEverRunningProcess(config.logDirectory.c_str(), config.fileName.c_str(), config.backupCount,
+  (void)RotateLoggerForEverRunningProcess(config.logDirectory.c_str(), config.fileName.c_str(), config.backupCount,
                                     config.maxFileSize);
   HTimer timer = nullptr;
   const DWORD error = CreateTimerQueueTimer(LogTimer().queue.load(), LoggerTimerRoutine, &config,
@@ -245,7 +248,7 @@ DWORD LoggerTimerMethod(LoggerConfig& config) {
 void LoggerTimerRoutine(void* parameter, bool fired) {
   (void)fired;
   LogInfo("LoggerTimerRoutine : Inside LoggerTimerRoutine Method\n");
-  LoggerTimerMethod(*static_cast<LoggerConfig*>(parameter));
+  (void)LoggerTimerMethod(*static_cast<LoggerConfig*>(parameter));  // it logs its own failure
   LogInfo("LoggerTimerRoutine : End of LoggerTimerRoutine Method\n");
 }
 

@@ -31,7 +31,7 @@ struct LoggerConfig {
 
 // Starts the agent log; 0, or the registry error when the installation
 // directory cannot be read.
-LONG StartAgentLog(const char* fileName);
+[[nodiscard]] LONG StartAgentLog(const char* fileName);
 // Stops the timer (waiting for a check in progress), closes and frees the log.
 int StopAgentLog();
 // Stops the size checks and forgets their configuration (tests).
@@ -39,22 +39,22 @@ void ResetAgentLogTimer();
 
 // Starts the size checks and opens the log: the result of InitAgentLogFile.
 // config is the timer's parameter and must live until StopAgentLog.
-int StartLogger(LoggerConfig& config);
+[[nodiscard]] int StartLogger(LoggerConfig& config);
 // Checks the size now and arms the next check; 0 or the timer's error code.
-DWORD LoggerTimerMethod(LoggerConfig& config);
+[[nodiscard]] DWORD LoggerTimerMethod(LoggerConfig& config);
 // The timer callback; parameter is the LoggerConfig.
 void LoggerTimerRoutine(void* parameter, bool fired);
 
 // Rotates directory\fileName when it has reached limit bytes; a null or
 // empty directory means the agent's "logs" folder. Result 0.
-int RotateLoggerForEverRunningProcess(const char* directory, const char* fileName, int backupCount, std::int64_t limit);
+[[nodiscard]] int RotateLoggerForEverRunningProcess(const char* directory, const char* fileName, int backupCount, std::int64_t limit);
 // 1 when the file is at least limit bytes long, else 0 (also when missing).
-int CheckLogSizeReached(const char* path, std::int64_t limit);
+[[nodiscard]] int CheckLogSizeReached(const char* path, std::int64_t limit);
 // Rotates every file of the ";"-separated list regardless of its size.
 // folder ends with a backslash; null means the agent's "logs" folder.
-LONG RotateSpecificLogs(const char* folder, const char* fileNames, int backupCount);
+[[nodiscard]] LONG RotateSpecificLogs(const char* folder, const char* fileNames, int backupCount);
 // Entries of folder whose name begins with base; -1 when the search fails.
-int FindNoOfRepeatedFileNames(const char* folder, const char* base);
+[[nodiscard]] int FindNoOfRepeatedFileNames(const char* folder, const char* base);
 // folder, "\", the file name up to its first ".log", number, ".log".
 std::string BuildBackupLogName(const char* folder, const char* fileName, int number);
 

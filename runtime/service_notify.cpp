@@ -34,7 +34,7 @@ int SendServiceMsg(DWORD controlCode, const char16_t* serviceName) {
 
 int NotifyAgentService(DWORD controlCode) {
   std::u16string serviceName;
-  ChangeToWideStr(Agent().gv_agentServiceName.c_str(), serviceName);
+  (void)ChangeToWideStr(Agent().gv_agentServiceName.c_str(), serviceName);  // never null
   return SendServiceMsg(controlCode, serviceName.c_str());
 }
 

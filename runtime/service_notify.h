@@ -7,8 +7,8 @@
 namespace kv {
 
 // 1 when the service accepted the control, else 0.
-int SendServiceMsg(DWORD controlCode, const char16_t* serviceName);
+[[nodiscard]] int SendServiceMsg(DWORD controlCode, const char16_t* serviceName);
 // SendServiceMsg to the service named by gv_agentServiceName.
-int NotifyAgentService(DWORD controlCode);
+[[nodiscard]] int NotifyAgentService(DWORD controlCode);
 
 }  // namespace kv

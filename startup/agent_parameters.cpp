@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "agent/agent_settings.h"
+#include "agent/error_texts.h"
 #include "agent/machine_identity.h"
 #include "agent/registry_helpers.h"
 #include "agent/text_conversion.h"
@@ -88,7 +89,8 @@ int PortOf(const std::string& protocol, int httpPort, int httpsPort) {
 void WriteTransferRate(DWORD rate) {
   char text[16];
   std::snprintf(text, sizeof text, "%u", rate);
-  writeValue(HKEY_LOCAL_MACHINE, AgentKey().c_str(), "DataTransferRate_KBps", text, REG_SZ);
+  NoteFailure(writeValue(HKEY_LOCAL_MACHINE, AgentKey().c_str(), "DataTransferRate_KBps", text, REG_SZ),
+              "write back the transfer rate");
 }
 
 // "client-data/<customer id>/domains/<namespace>", both in lower case.
@@ -182,7 +184,9 @@ int InitializeDSServerDetailsFromRegistry() {
              "from registry! \n");
   ClearPlaceholder(agent.gv_dsSecIPAddress, 3);
   // The distribution server speaks the management server's protocol.
-  writeValue(HKEY_LOCAL_MACHINE, key.c_str(), "DistributionServerProtocol", agent.gv_serverProtocol.c_str(), REG_SZ);
+  NoteFailure(
+      writeValue(HKEY_LOCAL_MACHINE, key.c_str(), "DistributionServerProtocol", agent.gv_serverProtocol.c_str(), REG_SZ),
+      "record the distribution server's protocol");
   agent.gv_dsProtocol = ProtocolOf(ReadAgentString(key, "DistributionServerProtocol"));
   agent.gv_dsPort = PortOf(agent.gv_dsProtocol, agent.gv_dsHttpPort, agent.gv_dsHttpsPort);
   return 0;
@@ -309,7 +313,7 @@ int InitializeAgentDetails() {
 
   agent.gv_clientDataPath = ClientDataPath(agent.gv_customerId, agent.gv_clientNamespace);
   // Without an identifier the agent still starts; the banner shows it missing.
-  GetResourceID(agent.gv_resourceId);
+  (void)GetResourceID(agent.gv_resourceId);
   GetChecksumEnabled();
   return 0;
 }
@@ -358,8 +362,9 @@ int InitializeAgentParameters() {
     LogInfo("%s", kBannerStarLine);
   }
 
+  // A value that cannot be read leaves the computer not imaged.
   DWORD imaged = 0;
-  GetImagedComputer(imaged);
+  (void)GetImagedComputer(imaged);
   if (imaged == 1) {
     LogInfo("InitializeAgentParameters : Computer is detected as imaged One .. \n");
     return AGENT_COMPUTER_IMAGED;

@@ -16,13 +16,13 @@ constexpr int AGENT_COMPUTER_IMAGED = 10047;
 
 // 0, 13 on the first fatal read failure (later settings keep their initial
 // values), or AGENT_COMPUTER_IMAGED.
-int InitializeAgentParameters();
+[[nodiscard]] int InitializeAgentParameters();
 // 0 or 13.
-int InitializeServerDetailsFromRegistry();
-int InitializeDSServerDetailsFromRegistry();
-int InitializeAgentDetails();
+[[nodiscard]] int InitializeServerDetailsFromRegistry();
+[[nodiscard]] int InitializeDSServerDetailsFromRegistry();
+[[nodiscard]] int InitializeAgentDetails();
 // "CustomerId": 0, or 13 (logged) when it is absent or empty; null then.
-int GetCustomerId(std::optional<std::string>& customerId);
+[[nodiscard]] int GetCustomerId(std::optional<std::string>& customerId);
 
 // Readers of the optional settings: each fills its setting, with the default
 // where the value is absent, and returns 0.
@@ -35,14 +35,14 @@ int GetChecksumEnabled();
 // 3072 KBps.
 int GetDataTransferRate();
 // Stores "no" when the value is absent; the result is that write's code.
-LONG GetEnableDSRoute();
+[[nodiscard]] LONG GetEnableDSRoute();
 // "ImagedComputer"; 0 when it cannot be read.
-int GetImagedComputer(DWORD& imaged);
+[[nodiscard]] int GetImagedComputer(DWORD& imaged);
 
 // The name through which the management (resp. distribution) server was
 // last reached, stored as REG_SZ under ServerInfo.
-LONG writeLastAccessName(const char* name);
-LONG writeDSLastAccessName(const char* name);
+[[nodiscard]] LONG writeLastAccessName(const char* name);
+[[nodiscard]] LONG writeDSLastAccessName(const char* name);
 
 // A string value of the agent's registry; null when it cannot be read.
 std::optional<std::string> ReadAgentString(const std::string& keyPath, const char* valueName);

@@ -22,9 +22,9 @@ constexpr int TRANSFER_MODE_NO_DOWNLOAD = 2;
 
 // Results after which the next address is tried: the name was not
 // resolved, no connection, a time-out, an invalid URL, HTTP 400.
-bool IsAddressRetryResult(DWORD result);
+[[nodiscard]] bool IsAddressRetryResult(DWORD result);
 // 0, or 90001 (not modified).
-bool IsRequestSuccess(DWORD result);
+[[nodiscard]] bool IsRequestSuccess(DWORD result);
 
 // path: relative to the server, UTF-8, backslashes allowed. data: the body
 // of the posting types (for SEND_FILE_BY_BITRATE the file's path); for

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "agent/agent_settings.h"
+#include "agent/error_texts.h"
 #include "agent/registry_helpers.h"
 #include "agent/text_conversion.h"
 #include "agent/text_operations.h"
@@ -139,8 +140,14 @@ DWORD GetResourceIDFromServer(std::optional<std::string>& id) {
 }
 
 void SetAgentResourceID(const char* id) {
-  writeValue(HKEY_LOCAL_MACHINE, SystemDetailsKey().c_str(), "KVAgentResourceID", id, REG_SZ);
-  NotifyAgentService(kResourceIdChangedControl);
+  // The service is told only of an identifier that is in the registry; one
+  // that could not be written is asked for again on the next start.
+  if (const LONG rc = writeValue(HKEY_LOCAL_MACHINE, SystemDetailsKey().c_str(), "KVAgentResourceID", id, REG_SZ)) {
+    NoteFailure(rc, "record the resource identifier");
+    return;
+  }
+  // A service that is not told (logged there) reads the identifier when it starts.
+  (void)NotifyAgentService(kResourceIdChangedControl);
 }
 
 }  // namespace kv

@@ -18,11 +18,11 @@ constexpr DWORD kResourceIdChangedControl = 147;
 // The identifier from the registry, else from the server: 0 when it came
 // from either (or the server's document held no identifier; id stays null
 // then), otherwise the code of the failed fetch, with id null.
-DWORD GetResourceID(std::optional<std::string>& id);
+[[nodiscard]] DWORD GetResourceID(std::optional<std::string>& id);
 // 0 (whether or not the document held the identifier), the transfer's
 // result when the fetch failed, or the last error when the document could
 // not be loaded (13 when none was set).
-DWORD GetResourceIDFromServer(std::optional<std::string>& id);
+[[nodiscard]] DWORD GetResourceIDFromServer(std::optional<std::string>& id);
 // Stores the identifier in the registry and notifies the agent service.
 void SetAgentResourceID(const char* id);
 

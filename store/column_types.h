@@ -39,27 +39,27 @@ constexpr std::uint8_t TARN_SQL_LAST_TYPE = TARN_SQL_TEXT;
 // The code of a dictionary type word, matched without regard to case; 0 for
 // an unknown word. A null word logs "Column data type not supported - Error
 // while creating column definition.\n" and gives 0.
-std::uint8_t GetColumnTypeCode(const char* word);
+[[nodiscard]] std::uint8_t GetColumnTypeCode(const char* word);
 
 // The code a column is stored with: character columns of max size 256 or
 // more become TARN_SQL_TEXT.
-std::uint8_t WidenColumnType(std::uint8_t code, std::int32_t maxSize);
+[[nodiscard]] std::uint8_t WidenColumnType(std::uint8_t code, std::int32_t maxSize);
 
 // Byte width of the fixed-width codes 0 to 11 (0, 1, 1, 2, 2, 4, 4, 8, 8, 4,
 // 8, 4); 0 for every other code.
-int TypeSize(std::uint8_t code);
+[[nodiscard]] int TypeSize(std::uint8_t code);
 
-constexpr bool IsTextType(std::uint8_t code) {
+[[nodiscard]] constexpr bool IsTextType(std::uint8_t code) {
   return code == TARN_SQL_CHAR || code == TARN_SQL_VARCHAR || code == TARN_SQL_TEXT;
 }
-constexpr bool IsSignedIntegerType(std::uint8_t code) {
+[[nodiscard]] constexpr bool IsSignedIntegerType(std::uint8_t code) {
   return code == TARN_SQL_TINYINT || code == TARN_SQL_SMALLINT || code == TARN_SQL_INT || code == TARN_SQL_LONG_INT;
 }
-constexpr bool IsUnsignedIntegerType(std::uint8_t code) {
+[[nodiscard]] constexpr bool IsUnsignedIntegerType(std::uint8_t code) {
   return code == TARN_SQL_UNSIGNED_TINYINT || code == TARN_SQL_UNSIGNED_SMALLINT || code == TARN_SQL_UNSIGNED_INT ||
          code == TARN_SQL_UNSIGNED_LONG_INT;
 }
-constexpr bool IsDateTimeType(std::uint8_t code) {
+[[nodiscard]] constexpr bool IsDateTimeType(std::uint8_t code) {
   return code == TARN_SQL_DATE || code == TARN_SQL_TIME || code == TARN_SQL_DATETIME;
 }
 

@@ -19,6 +19,6 @@ namespace kv {
 // date-time (11); 19 0 for "false" (any case), else 1. Codes 0, 11, 12, 13,
 // 20 and 21, a date or time out of range, a text holding a NUL byte and a
 // null text give no value (false); the last two are logged.
-bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8_t type, TypedValueBuffer& out);
+[[nodiscard]] bool AllocateAndCopyColumnValue(const char* text, std::size_t length, std::uint8_t type, TypedValueBuffer& out);
 
 }  // namespace kv

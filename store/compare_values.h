@@ -12,6 +12,6 @@ namespace kv {
 // be compared (logged): integers 1, 2, 3, 5, 6 by value, floats 9 and 10
 // within 1e-10, texts 14, 15, 22 and Booleans byte for byte, dates, times
 // and date-times 16, 17, 18 by their fields. A NULL value equals only NULL.
-bool CompareValues(std::uint8_t type, const StoredValue& a, const StoredValue& b);
+[[nodiscard]] bool CompareValues(std::uint8_t type, const StoredValue& a, const StoredValue& b);
 
 }  // namespace kv

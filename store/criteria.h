@@ -60,7 +60,7 @@ struct CriteriaNode {
   CriteriaNode* parent = nullptr;
   CriteriaOperand operand;
 
-  bool IsLeaf() const { return columnName && literal; }
+  [[nodiscard]] bool IsLeaf() const { return columnName && literal; }
 };
 
 // Frees the node's whole subtree (null is fine).
@@ -85,7 +85,7 @@ using CriteriaTree = std::unique_ptr<CriteriaNode, CriteriaTreeDeleter>;
 
 // Whether the row satisfies the bound tree; a null tree holds for every row.
 // Does not allocate.
-bool EvaluateCriteria(const RowView& row, const CriteriaNode* root);
+[[nodiscard]] bool EvaluateCriteria(const RowView& row, const CriteriaNode* root);
 
 // The object lock key reserved for the criteria parser: held from before
 // ParseCriteria until the tree is freed, by every caller.

@@ -39,14 +39,14 @@ CriteriaNode* MakeCriteriaLeaf(CriteriaToken column, CriteriaToken literal, std:
 // them when memory runs out, and then giving null).
 CriteriaNode* MakeCriteriaInner(std::uint8_t op, CriteriaNode* left, CriteriaNode* right);
 // The operator that says the same with its operands swapped (5 < N is N > 5).
-std::uint8_t MirrorCriteriaOperator(std::uint8_t op);
+[[nodiscard]] std::uint8_t MirrorCriteriaOperator(std::uint8_t op);
 
 // The generated scanner's entry points (the scanner object is opaque).
 // Scans buffer, which holds size bytes of text followed by two NULs and is
 // neither copied nor changed for good; false when memory runs out.
-bool StartCriteriaScanner(char* buffer, std::size_t size, void** scanner);
+[[nodiscard]] bool StartCriteriaScanner(char* buffer, std::size_t size, void** scanner);
 void StopCriteriaScanner(void* scanner);
 // The generated parser: 0 when the text parsed.
-int RunCriteriaParser(void* scanner, CriteriaParse& parse);
+[[nodiscard]] int RunCriteriaParser(void* scanner, CriteriaParse& parse);
 
 }  // namespace kv

@@ -17,8 +17,8 @@ class CriteriaSelection {
   CriteriaSelection(const CriteriaSelection&) = delete;
   CriteriaSelection& operator=(const CriteriaSelection&) = delete;
 
-  bool usable() const { return usable_; }
-  bool Holds(const RowObject& row) const { return EvaluateCriteria(table_.View(row), tree_.get()); }
+  [[nodiscard]] bool usable() const { return usable_; }
+  [[nodiscard]] bool Holds(const RowObject& row) const { return EvaluateCriteria(table_.View(row), tree_.get()); }
 
  private:
   ObjectLockGuard lock_;

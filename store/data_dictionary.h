@@ -25,9 +25,9 @@ void ResetDataDictionary();
 // Reads "datadictionary.txt" ("..\data\datadictionary.txt", else under the
 // store's root directory) and loads every file it names. False only when
 // the list cannot be opened.
-bool LoadAllDataDictFiles();
+[[nodiscard]] bool LoadAllDataDictFiles();
 // The same with the list and the files in directory ("%s\%s").
-bool LoadDataDictFiles(const char* directory);
+[[nodiscard]] bool LoadDataDictFiles(const char* directory);
 // Parses one dictionary file and appends the tables it defines; true when a
 // path is given (the file's own errors are logged, not returned).
 bool LoadDataDictFromXMLFile(const char* path);
@@ -38,14 +38,14 @@ bool LoadDataDictFromXMLFile(const char* path);
 const TableDefn* GetTableDefn(const char* tableName);
 const ColumnDefn* GetColumnDefnEntry(const char* tableName, const char* columnName);
 // The column's type code; 0 when it is not found.
-std::uint8_t GetColumnType(const char* tableName, const char* columnName);
+[[nodiscard]] std::uint8_t GetColumnType(const char* tableName, const char* columnName);
 // The stored default value (null data: none); found is 1 when the column
 // exists, else 0.
 StoredValue GetDefaultValue(const char* tableName, const char* columnName, std::uint8_t* found);
 // The first foreign key whose local column is localColumn (any case).
 const ForeignKeyDefn* GetForeignKeyEntry(const TableDefn* definition, const char* localColumn);
 // The position of a column (by its exact name) in its table, or -1.
-std::int32_t GetColumnIndex(const TableDefn* definition, const char* columnName);
+[[nodiscard]] std::int32_t GetColumnIndex(const TableDefn* definition, const char* columnName);
 
 // DEBUG dumps.
 void PrintTableDefn(const TableDefn* definition);

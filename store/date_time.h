@@ -64,8 +64,8 @@ static_assert(sizeof(TarnDate) == TARN_DATE_LENGTH && sizeof(TarnTime) == TARN_T
               sizeof(TarnDateTime) == TARN_DATETIME_LENGTH && alignof(TarnDateTime) == 1);
 static_assert(std::is_trivially_copyable_v<TarnDateTime>);
 
-bool IsValidTarnDate(int year, int month, int day);
-bool IsValidTarnTime(int hours, int minutes, int seconds);
+[[nodiscard]] bool IsValidTarnDate(int year, int month, int day);
+[[nodiscard]] bool IsValidTarnTime(int hours, int minutes, int seconds);
 
 // Fail with "TarnDate creation failed", "TarnTime creation failed" or
 // "TarnDateTime creation failed" (ERROR) for fields out of range.

@@ -36,15 +36,15 @@ struct HashTable {
 [[nodiscard]] bool HashPut(HashTable* table, const char* key, void* value);
 void* HashGet(const HashTable* table, const char* key);
 HashEntry* HashGetEntry(const HashTable* table, const char* key);
-bool HashContains(const HashTable* table, const char* key);
-bool HashRemove(HashTable* table, const char* key);
-int HashCount(const HashTable* table);
+[[nodiscard]] bool HashContains(const HashTable* table, const char* key);
+[[nodiscard]] bool HashRemove(HashTable* table, const char* key);
+[[nodiscard]] int HashCount(const HashTable* table);
 // The keys (not copied), bucket by bucket, followed by a null entry; an
 // empty array when memory runs out.
 std::vector<const char*> HashKeys(const HashTable* table);
 // Adds every key of source that target lacks, with source's value; false
 // when memory runs out.
-bool HashMergeInto(const HashTable* source, HashTable* target);
+[[nodiscard]] bool HashMergeInto(const HashTable* source, HashTable* target);
 // Frees the keys and entries (never the values); the table keeps no buckets.
 void FreeHashTable(HashTable* table);
 

@@ -8,7 +8,7 @@ namespace kv {
 
 // The key byte: (seed + 9) mod 255 when 247 <= seed <= 0x7FFFFFF6, else the
 // low byte of seed + 9.
-std::uint8_t ScramblerKey(std::int32_t seed);
+[[nodiscard]] std::uint8_t ScramblerKey(std::int32_t seed);
 // Scrambles (or restores) len bytes in place; returns len.
 int EncryptDecryptKey(char* buffer, int len, std::int32_t seed);
 

@@ -21,8 +21,8 @@ struct Counter64 {
 
 // Value of one hexadecimal digit character; any other byte comes back
 // unchanged (GetHexValue) or as 0 (ConvertToDecimalFromHexa).
-int GetHexValue(int c);
-int ConvertToDecimalFromHexa(int c);
+[[nodiscard]] int GetHexValue(int c);
+[[nodiscard]] int ConvertToDecimalFromHexa(int c);
 // Turns the len characters of text, read as pairs of hexadecimal digits,
 // into len / 2 octets written over the start of text.
 void ConvertToHexValue(char* text, int len);
@@ -45,13 +45,13 @@ std::optional<std::string> ConvertToStringFromCounter64(const Counter64& counter
 // Parses an IP text (a.b.c.d) or an OID text (.1.3.6) into out: the number
 // of parts when it is the number the dots call for, -1 for an invalid part
 // or a text without dots (logged), 0 otherwise.
-int ConvertToOidOrIpFromString(OidArray& out, const char* text, bool isIp);
-bool IsValidIPAddress(const char* text, int len);
-bool IsValidOid(const char* text, int len);
-int GetOidLength(const char* text, int len);
+[[nodiscard]] int ConvertToOidOrIpFromString(OidArray& out, const char* text, bool isIp);
+[[nodiscard]] bool IsValidIPAddress(const char* text, int len);
+[[nodiscard]] bool IsValidOid(const char* text, int len);
+[[nodiscard]] int GetOidLength(const char* text, int len);
 // Sub-identifier by sub-identifier (unsigned), then the shorter first: -1, 0
 // or 1.
-int CompareOid(const std::uint32_t* a, int na, const std::uint32_t* b, int nb);
+[[nodiscard]] int CompareOid(const std::uint32_t* a, int na, const std::uint32_t* b, int nb);
 
 // Element-wise copies between sub-identifier arrays and byte strings.
 void CopyOid(std::uint32_t* target, const std::uint32_t* source, int n);
@@ -59,7 +59,7 @@ void SetNOid(OidArray& target, const std::uint32_t* source, int n);
 // Each of the n bytes becomes one sub-identifier.
 void CopyStringToOid(std::uint32_t* target, const std::uint8_t* bytes, int n);
 // The bytes of a NUL-terminated text, one sub-identifier each; their count.
-int CopyStringToOID(OidArray& target, const char* text);
+[[nodiscard]] int CopyStringToOID(OidArray& target, const char* text);
 // Each sub-identifier modulo 255 as one byte, then a terminator.
 std::string ConvertToCharArray(const std::uint32_t* subIds, int n);
 // The first element greater than value, or 0.
@@ -67,9 +67,9 @@ std::uint32_t GetNextSubId(std::uint32_t value, const std::uint32_t* array, int 
 // The dotted text (".1.3.6") of n sub-identifiers.
 void ConvertToStringFromOid(const std::uint32_t* array, int n, std::string& out);
 // The dotted IP text of the elements from .. to - 1 (within the n given).
-bool ConvertToIpAddressFromOid(std::string& out, const std::uint32_t* array, int n, int from, int to);
+[[nodiscard]] bool ConvertToIpAddressFromOid(std::string& out, const std::uint32_t* array, int n, int from, int to);
 // Replaces target by a copy; 1, or 99 with "Unable to allocate memory".
-std::uint8_t ReallocateAndSetOID(OidArray& target, const std::uint32_t* source, int n);
+[[nodiscard]] std::uint8_t ReallocateAndSetOID(OidArray& target, const std::uint32_t* source, int n);
 
 // Binary date-time octets (8 or 11) as "%d-%d-%d,%d:%d:%d.%d" (8) or
 // "%d-%d-%d,%d:%d:%d.%d,%c%d:%d" (11); length becomes the text's length.
@@ -86,6 +86,6 @@ std::uint64_t ConvertToULongLongFromCounter64(const Counter64& counter);
 void ConvertToCounter64(Counter64& out, const std::uint8_t* octets, int len);
 // A big-endian integer of up to 4 octets (the first sign-extended); -1 for
 // longer input.
-std::int32_t ConvertToInteger(const std::uint8_t* octets, int len);
+[[nodiscard]] std::int32_t ConvertToInteger(const std::uint8_t* octets, int len);
 
 }  // namespace kv

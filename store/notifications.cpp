@@ -96,7 +96,7 @@ bool RemoveNotification(const char* name) {
   NotificationListener* listener = NamedListener(name);
   if (!listener) return false;
   LogDebug("Listener with name %s removed\n", listener->name.c_str());
-  Notifications().listeners.Remove(listener);
+  (void)Notifications().listeners.Remove(listener);  // it is held: found by name above
   return true;
 }
 

@@ -58,12 +58,12 @@ NotificationState& Notifications();
 void InitNotification();
 // Adds a listener; true also when one of that name (any case) exists, which
 // is kept as it is (logged). False when memory runs out.
-bool AddNotificationListener(const char* name, std::uint8_t eventType, NotificationCallback callback,
+[[nodiscard]] bool AddNotificationListener(const char* name, std::uint8_t eventType, NotificationCallback callback,
                              std::uint8_t enabled, std::vector<std::string> tables);
 // Clear the enabled byte of, or remove, the listener of a name (any case);
 // false when there is none.
-bool DisableNotification(const char* name);
-bool RemoveNotification(const char* name);
+[[nodiscard]] bool DisableNotification(const char* name);
+[[nodiscard]] bool RemoveNotification(const char* name);
 // Tells the listeners of the table about a row that changed.
 void SendNotification(const RowView& row, const char* tableName);
 // Removes every listener.
@@ -73,6 +73,6 @@ void DeInitNotification();
 // memory runs out.
 std::unique_ptr<IMDSNotification> CreateIMDSNotification(const RowView& row, const char* tableName);
 // True when name occurs (any case) in names sorted without regard to case.
-bool IsListContains(const std::vector<std::string>& sortedNames, const char* name);
+[[nodiscard]] bool IsListContains(const std::vector<std::string>& sortedNames, const char* name);
 
 }  // namespace kv

@@ -4,6 +4,6 @@
 namespace kv {
 
 // True when the entry exists and is a directory.
-bool IsDirectory(const char* path);
+[[nodiscard]] bool IsDirectory(const char* path);
 
 }  // namespace kv

@@ -150,9 +150,13 @@ std::optional<std::int32_t> Identifier(const TableDefn& table, const ColumnDefn&
 void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::string_view text, HashTable& references,
                        TypedValueBuffer& out) {
   out.Clear();
+  // A text that does not convert leaves the column without a value.
+  auto convert = [&](std::string_view from) {
+    (void)AllocateAndCopyColumnValue(from.data(), from.size(), column.type, out);
+  };
   const std::size_t first = text.find(':');
   if (first == std::string_view::npos || text.find(':', first + 1) == std::string_view::npos) {
-    AllocateAndCopyColumnValue(text.data(), text.size(), column.type, out);
+    convert(text);
     return;
   }
   const ReferenceParts parts = SplitReference(text);
@@ -163,11 +167,11 @@ void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::st
     return;
   }
   if (IsTextType(column.type) || column.type == TARN_SQL_BLOB) {
-    AllocateAndCopyColumnValue(parts.rest.data(), parts.rest.size(), column.type, out);
+    convert(parts.rest);
     return;
   }
   if (IsDateTimeType(column.type)) {
-    AllocateAndCopyColumnValue(text.data(), text.size(), column.type, out);
+    convert(text);
     return;
   }
   IdentifierMap map(references);
@@ -180,7 +184,7 @@ void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::st
   // Any other column holds the identifier in its own form.
   char digits[16];
   const int length = std::snprintf(digits, sizeof digits, "%d", *identifier);
-  AllocateAndCopyColumnValue(digits, static_cast<std::size_t>(length), column.type, out);
+  convert(std::string_view(digits, static_cast<std::size_t>(length)));
 }
 
 bool GetMappedIdentifier(const HashTable& references, const char* text, std::int32_t& identifier) {

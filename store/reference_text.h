@@ -25,6 +25,6 @@ void ResolveColumnText(const TableDefn& table, const ColumnDefn& column, std::st
                        TypedValueBuffer& out);
 
 // The identifier the map holds for a reference text.
-bool GetMappedIdentifier(const HashTable& references, const char* text, std::int32_t& identifier);
+[[nodiscard]] bool GetMappedIdentifier(const HashTable& references, const char* text, std::int32_t& identifier);
 
 }  // namespace kv

@@ -61,7 +61,7 @@ const char* GetColumnValueByName(const char* columnName, std::int32_t* length, c
 // The value of a column in the first row the criteria selects.
 const char* GetColumnValue(const char* tableName, const char* columnName, const char* criteria, std::int32_t* length);
 // The column's type code, 0 when unknown.
-std::uint8_t GetColumnTypeByName(const char* columnName, const ResultData* result);
+[[nodiscard]] std::uint8_t GetColumnTypeByName(const char* columnName, const ResultData* result);
 // The name of the column at a position counted from 0, or null.
 const char* GetColumnNameByIndex(std::int32_t index, const ResultData* result);
 // The source table's name; for a view, the name of its first table.
@@ -71,6 +71,6 @@ const char* GetTableNameOfView(const char* name);
 
 // Orders the nodes by the column's value read as a 4-byte signed integer
 // (NULL first), ascending when the flag is 1; equal values keep their order.
-bool SortResultSet(ResultData* result, const char* columnName, std::uint8_t ascending);
+[[nodiscard]] bool SortResultSet(ResultData* result, const char* columnName, std::uint8_t ascending);
 
 }  // namespace kv

@@ -45,7 +45,7 @@ class RowStorage {
   // Gives the bytes of a value made by CopyValue back for reuse.
   void FreeValue(const StoredValue& value);
 
-  std::int32_t columnCount() const { return columnCount_; }
+  [[nodiscard]] std::int32_t columnCount() const { return columnCount_; }
 
  private:
   // Sizes up to kSmallLimit come in steps of 8 bytes, larger ones in powers

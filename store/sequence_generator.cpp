@@ -73,7 +73,8 @@ bool SequenceGenerator() {
   for (const TableDefn& definition : DataDictionary().gv_tableDefnVect) {
     if (definition.columns.Empty()) return false;
     for (const ColumnDefn& column : definition.columns) {
-      if (column.generatorName) UpdateSeqGen(definition.name.c_str(), column.generatorName->c_str());
+      // A batch that cannot be reserved now is tried again at the first draw.
+      if (column.generatorName) (void)UpdateSeqGen(definition.name.c_str(), column.generatorName->c_str());
     }
   }
   return true;

@@ -69,11 +69,11 @@ void SetSequenceSource(std::unique_ptr<SequenceSource> source);
 
 // Reserves a batch for every generator column of every table definition;
 // false when a definition has no columns.
-bool SequenceGenerator();
+[[nodiscard]] bool SequenceGenerator();
 // Reserves the next batch of one generator; false when the source fails.
-bool UpdateSeqGen(const char* tableName, const char* generatorName);
+[[nodiscard]] bool UpdateSeqGen(const char* tableName, const char* generatorName);
 // The next identifier of the column's generator, or -1 when it has none or
 // no batch can be reserved.
-std::int32_t GenerateID(const char* tableName, const ColumnDefn* column);
+[[nodiscard]] std::int32_t GenerateID(const char* tableName, const ColumnDefn* column);
 
 }  // namespace kv

@@ -18,7 +18,7 @@ constexpr std::size_t kMaxSqlIdentifierLength = 63;
 
 // Letters, digits and '_' (ASCII), not starting with a digit, 1 to
 // maxLength characters.
-bool IsPlainSqlIdentifier(std::string_view name, std::size_t maxLength = kMaxSqlIdentifierLength);
+[[nodiscard]] bool IsPlainSqlIdentifier(std::string_view name, std::size_t maxLength = kMaxSqlIdentifierLength);
 
 // The first name that the table's SQL texts would hold (the table's, its
 // columns', its key columns', its foreign keys' tables and columns) that is

@@ -30,7 +30,7 @@ struct StoredValue {
   const char* data = nullptr;
   std::int32_t length = 0;
 
-  bool IsNull() const { return data == nullptr; }
+  [[nodiscard]] bool IsNull() const { return data == nullptr; }
   std::string_view Bytes() const {
     return data ? std::string_view(data, static_cast<std::size_t>(length)) : std::string_view();
   }
@@ -52,7 +52,7 @@ struct RowView {
 
 // The width a stored integer is read at: its length when that is 1, 2, 4 or
 // 8, else the width of its type (never more than the bytes it has).
-int StoredIntegerWidth(std::int32_t length, std::uint8_t type);
+[[nodiscard]] int StoredIntegerWidth(std::int32_t length, std::uint8_t type);
 
 template <class T>
 T Load(const char* bytes) {

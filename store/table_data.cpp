@@ -171,7 +171,8 @@ bool CreateCustomViewData(const char* viewName, std::unique_ptr<CustomViewDefn> 
 }
 
 void FreeTableData(TableData* table) {
-  if (table) TableDataRegistry().gv_tableDataVect.Remove(table);
+  // A table not in the registry has nothing to free.
+  if (table) (void)TableDataRegistry().gv_tableDataVect.Remove(table);
 }
 
 int SortTableByName(const TableData& a, const TableData& b) { return SafeStrCmp(a.name.c_str(), b.name.c_str()); }

@@ -47,13 +47,13 @@ struct ColumnSource {
   const CustomViewDefn* viewDefn = nullptr;
 
   // The position of the column named so (without regard to ASCII case), or -1.
-  std::int32_t Find(std::string_view name) const;
+  [[nodiscard]] std::int32_t Find(std::string_view name) const;
   // Null beyond the columns.
   const char* NameAt(std::int32_t index) const;
   // The type codes of every column in order.
   std::vector<std::uint8_t> Types() const;
   std::vector<const char*> Names() const;
-  std::int32_t Count() const;
+  [[nodiscard]] std::int32_t Count() const;
 
  private:
   // Calls visit(name, type) for each column in order while it returns true.
@@ -99,7 +99,7 @@ TableData* GetTableDataByName(const char* name);
 // Takes the table out of the registry and frees it with its rows.
 void FreeTableData(TableData* table);
 // Byte-wise order of two tables' names, for sorting lists of tables.
-int SortTableByName(const TableData& a, const TableData& b);
+[[nodiscard]] int SortTableByName(const TableData& a, const TableData& b);
 
 // Completes and appends a row made of copies of the given values (fewer
 // than the table's columns: the rest are NULL). In a table, a NULL value of
@@ -117,13 +117,13 @@ RowObject* AddNewRow(const char* tableName, std::span<const StoredValue> values,
 // A row that exists in the database keeps its place with the deleted bit
 // set (saving the table deletes it); any other row is removed and freed.
 // 1, or 0 when the row is not in the table.
-int DeleteRowObject(const char* tableName, RowObject* row);
+[[nodiscard]] int DeleteRowObject(const char* tableName, RowObject* row);
 // Deletes every row of a table for which the criteria holds; false for a
 // null criteria, an unknown table, a view or a criteria that does not parse.
 [[nodiscard]] bool DeleteRowObjectByCriteria(const char* tableName, const char* criteria);
 [[nodiscard]] bool DeleteAllTableRowObjects(const char* tableName);
 
 // The rows still in a table whose deleted bit is not set.
-std::int32_t CountLiveRows(const TableData& table);
+[[nodiscard]] std::int32_t CountLiveRows(const TableData& table);
 
 }  // namespace kv

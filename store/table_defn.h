@@ -56,7 +56,7 @@ struct ConstraintDefn {
   // Null when the table has no foreign keys.
   std::unique_ptr<VectorOf<ForeignKeyDefn>> foreignKeys;
 
-  std::int32_t primaryKeyCount() const { return static_cast<std::int32_t>(primaryKeys.size()); }
+  [[nodiscard]] std::int32_t primaryKeyCount() const { return static_cast<std::int32_t>(primaryKeys.size()); }
 };
 
 struct TableDefn {
@@ -68,7 +68,7 @@ struct TableDefn {
   // Always present once the table is loaded.
   std::unique_ptr<ConstraintDefn> constraints;
 
-  std::int32_t columnCount() const { return columns.Count(); }
+  [[nodiscard]] std::int32_t columnCount() const { return columns.Count(); }
 };
 
 }  // namespace kv

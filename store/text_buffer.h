@@ -50,7 +50,7 @@ class TextBuffer {
 
  private:
   // Makes room for `more` further bytes; 1 or 99.
-  int Reserve(std::size_t more);
+  [[nodiscard]] int Reserve(std::size_t more);
 
   std::unique_ptr<char[]> data_;  // allocated_ bytes, zero beyond the text
   std::size_t allocated_ = 0;

@@ -21,10 +21,10 @@ namespace kv {
 
 using ScanField = std::variant<int*, std::string*, char*>;
 
-int ScanText(std::string_view text, std::string_view format, std::span<const ScanField> fields);
+[[nodiscard]] int ScanText(std::string_view text, std::string_view format, std::span<const ScanField> fields);
 
 template <class... Out>
-int Scan(std::string_view text, std::string_view format, Out*... outs) {
+[[nodiscard]] int Scan(std::string_view text, std::string_view format, Out*... outs) {
   const ScanField fields[] = {ScanField(outs)...};
   return ScanText(text, format, fields);
 }

@@ -17,7 +17,7 @@ class MemoryPool;
 // Strict decimal parses: an optional '+' or '-' and digits (ParseDouble: and
 // an optional '.' with fraction digits; at least one digit in all). Any
 // other text, and a number outside the result's range, gives 0.
-std::int32_t ParseInt32(std::string_view text);
+[[nodiscard]] std::int32_t ParseInt32(std::string_view text);
 std::int64_t ParseInt64(std::string_view text);
 double ParseDouble(std::string_view text);
 
@@ -46,7 +46,7 @@ class TypedValueBuffer {
 
 // The conversion of ConvertToTypedValue into a buffer; false when it gives
 // no value. Texts of codes 14, 15 and 22 end at their first NUL.
-bool ParseTypedValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out);
+[[nodiscard]] bool ParseTypedValue(std::string_view text, std::uint8_t type, TypedValueBuffer& out);
 
 // A fresh stored value of the type made from text, terminated by a NUL
 // beyond its length, or null:

@@ -33,21 +33,21 @@ char* SafeStrCpy(char* dst, std::size_t dstSize, const char* src);
 
 // Both null: 0; only a null: -1; only b null: 1; otherwise the difference of
 // the first differing bytes, taken as signed bytes.
-int SafeStrCmp(const char* a, const char* b);
+[[nodiscard]] int SafeStrCmp(const char* a, const char* b);
 // The same with ASCII letters compared without regard to case.
-int SafeStrICmp(const char* a, const char* b);
+[[nodiscard]] int SafeStrICmp(const char* a, const char* b);
 // ASCII case-insensitive equality of two views.
-bool AsciiEqualsNoCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool AsciiEqualsNoCase(std::string_view a, std::string_view b);
 
 // The first occurrence of part in text, or null (also for a null or empty
 // part, or one longer than the text).
 const char* SubString(const char* text, const char* part);
-bool FindSubString(const char* text, const char* part);
+[[nodiscard]] bool FindSubString(const char* text, const char* part);
 
 // Splits len bytes of text at ',' and reports whether one item is exactly
 // the itemLen bytes of item.
-bool IsStringMatched(const char* text, std::size_t len, const char* item, std::size_t itemLen);
+[[nodiscard]] bool IsStringMatched(const char* text, std::size_t len, const char* item, std::size_t itemLen);
 // Index of the first byte equal to c within n bytes, or -1.
-int GetIndex(const char* bytes, int n, char c);
+[[nodiscard]] int GetIndex(const char* bytes, int n, char c);
 
 }  // namespace kv

@@ -42,7 +42,7 @@ std::unique_ptr<Vector> NewVector();
 // Frees every node (not the elements); the count becomes 0.
 void FreeVector(Vector* vector);
 // Appends a node, which the vector then owns; 1.
-int AddElement(Vector* vector, std::unique_ptr<VectorNode> node);
+[[nodiscard]] int AddElement(Vector* vector, std::unique_ptr<VectorNode> node);
 // Wraps the element in a new node and appends it; false when the node
 // cannot be allocated.
 [[nodiscard]] bool AddElementValue(Vector* vector, void* element);
@@ -51,9 +51,9 @@ int AddElement(Vector* vector, std::unique_ptr<VectorNode> node);
 [[nodiscard]] bool InsertElementAt(Vector* vector, std::unique_ptr<VectorNode> node, std::int32_t index);
 // Unlinks and frees the node. True whenever the vector is not empty, whether
 // or not the node was in it; false on an empty vector.
-bool DeleteElement(Vector* vector, VectorNode* node);
+[[nodiscard]] bool DeleteElement(Vector* vector, VectorNode* node);
 // 1 after removing the node at index; 0 when there is none.
-int DeleteElementAt(Vector* vector, std::int32_t index);
+[[nodiscard]] int DeleteElementAt(Vector* vector, std::int32_t index);
 // The node at index, or null when there is none.
 VectorNode* ElementAt(Vector* vector, std::int32_t index);
 // The node n steps after start, or null when n < 0, n >= count or the vector
@@ -61,10 +61,10 @@ VectorNode* ElementAt(Vector* vector, std::int32_t index);
 VectorNode* GetNthElement(Vector* vector, std::int32_t n, VectorNode* start);
 // Moves every element of source to the end of target, in order; source ends
 // empty. 1, or 99 when a node cannot be allocated (then nothing has moved).
-int MergeVector(Vector* target, Vector* source);
+[[nodiscard]] int MergeVector(Vector* target, Vector* source);
 // Removes the first node that holds exactly this element pointer; true when
 // one was found.
-bool DeleteLCDVector(Vector* vector, const void* element);
+[[nodiscard]] bool DeleteLCDVector(Vector* vector, const void* element);
 
 // Iteration over the elements of a vector as T, without locking.
 template <class T>
@@ -127,7 +127,7 @@ class VectorOf {
     return true;
   }
   // Removes and frees the first occurrence; false when it is not held.
-  bool Remove(T* element) {
+  [[nodiscard]] bool Remove(T* element) {
     if (!DeleteLCDVector(&list_, element)) return false;
     Deleter()(element);
     return true;
@@ -137,8 +137,8 @@ class VectorOf {
     FreeVector(&list_);
   }
 
-  std::int32_t Count() const { return list_.count; }
-  bool Empty() const { return list_.count == 0; }
+  [[nodiscard]] std::int32_t Count() const { return list_.count; }
+  [[nodiscard]] bool Empty() const { return list_.count == 0; }
   T* First() const { return list_.head ? static_cast<T*>(list_.head->data) : nullptr; }
   // The element at a position (a walk from the head), or null.
   T* At(std::int32_t index) const {

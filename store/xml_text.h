@@ -11,7 +11,7 @@ namespace kv {
 // ASCII letters, digits, '_', '-', '.' and bytes of multi-byte UTF-8
 // characters, not starting with a digit, '-' or '.'. A ':' would make the
 // name a namespace prefix, so it is not accepted either.
-bool IsXmlName(std::string_view name);
+[[nodiscard]] bool IsXmlName(std::string_view name);
 
 // Appends text escaped for an attribute value in double quotes: '&', '<',
 // '>' and '"' as entities, tab, line feed and carriage return as character

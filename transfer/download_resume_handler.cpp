@@ -85,10 +85,10 @@ DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const s
         return ERROR_INVALID_DATA;
       }
       downloadFolder_ = Utf8ToUtf16(kDefaultFolder);
-      key.setString("IntermediateRepositoryName", kDefaultFolder, REG_SZ);
+      NoteFailure(key.setString("IntermediateRepositoryName", kDefaultFolder, REG_SZ), "record the download folder");
       FormUniqueFileName();
-      key.setString(urlUtf8_.c_str(), uniqueId_.c_str(), REG_SZ);
-      key.setDword("InterSaveByteLimit", saveLimit_);
+      RecordUrl(key);
+      NoteFailure(key.setDword("InterSaveByteLimit", saveLimit_), "record the save limit");
       key.closeKey();
       LogError("Setting variable for DOWNLOAD_FOLDER and url  %s & id - %s\n", urlUtf8_.c_str(), uniqueId_.c_str());
       return ERROR_SUCCESS;
@@ -99,7 +99,7 @@ DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const s
     std::string folder = QueryText(key, "IntermediateRepositoryName", &found);
     if (!found) {
       folder = kDefaultFolder;
-      key.setString("IntermediateRepositoryName", kDefaultFolder, REG_SZ);
+      NoteFailure(key.setString("IntermediateRepositoryName", kDefaultFolder, REG_SZ), "record the download folder");
     }
     downloadFolder_ = Utf8ToUtf16(folder);
     DWORD limit = 0;
@@ -107,7 +107,7 @@ DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const s
       ReadSaveLimit(limit);
     } else {
       saveLimit_ = kDefaultSaveLimit;
-      key.setDword("InterSaveByteLimit", saveLimit_);
+      NoteFailure(key.setDword("InterSaveByteLimit", saveLimit_), "record the save limit");
     }
     LogDebug("reading periodic limit  info\n");
     LogInfo("Download folder = %s\tperiodic save limit = %d\n", folder.c_str(), static_cast<int>(saveLimit_));
@@ -115,23 +115,30 @@ DWORD DownloadResumeHandler::Initialize(std::u16string_view destination, const s
     const std::string id = QueryText(key, urlUtf8_.c_str(), &found);
     if (!found) {
       FormUniqueFileName();
-      key.setString(urlUtf8_.c_str(), uniqueId_.c_str(), REG_SZ);
+      RecordUrl(key);
     } else {
       uniqueId_ = id;
       FormUniqueFileName();
       LogInfo("Unique id for the file is %s\n", uniqueId_.c_str());
       GetFileDataFromRegistry();
-      if (!temporaryDownload_) key.setString(urlUtf8_.c_str(), uniqueId_.c_str(), REG_SZ);
+      if (!temporaryDownload_) RecordUrl(key);
     }
 
     LogInfo("ResumeGetRequestEx : To update download count\n");
     DWORD count = 0;
     if (key.queryDword("DownloadCount", count) != ERROR_SUCCESS) count = 0;
-    key.setDword("DownloadCount", count + 1);
+    NoteFailure(key.setDword("DownloadCount", count + 1), "count the download");
     key.closeKey();
     LogInfo("End of DownloadResumeHandler::Initialize\n");
     return ERROR_SUCCESS;
   });
+}
+
+void DownloadResumeHandler::RecordUrl(const RegistryKeyHandle& key) {
+  if (const LONG rc = key.setString(urlUtf8_.c_str(), uniqueId_.c_str(), REG_SZ)) {
+    LogFailure(static_cast<DWORD>(rc), "Could not record the file of %s; the download is not kept.\n", urlUtf8_.c_str());
+    temporaryDownload_ = true;
+  }
 }
 
 void DownloadResumeHandler::FormUniqueFileName() {
@@ -194,7 +201,7 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
 
     DWORD inProgress = 0;
     if (key.queryDword("downloadInProgress", inProgress) != ERROR_SUCCESS) {
-      key.setDword("downloadInProgress", 1);
+      NoteFailure(key.setDword("downloadInProgress", 1), "mark the download in progress");
       key.closeKey();
     } else {
       LogInfo("GetFileDataFromRegistry - dwonload in progress flag is set\n");
@@ -270,25 +277,32 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
       LogErrorCodeText(static_cast<DWORD>(open));
       return static_cast<DWORD>(open);
     }
+    // A save whose description could not be written fails: the next run
+    // would otherwise resume from what the registry wrongly says.
+    LONG failure = ERROR_SUCCESS;
+    const auto keep = [&failure](LONG rc) {
+      if (failure == ERROR_SUCCESS) failure = rc;
+    };
     const DWORD partialSize = storedPartialSize_ + bytesWritten_;
-    key.setDword("PartialFileSize", partialSize);
+    keep(key.setDword("PartialFileSize", partialSize));
     LogDebug("updated registry entries  %d \n", static_cast<int>(partialSize));
-    key.setString("LastModifiedTime", serverLastModified_.c_str(), REG_SZ);
+    keep(key.setString("LastModifiedTime", serverLastModified_.c_str(), REG_SZ));
     if (serverETag_.empty()) {
       RegDeleteValueA(key.handle(), kETagValue);
     } else {
-      key.setString(kETagValue, serverETag_.c_str(), REG_SZ);
+      keep(key.setString(kETagValue, serverETag_.c_str(), REG_SZ));
     }
     const std::string retryTime = Utf16ToUtf8(GetCurrentTimeMillisText());
-    key.setString("LastRetryTime", retryTime.c_str(), REG_SZ);
+    keep(key.setString("LastRetryTime", retryTime.c_str(), REG_SZ));
     if (!intermediate) {
       LogInfo("updated registry entries size  %d and last modified time %s retry time %s\n",
               static_cast<int>(partialSize), serverLastModified_.c_str(), retryTime.c_str());
       ++retryCount_;
-      key.setDword("RetryCount", static_cast<DWORD>(retryCount_));
+      keep(key.setDword("RetryCount", static_cast<DWORD>(retryCount_)));
       RegDeleteValueA(key.handle(), "downloadInProgress");
     }
     key.closeKey();
+    if (failure != ERROR_SUCCESS) return LogFailure(static_cast<DWORD>(failure), "Could not record the saved bytes.\n");
     return ERROR_SUCCESS;
   });
 }
@@ -345,7 +359,8 @@ DWORD DownloadResumeHandler::CleanFileAndRegistry() {
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey().c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS)
       RegDeleteValueA(key.handle(), urlUtf8_);
     key.closeKey();
-    if (!uniqueId_.empty()) deleteRegistryKeyTree(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str());
+    if (!uniqueId_.empty() && !deleteRegistryKeyTree(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str()))
+      LogError("Could not remove the record of %s.\n", uniqueId_.c_str());
     return ERROR_SUCCESS;
   });
 }

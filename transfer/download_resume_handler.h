@@ -13,6 +13,8 @@
 
 namespace kv {
 
+class RegistryKeyHandle;
+
 // The default number of bytes gathered in memory between two appends.
 constexpr DWORD kDefaultSaveLimit = 1048576;
 // A mark of a run in progress older than this belongs to a run that died.
@@ -33,6 +35,9 @@ class DownloadResumeHandler {
                    const std::string& serverETag);
   // Makes a unique id when there is none, and forms the partial file's path.
   void FormUniqueFileName();
+  // The URL's record of its file; a run that cannot record it downloads as a
+  // temporary one, since no later run could find what it saved.
+  void RecordUrl(const RegistryKeyHandle& key);
   // Decides whether the partial file can be continued, and marks the run.
   void GetFileDataFromRegistry();
   // Appends count bytes to the partial file and records its new size: 0 or

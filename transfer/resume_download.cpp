@@ -5,6 +5,7 @@
 #include "transfer/resume_download.h"
 
 #include "agent/agent_settings.h"
+#include "agent/error_texts.h"
 #include "agent/registry_key_handle.h"
 #include "base/log_writer.h"
 #include "platform/unicode.h"
@@ -32,11 +33,11 @@ void CountDownloadFailure() {
   if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey().c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS) return;
   DWORD failures = 0;
   if (key.queryDword("DownloadFailureCount", failures) == ERROR_SUCCESS) {
-    key.setDword("DownloadFailureCount", failures + 1);
+    NoteFailure(key.setDword("DownloadFailureCount", failures + 1), "count the failed download");
     LogInfo("DownloadFailureCount set to %d\n", static_cast<int>(failures + 1));
   } else {
     LogError("The DownloadFailureCount value could not be read.Resetting to 1\n");
-    key.setDword("DownloadFailureCount", 1);
+    NoteFailure(key.setDword("DownloadFailureCount", 1), "count the failed download");
   }
 }
 

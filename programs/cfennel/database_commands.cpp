@@ -69,8 +69,8 @@ Outcome LoadFromDatabase(Context& context) {
                           ? LoadTable(name.c_str())
                           : LoadTableByQuery(name.c_str(), ("select * from " + name + " where " + criteria).c_str());
   if (!loaded) {
-    // Nothing half-loaded stays behind.
-    UnLoadTable(name.c_str());
+    // Nothing half-loaded stays behind (false: nothing was).
+    (void)UnLoadTable(name.c_str());
     return context.Reason("cannot load " + name);
   }
   std::fprintf(context.out, "%d\n", CountLiveRows(*GetTableDataByName(name.c_str())));
@@ -147,7 +147,7 @@ Outcome Unload(Context& context) {
   TableData* table = LoadedTable(context, failure);
   if (!table) return failure;
   if (Outcome extra = NoMoreWords(context)) return extra;
-  UnLoadTable(table->name.c_str());
+  (void)UnLoadTable(table->name.c_str());  // loaded, as just found
   return std::nullopt;
 }
 
@@ -159,10 +159,12 @@ Outcome Sql(Context& context) {
   if (!AsciiEqualsNoCase(std::string_view(query).substr(0, 7), "select "))
     return "only a select can be run (changes go through the tables and save)";
   const char* source = DefaultSource();
-  DBConnection* handle = GetConnectionHandle(source);
-  if (!handle) return context.Reason("no connection to " + std::string(source));
-  DBResultSetPtr result = ExecuteQuery(handle, query.c_str());
-  ReleaseConnectionHandle(source);
+  DBResultSetPtr result;
+  {
+    const PooledConnection connection(source);
+    if (!connection) return context.Reason("no connection to " + std::string(source));
+    result = ExecuteQuery(connection.get(), query.c_str());
+  }
   if (!result) return context.Reason("the query failed");
   std::fputs(ResultSetText(*result).c_str(), context.out);
   return std::nullopt;

@@ -181,7 +181,10 @@ int Main(const std::vector<std::string_view>& args) {
   // Dictionaries after the store's start-up, which begins a dictionary anew.
   bool failed = !TakeOptions(options, reasons);
   // Without a database, identifiers are drawn in memory.
-  if (!options.root) SequenceGenerator();
+  if (!options.root && !SequenceGenerator()) {
+    Report("identifiers", "a table of the dictionaries has no columns");
+    failed = true;
+  }
 
   auto runCommand = [&](std::string_view line) {
     failed = !Run(line, reasons) || failed;

@@ -158,8 +158,8 @@ TEST_F(LogWriterTest, RootDirectoryGivesTheDefaultDirectory) {
 
 TEST_F(LogWriterTest, FailedOpenLeavesTheLogClosed) {
   machine.WriteFile("drive_c/Kelvane/blocker", "a file, not a directory");
-  InitLoggerDefaults();
-  SetLoggerParams("agent.log", "C:\\Kelvane\\blocker", 4);
+  ASSERT_TRUE(InitLoggerDefaults());
+  ASSERT_TRUE(SetLoggerParams("agent.log", "C:\\Kelvane\\blocker", 4));
   EXPECT_FALSE(CreateLogFile());
   EXPECT_FALSE(IsLogOpen());
   LogInfo("dropped\n");  // must not crash

@@ -86,11 +86,10 @@ TEST(ObjectLocksTest, HeavyContentionStaysCorrect) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kRounds; ++i) {
         Slot& slot = slots[(t + i) % kKeys];
-        LockObject(&slot.key);
+        const ObjectLockGuard guard(&slot.key);
         if (++slot.inside != 1) ++overlaps;
         ++slot.counter;
         --slot.inside;
-        UnlockObject(&slot.key);
       }
     });
   }

@@ -78,17 +78,13 @@ std::vector<std::vector<std::optional<std::string>>> OnDatabaseTest::Rows(const 
 std::string LogErrors(const TestLog& log) { return ErrorEntries(log.Contents()); }
 
 bool ExecuteOn(const char* connectionName, const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle(connectionName);
-  const bool done = handle && ExecuteUpdate(handle, sql.c_str());
-  if (handle) ReleaseConnectionHandle(connectionName);
-  return done;
+  const PooledConnection connection(connectionName);
+  return connection && ExecuteUpdate(connection.get(), sql.c_str());
 }
 
 DBResultSetPtr QueryOn(const char* connectionName, const std::string& sql) {
-  DBConnection* handle = GetConnectionHandle(connectionName);
-  DBResultSetPtr result = handle ? ExecuteQuery(handle, sql.c_str()) : nullptr;
-  if (handle) ReleaseConnectionHandle(connectionName);
-  return result;
+  const PooledConnection connection(connectionName);
+  return connection ? ExecuteQuery(connection.get(), sql.c_str()) : nullptr;
 }
 
 template <class Log>

@@ -17,8 +17,7 @@ namespace kv::test {
 
 DbTestLog::DbTestLog(const Scratch& directory) : path_(directory.Directory() + "\\test.log") {
   ResetLogger();
-  InitLoggerDefaults();
-  if (!SetLoggerParams("test.log", directory.Directory().c_str(), 4) || !CreateLogFile())
+  if (!InitLoggerDefaults() || !SetLoggerParams("test.log", directory.Directory().c_str(), 4) || !CreateLogFile())
     throw std::runtime_error("cannot open the test log");
 }
 

@@ -170,7 +170,7 @@ TEST_P(OdbcProviderTest, LongBinaryDataStreamsInAndOut) {
   ASSERT_NE(whole, nullptr);
   EXPECT_EQ(whole->columns()[0].type, TARN_SQL_BLOB);
   EXPECT_TRUE(whole->Value(0, 0).Bytes() == sent);
-  ReleaseConnectionHandle("main");
+  EXPECT_TRUE(ReleaseConnectionHandle("main"));
 }
 
 TEST_P(OdbcProviderTest, RollbackForgetsAndCommitKeeps) {
@@ -184,7 +184,7 @@ TEST_P(OdbcProviderTest, RollbackForgetsAndCommitKeeps) {
   ASSERT_TRUE(CommitTransaction(handle)) << LogErrors(log_);
   // Back to autocommit: this one stays without a commit.
   ASSERT_TRUE(ExecuteUpdate(handle, "insert into KV_LEDGER values (3)"));
-  ReleaseConnectionHandle("main");
+  EXPECT_TRUE(ReleaseConnectionHandle("main"));
   EXPECT_TRUE(log_.Contains("\t@@@@@ ODBCBeginTransaction() @@@@@\n"));
   EXPECT_TRUE(log_.Contains("\t@@@@@ ODBCRollbackTransaction() @@@@@\n"));
   EXPECT_TRUE(log_.Contains("\t@@@@@ ODBCCommitTransaction() @@@@@\n"));
@@ -218,7 +218,7 @@ TEST_P(OdbcProviderTest, FailuresAreReportedAndLeaveNothingOpen) {
   EXPECT_TRUE(log_.Contains("SQLExecDirect failed\n"));
   // The connection itself is fine.
   EXPECT_FALSE(Handle()->connection->lost);
-  ReleaseConnectionHandle("main");
+  EXPECT_TRUE(ReleaseConnectionHandle("main"));
   EXPECT_NE(Query("select 1"), nullptr);
   // With the pool's connections closed, no ODBC handle is left.
   FreeConnectionPool();
@@ -238,7 +238,7 @@ TEST_P(ServerGoneTest, ThePoolRecoversWhenTheServerIsBack) {
   ASSERT_TRUE(ExecuteUpdate(handle, "insert into KV_LEDGER values (1)"));
   ASSERT_TRUE(BeginTransaction(handle));
   ASSERT_TRUE(ExecuteUpdate(handle, "insert into KV_LEDGER values (2)"));
-  ReleaseConnectionHandle("main");
+  EXPECT_TRUE(ReleaseConnectionHandle("main"));
 
   server.Stop();
   // The transaction cannot end, and the statements after it fail.
@@ -255,7 +255,7 @@ TEST_P(ServerGoneTest, ThePoolRecoversWhenTheServerIsBack) {
   handle = Handle();
   ASSERT_NE(handle, nullptr) << LogErrors(log_);
   EXPECT_TRUE(ExecuteUpdate(handle, "insert into KV_LEDGER values (4)")) << LogErrors(log_);
-  ReleaseConnectionHandle("main");
+  EXPECT_TRUE(ReleaseConnectionHandle("main"));
   const auto rows = Rows("select id from KV_LEDGER order by id");
   EXPECT_EQ(rows, (std::vector<Texts>{{"1"}, {"4"}}));
 }

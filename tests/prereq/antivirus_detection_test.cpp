@@ -26,7 +26,7 @@ class AntivirusTest : public ::testing::Test {
   }
   bool SecurityCentreFinds(const std::string& products) {
     UseWmi(SecurityCenter(products));
-    ConnectWmiSecurityCenter2();
+    EXPECT_EQ(ConnectWmiSecurityCenter2(), S_OK);
     bool found = false;
     LoadInstalledUpdatesUsingWMI(&found);
     ReleaseWmi();
@@ -34,7 +34,7 @@ class AntivirusTest : public ::testing::Test {
   }
   bool InstalledProductsFind(const std::string& names) {
     UseWmi(InstalledProducts(names));
-    ConnectWmiCimv2();
+    EXPECT_EQ(ConnectWmiCimv2(), S_OK);
     bool found = false;
     FindAntivirusInInstalledProducts(&found);
     ReleaseWmi();
@@ -104,7 +104,7 @@ TEST_F(AntivirusTest, WithoutAConnectionTheProbesLogAndFindNothing) {
 TEST_F(AntivirusTest, AFailedQueryIsLoggedWithItsCode) {
   UseWmi(R"({"available":true,"namespaces":{"root\\CIMV2":{}}})");
   TestLog log;
-  ConnectWmiCimv2();
+  EXPECT_EQ(ConnectWmiCimv2(), S_OK);
   bool found = false;
   FindAntivirusInInstalledProducts(&found);
   ReleaseWmi();
@@ -116,7 +116,7 @@ TEST_F(AntivirusTest, AFailedProxyBlanketKeepsTheConnection) {
   UseWmi(
       R"({"available":true,"proxy_blanket":-2147024891,"namespaces":{"root\\SecurityCenter2":{"AntivirusProduct":[{"displayName":"X","productState":266240}]}}})");
   TestLog log;
-  ConnectWmiSecurityCenter2();
+  (void)ConnectWmiSecurityCenter2();  // the blanket's failure is the connection's result
   EXPECT_NE(wmiServices(), nullptr);
   bool found = false;
   LoadInstalledUpdatesUsingWMI(&found);

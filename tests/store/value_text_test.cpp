@@ -86,7 +86,7 @@ TEST(KeyScramblerTest, KeyByteFromTheSeedAndTwiceRestores) {
   char text[] = "secret";
   EXPECT_EQ(EncryptDecryptKey(text, 6, 300), 6);
   EXPECT_EQ(static_cast<std::uint8_t>(text[0]), 's' ^ 54);
-  EncryptDecryptKey(text, 6, 300);
+  EXPECT_EQ(EncryptDecryptKey(text, 6, 300), 6);
   EXPECT_STREQ(text, "secret");
 }
 

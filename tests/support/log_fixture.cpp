@@ -12,8 +12,7 @@ LoggedMachineTest::LoggedMachineTest() {
 LoggedMachineTest::~LoggedMachineTest() { ResetLogger(); }
 
 bool LoggedMachineTest::OpenLog(const char* name, const char* windowsDirectory, DWORD level, bool truncate) {
-  InitLoggerDefaults();
-  SetLoggerParams(name, windowsDirectory, level);
+  if (!InitLoggerDefaults() || !SetLoggerParams(name, windowsDirectory, level)) return false;
   return truncate ? CreateLogFile() : OpenLogFile();
 }
 

@@ -15,9 +15,7 @@ TestLog::TestLog(unsigned level) {
   image_.MakeDirectory("drive_c/logs");
   image_.Use();
   ResetLogger();
-  InitLoggerDefaults();
-  SetLoggerParams("test.log", "C:\\logs", level);
-  const bool opened = CreateLogFile();
+  const bool opened = InitLoggerDefaults() && SetLoggerParams("test.log", "C:\\logs", level) && CreateLogFile();
   posix::UseMachine(previous);
   if (!opened) throw std::runtime_error("cannot open the test log");
   path_ = image_.Path("drive_c/logs/test.log");

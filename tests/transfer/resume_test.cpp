@@ -48,18 +48,22 @@ class Resuming : public test::TransferTest {
   void Plant(const Planted& p) {
     RegistryKeyHandle key;
     ASSERT_EQ(key.createKey(HKEY_LOCAL_MACHINE, test::kMetadataKey, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr), 0);
-    key.setString("IntermediateRepositoryName", "DownloadRepository\\", REG_SZ);
-    key.setString(p.url.c_str(), kPlantedId, REG_SZ);
+    ASSERT_EQ(key.setString("IntermediateRepositoryName", "DownloadRepository\\", REG_SZ), 0);
+    ASSERT_EQ(key.setString(p.url.c_str(), kPlantedId, REG_SZ), 0);
     RegistryKeyHandle file;
     ASSERT_EQ(file.createKey(HKEY_LOCAL_MACHINE, (std::string(test::kMetadataKey) + kPlantedId).c_str(), nullptr, 0,
                              KEY_ALL_ACCESS, nullptr, nullptr),
               0);
-    file.setDword("PartialFileSize", p.recordedSize);
-    file.setString("LastModifiedTime", p.lastModified.c_str(), REG_SZ);
-    file.setString("LastRetryTime", std::to_string(GetCurrentTimeMillis() - p.savedMsAgo).c_str(), REG_SZ);
-    file.setDword("RetryCount", 1);
-    if (p.inProgress) file.setDword("downloadInProgress", 1);
-    if (!p.etag.empty()) file.setString("ETag", p.etag.c_str(), REG_SZ);
+    ASSERT_EQ(file.setDword("PartialFileSize", p.recordedSize), 0);
+    ASSERT_EQ(file.setString("LastModifiedTime", p.lastModified.c_str(), REG_SZ), 0);
+    ASSERT_EQ(file.setString("LastRetryTime", std::to_string(GetCurrentTimeMillis() - p.savedMsAgo).c_str(), REG_SZ), 0);
+    ASSERT_EQ(file.setDword("RetryCount", 1), 0);
+    if (p.inProgress) {
+      ASSERT_EQ(file.setDword("downloadInProgress", 1), 0);
+    }
+    if (!p.etag.empty()) {
+      ASSERT_EQ(file.setString("ETag", p.etag.c_str(), REG_SZ), 0);
+    }
     machine.WriteFile(Repository(kPlantedId), TestBytes(0, p.bytes));
   }
 
@@ -232,7 +236,7 @@ TEST_F(Resuming, TheSaveLimitBoundsEachAppendAndLosesNothing) {
   Plant({.bytes = 0, .recordedSize = 0});
   RegistryKeyHandle key;
   ASSERT_EQ(key.openKey(HKEY_LOCAL_MACHINE, test::kMetadataKey, KEY_ALL_ACCESS), 0);
-  key.setDword("InterSaveByteLimit", 4096);
+  ASSERT_EQ(key.setDword("InterSaveByteLimit", 4096), 0);
   EXPECT_EQ(Download("/bytes/100000"), 0u);
   EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 100000));
   const std::string text = log.Contents();
@@ -241,6 +245,76 @@ TEST_F(Resuming, TheSaveLimitBoundsEachAppendAndLosesNothing) {
        at = text.find("File updated with data.", at + 1))
     ++appends;
   EXPECT_GE(appends, 100000u / 4096);
+}
+
+// A full disk under the partial file or under the registry ends the run with
+// the disk's code and no delivered file; the metadata never describes more
+// bytes than the partial file holds, and the next run, on a disk with room,
+// delivers the very bytes of the file.
+class ResumingOnAFullDisk : public Resuming {
+ protected:
+  void FillUp(const std::string& file, std::size_t after) {
+    machine.WriteMachineJson(std::string(R"({"os":{"major":10,"minor":0,"platform_id":2,"architecture":9,"wow64":true},)"
+                                         R"("environment":{"TEMP":"C:\\Windows\\Temp"},)"
+                                         R"("disk":{"write_faults":[{"file":")") +
+                             file + R"(","error":"ENOSPC","after":)" + std::to_string(after) + "}]}}");
+    machine.Use();
+  }
+  void MakeRoom() {
+    FillUp("no-such-file", 0);
+  }
+  void PlantWithSaveLimit(DWORD limit) {
+    Plant({});
+    RegistryKeyHandle key;
+    ASSERT_EQ(key.openKey(HKEY_LOCAL_MACHINE, test::kMetadataKey, KEY_ALL_ACCESS), 0);
+    ASSERT_EQ(key.setDword("InterSaveByteLimit", limit), 0);
+  }
+  // Whatever the failed run left, the registry claims no byte the file lacks.
+  void ExpectNoClaimBeyondTheFile() {
+    const std::optional<DWORD> recorded = MetaNumber(kPlantedId, "PartialFileSize");
+    if (!recorded) return;
+    const std::string partial = machine.Path(Repository(kPlantedId));
+    const std::uintmax_t held = std::filesystem::exists(partial) ? std::filesystem::file_size(partial) : 0;
+    EXPECT_LE(*recorded, held);
+  }
+  void ExpectTheNextRunDelivers() {
+    MakeRoom();
+    EXPECT_EQ(Download(), 0u);
+    EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
+  }
+};
+
+TEST_F(ResumingOnAFullDisk, ThePartialFileFillsUp) {
+  PlantWithSaveLimit(65536);
+  FillUp(kPlantedId, 200000);
+  EXPECT_EQ(Download(), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_FALSE(machine.Exists(kImageDestination));
+  ExpectNoClaimBeyondTheFile();
+  ExpectTheNextRunDelivers();
+}
+
+TEST_F(ResumingOnAFullDisk, TheRegistryFillsUpAtEveryMoment) {
+  int failedSaves = 0;
+  for (std::size_t rewrites = 1; rewrites <= 60; rewrites += 3) {
+    SCOPED_TRACE(rewrites);
+    MakeRoom();
+    std::filesystem::remove(machine.Path(kImageDestination));
+    PlantWithSaveLimit(65536);
+    // The registry file is rewritten whole on each change: the disk fills up
+    // on the given rewrite.
+    const std::size_t size = machine.ReadFile("registry.reg").size();
+    FillUp("registry.reg", size * rewrites - size / 2);
+    const DWORD result = Download();
+    if (result == ERROR_SUCCESS) {
+      EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
+    } else {
+      EXPECT_FALSE(machine.Exists(kImageDestination));
+      if (log.Contains("Could not record the saved bytes.\n")) ++failedSaves;
+    }
+    ExpectNoClaimBeyondTheFile();
+    ExpectTheNextRunDelivers();
+  }
+  EXPECT_GT(failedSaves, 0);
 }
 
 // A server that answers the resume with the whole file, or with a part

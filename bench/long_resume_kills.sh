@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# A long run of resumable downloads killed at random: DOWNLOADS downloads
+# (default 1000) of a file served slowly by the project's test server, each
+# kvtransfer killed (SIGKILL) at a random moment, again and again, until one
+# run ends; every file that arrives must be the very bytes of the original.
+# Prints how many kills it took and how the files compared.
+#
+#   bench/long_resume_kills.sh [DOWNLOADS] [SIZE]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+downloads="${1:-1000}"
+size="${2:-2000000}"
+scripts/setup.sh
+scripts/build.sh default --target kvtransfer_command --target kv_http_test_server >/dev/null
+work=$(mktemp -d "${TMPDIR:-/tmp}/kv-resume-kills-XXXXXX")
+build/bin/kv_http_test_server >"$work/server" &
+server=$!
+trap 'kill "$server" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 100); do grep -q '^http ' "$work/server" && break; sleep 0.1; done
+port=$(awk '$1 == "http" {print $2}' "$work/server")
+# About a second and a half per whole download: room for kills anywhere in it.
+url="http://127.0.0.1:$port/bytes/$size?rate=$((size * 2 / 3))"
+curl -s "http://127.0.0.1:$port/bytes/$size" -o "$work/original"
+
+cp -r examples/machines/default "$work/machine"
+cat >>"$work/machine/registry.reg" <<'EOF'
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Tarnwick\Kelvane\KVAgent\Settings]
+"DownloadMode"=dword:00000001
+EOF
+export KV_MACHINE="$work/machine"
+destination="$work/machine/drive_c/Downloads/file.bin"
+mkdir -p "$(dirname "$destination")"
+
+kills=0 same=0 different=0 start=$(date +%s)
+for ((i = 1; i <= downloads; i++)); do
+  rm -f "$destination"
+  for ((attempt = 1; ; attempt++)); do
+    build/bin/kvtransfer download "$url" 'C:\Downloads\file.bin' >/dev/null 2>&1 &
+    pid=$!
+    # A random moment within the download, or none after a few kills.
+    if ((attempt <= 4)); then
+      moment=$((RANDOM % 1500))
+      sleep "$((moment / 1000)).$(printf '%03d' $((moment % 1000)))"
+      if kill -9 "$pid" 2>/dev/null; then
+        wait "$pid" 2>/dev/null || true
+        kills=$((kills + 1))
+        continue
+      fi
+    fi
+    wait "$pid" || true
+    break
+  done
+  if cmp -s "$destination" "$work/original"; then same=$((same + 1)); else different=$((different + 1)); fi
+  if ((i % 100 == 0)); then echo "long-resume-kills: $i downloads, $kills kills, $(($(date +%s) - start)) s" >&2; fi
+done
+echo "long-resume-kills: $downloads downloads of $size bytes, $kills of their runs killed, $(($(date +%s) - start)) s"
+echo "long-resume-kills: $same files byte for byte the original, $different not"
+((different == 0))
