@@ -14,6 +14,7 @@
 #include "dataobjects/personality.h"
 #include "db/sql_builder.h"
 #include "platform/files.h"
+#include "store/data_dictionary.h"
 #include "store/value_text.h"
 #include "store/xml_text.h"
 
@@ -126,6 +127,12 @@ int CreateFromNodes(const std::vector<DoNode>& nodes) {
     }
     std::unique_ptr<PersonalityDefn> personality = CreatePersonalityDefn(nodes, next);
     if (!personality) return 0;
+    // A personality is fetched through its dominant table: one the
+    // dictionary lacks (a misspelt or missing dominanttableid) could never be.
+    if (!GetTableDefn(personality->dominantTable.c_str())) {
+      LogError("No table definition found for %s.\n", personality->dominantTable.c_str());
+      return 0;
+    }
     for (const ConstituentTable& constituent : personality->constituents)
       if (!ConstituentLink(*personality, constituent)) return 0;
     personalities.push_back(std::move(personality));

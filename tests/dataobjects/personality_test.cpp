@@ -130,6 +130,17 @@ TEST_F(PersonalityTest, AConstituentWithoutAForeignKeyChainToTheDominantTableIsR
     EXPECT_FALSE(GetPersonalityDefn("Plain"));
   }
   EXPECT_TRUE(log_.Contains("No table definition found for NO_SUCH_TABLE"));
+
+  // Nor is one whose dominant table the dictionary lacks, with or without
+  // constituents: it could never be fetched.
+  for (const char* attribute : {"dominanttableid='NO_SUCH_TABLE'", "dominanttable='TAGS'"}) {
+    SCOPED_TRACE(attribute);
+    const std::string path = PersonalityFile(access_, "nodominant.xml",
+                                             "<PersonalityConfiguration personalityname='Lost' " +
+                                                 std::string(attribute) + "/>");
+    EXPECT_EQ(CreatePersonalityFromXMLFile(path.c_str()), 0);
+    EXPECT_FALSE(GetPersonalityDefn("Lost"));
+  }
 }
 
 class PersonalityOnDatabase : public ShopOnDatabase {
