@@ -1,5 +1,7 @@
 #include "agent/base64.h"
 
+#include "platform/ascii.h"
+
 namespace kv {
 namespace {
 
@@ -12,13 +14,10 @@ int SextetOf(char c) {
   return -1;
 }
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 }  // namespace
 
 std::optional<std::string> Base64Decode(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  text = ascii::Trim(text, ascii::IsWhiteSpace<char>);
   if (text.size() % 4 != 0) return std::nullopt;
 
   std::string out;

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/log_writer.h"
+#include "platform/ascii.h"
 #include "platform/last_error.h"
 #include "platform/system.h"
 #include "platform/unicode.h"
@@ -51,13 +52,7 @@ constexpr BuiltinError kBuiltinErrors[] = {
     {0x240007, "Patch already Uninstalled and the changes will not be effective until the system is rebooted."},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-std::string TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return std::string(text);
-}
+std::string TrimBlanks(std::string_view text) { return std::string(ascii::Trim(text, ascii::IsWhiteSpace<char>)); }
 
 // The system's text of the code in UTF-8, else the agent's own.
 std::string MessageText(DWORD code, bool singleLine) {

@@ -14,6 +14,7 @@
 #include "agent/agent_settings.h"
 #include "agent/text_conversion.h"
 #include "base/log_writer.h"
+#include "platform/ascii.h"
 #include "platform/identity.h"
 #include "platform/last_error.h"
 #include "platform/unicode.h"
@@ -48,15 +49,7 @@ std::string FormatHardwareAddress(const std::vector<BYTE>& address) {
 }
 constexpr std::size_t kMacEntryLength = 17;
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-// White space off the end, then off the start.
-std::string Trim(std::string text) {
-  while (!text.empty() && IsBlank(text.back())) text.pop_back();
-  const auto first = std::find_if(text.begin(), text.end(), [](char c) { return !IsBlank(c); });
-  text.erase(text.begin(), first);
-  return text;
-}
+std::string Trim(std::string_view text) { return std::string(ascii::Trim(text, ascii::IsWhiteSpace<char>)); }
 
 // Winsock is started for the host-name query and cleaned up on every way out.
 class WinsockSession {

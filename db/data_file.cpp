@@ -2,13 +2,14 @@
 
 #include "base/log_writer.h"
 #include "base/text_format.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "store/store_root.h"
 
 namespace kv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+constexpr auto IsBlank = ascii::IsWhiteSpace<char>;
 
 }  // namespace
 

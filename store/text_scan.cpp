@@ -3,10 +3,12 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/ascii.h"
+
 namespace kv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+constexpr auto IsBlank = ascii::IsWhiteSpace<char>;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Cursor {

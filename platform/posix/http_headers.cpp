@@ -5,17 +5,19 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "platform/http.h"
 #include "platform/unicode.h"
 
 namespace kv::posix {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlankOrLineEnd(char c) { return ascii::IsSpaceOrTab(c) || c == '\r' || c == '\n'; }
 
+// Blanks off the start; blanks and what is left of a line end off the end.
 std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n')) text.remove_suffix(1);
+  text = ascii::TrimLeft(text, ascii::IsSpaceOrTab<char>);
+  text = ascii::TrimRight(text, IsBlankOrLineEnd);
   return text;
 }
 

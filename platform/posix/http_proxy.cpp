@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/unicode.h"
 
 namespace kv::posix {
@@ -18,10 +19,6 @@ std::vector<std::string_view> Entries(std::string_view list) {
     }
   }
   return entries;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::string_view StripScheme(std::string_view entry) {
@@ -72,7 +69,7 @@ bool BypassesProxy(std::string_view bypassList, std::string_view host, unsigned 
       continue;
     }
     if (entry.find("://") != std::string_view::npos) {
-      if (!StartsWithNoCase(entry, secure ? "https://" : "http://")) continue;
+      if (!ascii::StartsWithNoCase(entry, secure ? "https://" : "http://")) continue;
       entry = StripScheme(entry);
     }
     // An entry with a port matches only that port.

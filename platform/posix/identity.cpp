@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 
+#include "platform/ascii.h"
 #include "platform/last_error.h"
 #include "platform/posix/machine.h"
 #include "platform/unicode.h"
@@ -48,13 +49,6 @@ DWORD Number(const nlohmann::json& object, const char* name) {
   return it != object.end() && it->is_number_integer() ? static_cast<DWORD>(it->get<long long>()) : 0;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // "00:15:5d:01:02:03" as bytes. The address ends at the first component that
 // is not one or two hexadecimal digits, and at the eighth byte.
 std::vector<BYTE> HardwareAddress(const std::string& text) {
@@ -67,7 +61,7 @@ std::vector<BYTE> HardwareAddress(const std::string& text) {
     if (length < 1 || length > 2) break;
     int value = 0;
     for (std::size_t i = start; i < end; ++i) {
-      const int digit = HexDigit(text[i]);
+      const int digit = ascii::HexDigitValue(text[i]);
       if (digit < 0) return bytes;
       value = value * 16 + digit;
     }

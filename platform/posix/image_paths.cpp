@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/unique_fd.h"
@@ -23,16 +24,7 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-char LowerLetter(char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); }
-
 bool HasDriveLetter(std::string_view path) { return path.size() >= 2 && IsLetter(path[0]) && path[1] == ':'; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (LowerLetter(text[i]) != LowerLetter(prefix[i])) return false;
-  return true;
-}
 
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
@@ -146,7 +138,7 @@ DWORD Absolute(std::string_view path, char& drive, std::string& fromRoot, bool& 
         verbatim = path[2] == '?';
         return ERROR_SUCCESS;
       }
-      const bool unc = StartsWithNoCase(inner, "UNC") && inner.size() > 3 && IsSeparator(inner[3]);
+      const bool unc = ascii::StartsWithNoCase(inner, "UNC") && inner.size() > 3 && IsSeparator(inner[3]);
       return unc ? ERROR_BAD_NETPATH : ERROR_PATH_NOT_FOUND;
     }
     return ERROR_BAD_NETPATH;
@@ -160,7 +152,7 @@ DWORD Absolute(std::string_view path, char& drive, std::string& fromRoot, bool& 
     } else {
       // "X:name" is relative to the drive's current directory: the
       // process's own on its drive, the root on any other.
-      const bool sameDrive = LowerLetter(drive) == LowerLetter(cwd[0]);
+      const bool sameDrive = ascii::ToLower(drive) == ascii::ToLower(cwd[0]);
       fromRoot = (sameDrive ? cwd.substr(2) : std::string()) + "\\" + std::string(path.substr(2));
     }
     return ERROR_SUCCESS;
@@ -197,7 +189,7 @@ DWORD MapImagePath(std::string_view path, std::string& host) {
   std::string fromRoot;
   bool verbatim = false;
   if (const DWORD error = Absolute(path, drive, fromRoot, verbatim)) return error;
-  const std::string driveName = std::string("drive_") + LowerLetter(drive);
+  const std::string driveName = std::string("drive_") + ascii::ToLower(drive);
   std::vector<std::string_view> parts = Components(fromRoot);
   if (const DWORD error = CheckWindowsLimits(parts, verbatim)) return error;
   parts.insert(parts.begin(), driveName);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/registry.h"
 #include "platform/unicode.h"
 
@@ -15,42 +16,17 @@ std::string Narrow(std::u16string_view text) { return Utf16ToUtf8(text); }
 
 // ---------------------------------------------------------------- reading
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-std::u16string_view TrimLeft(std::u16string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  return s;
-}
-
-std::u16string_view TrimRight(std::u16string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::u16string_view Trim(std::u16string_view s) { return TrimRight(TrimLeft(s)); }
-
-bool StartsWithNoCase(std::u16string_view s, std::u16string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char16_t a = s[i] >= u'A' && s[i] <= u'Z' ? static_cast<char16_t>(s[i] + 32) : s[i];
-    if (a != prefix[i]) return false;
-  }
-  return true;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
+// The file's blanks are spaces and tabs only.
+std::u16string_view TrimLeft(std::u16string_view s) { return ascii::TrimLeft(s, ascii::IsSpaceOrTab<char16_t>); }
+std::u16string_view TrimRight(std::u16string_view s) { return ascii::TrimRight(s, ascii::IsSpaceOrTab<char16_t>); }
+std::u16string_view Trim(std::u16string_view s) { return ascii::Trim(s, ascii::IsSpaceOrTab<char16_t>); }
 
 // 1 to maxDigits hex digits and nothing else.
 std::optional<DWORD> ParseHexNumber(std::u16string_view s, std::size_t maxDigits) {
   if (s.empty() || s.size() > maxDigits) return std::nullopt;
   DWORD value = 0;
   for (char16_t c : s) {
-    const int d = HexDigit(c);
+    const int d = ascii::HexDigitValue(c);
     if (d < 0) return std::nullopt;
     value = (value << 4) | static_cast<DWORD>(d);
   }
@@ -210,12 +186,12 @@ class RegParser {
       if (!text) return false;
       if (!content.empty()) return Fail("text after the closing quote of a value");
       data = Utf16LeBytes(*text + u'\0');
-    } else if (StartsWithNoCase(content, u"dword:")) {
+    } else if (ascii::StartsWithNoCase(content, u"dword:")) {
       const auto number = ParseHexNumber(content.substr(6), 8);
       if (!number) return Fail("dword: needs 1 to 8 hex digits");
       type = REG_DWORD;
       for (int shift = 0; shift < 32; shift += 8) data.push_back(static_cast<BYTE>(*number >> shift));
-    } else if (StartsWithNoCase(content, u"hex")) {
+    } else if (ascii::StartsWithNoCase(content, u"hex")) {
       if (!HexValue(content.substr(3), type, data)) return false;
     } else {
       return Fail("unknown value data (expected \"text\", dword:, hex: or hex(type):)");

@@ -1,9 +1,11 @@
 #include "command_words.h"
 
+#include "platform/ascii.h"
+
 namespace kv {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr auto IsBlank = ascii::IsSpaceOrTab<char>;
 
 }  // namespace
 
