@@ -87,6 +87,8 @@ class FileHandle {
   using Native = std::intptr_t;
   static constexpr Native kClosed = -1;
   explicit FileHandle(Native native) : native_(native) {}
+  // Closes an open native handle: the backend's part of Close.
+  static DWORD CloseNative(Native native);
   Native native_ = kClosed;
 };
 

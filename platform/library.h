@@ -2,6 +2,7 @@
 // Dynamic libraries loaded at run time.
 
 #include <string_view>
+#include <utility>
 
 #include "platform/win_types.h"
 
@@ -23,7 +24,13 @@ class Library {
  public:
   Library() = default;
   Library(Library&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  Library& operator=(Library&& other) noexcept;
+  Library& operator=(Library&& other) noexcept {
+    if (this != &other) {
+      Free();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
   Library(const Library&) = delete;
   Library& operator=(const Library&) = delete;
   ~Library() { Free(); }

@@ -244,27 +244,8 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
 
 // FileHandle
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
-
-// Dropping a handle that is not open is no failure: the thread's last error stays.
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    if (IsOpen()) Close();
-    native_ = other.native_;
-    other.native_ = kClosed;
-  }
-  return *this;
-}
-
-FileHandle::~FileHandle() {
-  if (IsOpen()) Close();
-}
-
-DWORD FileHandle::Close() {
-  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
-  const int rc = ::close(Descriptor(native_));
-  native_ = kClosed;
-  return rc == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
+DWORD FileHandle::CloseNative(Native native) {
+  return ::close(Descriptor(native)) == 0 ? ERROR_SUCCESS : FailErrno(errno, "");
 }
 
 DWORD FileHandle::Read(void* buffer, DWORD size, DWORD* read) {

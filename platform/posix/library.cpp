@@ -9,15 +9,6 @@
 
 namespace kv {
 
-Library& Library::operator=(Library&& other) noexcept {
-  if (this != &other) {
-    Free();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
 void* Library::GetProcAddress(const char* name) const {
   void* address = handle_ && name ? dlsym(handle_, name) : nullptr;
   if (!address) SetLastError(ERROR_PROC_NOT_FOUND);

@@ -46,26 +46,8 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
   return stream;
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : native_(other.native_) { other.native_ = kClosed; }
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    if (IsOpen()) Close();
-    native_ = other.native_;
-    other.native_ = kClosed;
-  }
-  return *this;
-}
-
-FileHandle::~FileHandle() {
-  if (IsOpen()) Close();
-}
-
-DWORD FileHandle::Close() {
-  if (!IsOpen()) return Fail(ERROR_INVALID_HANDLE);
-  const BOOL closed = ::CloseHandle(NativeHandle(native_));
-  native_ = kClosed;
-  return closed ? ERROR_SUCCESS : LastFailure();
+DWORD FileHandle::CloseNative(Native native) {
+  return ::CloseHandle(NativeHandle(native)) ? ERROR_SUCCESS : LastFailure();
 }
 
 DWORD FileHandle::Read(void* buffer, DWORD size, DWORD* read) {

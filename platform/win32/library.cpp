@@ -6,15 +6,6 @@
 
 namespace kv {
 
-Library& Library::operator=(Library&& other) noexcept {
-  if (this != &other) {
-    Free();
-    handle_ = other.handle_;
-    other.handle_ = nullptr;
-  }
-  return *this;
-}
-
 void* Library::GetProcAddress(const char* name) const {
   if (!handle_ || !name) {
     win32::Fail(ERROR_PROC_NOT_FOUND);
