@@ -5,6 +5,7 @@
 // forged handle is always recognised.
 
 #include "platform/registry.h"
+#include "platform/registry_backend.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -142,6 +143,10 @@ std::vector<BYTE> NarrowBytes(const std::vector<BYTE>& data) {
   return std::vector<BYTE>(text.begin(), text.end());
 }
 
+}  // namespace
+
+namespace registry_backend {
+
 LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool create, HKEY* result, DWORD* disposition) {
   if (result == nullptr) return Result(ERROR_INVALID_PARAMETER);
   *result = nullptr;
@@ -205,6 +210,10 @@ LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BY
 }
 
 // Runs a change on the key a handle refers to.
+}  // namespace registry_backend
+
+namespace {
+
 LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>& change) {
   OpenKey open;
   const LONG code = KeyOf(key, open);
@@ -214,6 +223,10 @@ LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>
     return node == nullptr ? ERROR_KEY_DELETED : change(*node, changed);
   }));
 }
+
+}  // namespace
+
+namespace registry_backend {
 
 LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
   if (data == nullptr && size != 0) return Result(ERROR_INVALID_PARAMETER);
@@ -229,6 +242,10 @@ LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, 
   });
 }
 
+}  // namespace registry_backend
+
+namespace {
+
 LONG DeleteValue(HKEY key, std::u16string_view name) {
   return ChangeKey(key, [&](RegNode& node, bool& changed) -> LONG {
     changed = node.RemoveValue(name);
@@ -238,46 +255,10 @@ LONG DeleteValue(HKEY key, std::u16string_view name) {
 
 }  // namespace
 
-LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
-  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, false, result, nullptr);
-}
-
-LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
-  return OpenOrCreate(key, subKey, access, false, result, nullptr);
-}
-
-LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
-                     DWORD* disposition) {
-  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, true, result, disposition);
-}
-
-LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
-                     DWORD* disposition) {
-  return OpenOrCreate(key, subKey, access, true, result, disposition);
-}
-
 LONG RegCloseKey(HKEY key) {
   if (!HiveOf(key).empty()) return ERROR_SUCCESS;
   return Result(Handles().Remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE);
 }
-
-LONG RegQueryValueExA(HKEY key, std::string_view name, DWORD* type, BYTE* data, DWORD* size) {
-  return QueryValue(key, Utf8ToUtf16(name), true, type, data, size);
-}
-
-LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size) {
-  return QueryValue(key, name, false, type, data, size);
-}
-
-LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size) {
-  return SetValue(key, Utf8ToUtf16(name), type, data, size, true);
-}
-
-LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
-  return SetValue(key, name, type, data, size, false);
-}
-
-LONG RegDeleteValueA(HKEY key, std::string_view name) { return DeleteValue(key, Utf8ToUtf16(name)); }
 
 LONG RegDeleteValueW(HKEY key, std::u16string_view name) { return DeleteValue(key, name); }
 

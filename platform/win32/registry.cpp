@@ -6,6 +6,7 @@
 // do not set the last error; the seam records every failure there.
 
 #include "platform/registry.h"
+#include "platform/registry_backend.h"
 
 #include <cstring>
 #include <vector>
@@ -28,6 +29,10 @@ LONG Result(LONG code) {
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
+}  // namespace
+
+namespace registry_backend {
+
 LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool create, HKEY* result, DWORD* disposition) {
   if (result == nullptr) return Result(ERROR_INVALID_PARAMETER);
   *result = nullptr;
@@ -48,6 +53,10 @@ LONG OpenOrCreate(HKEY key, std::u16string_view subKey, DWORD access, bool creat
 }
 
 // The value's type and stored bytes, read whole however it grows meanwhile.
+}  // namespace registry_backend
+
+namespace {
+
 LONG ReadStored(HKEY key, const std::wstring& name, DWORD* type, std::vector<BYTE>* bytes) {
   ::DWORD size = 256;
   for (;;) {
@@ -70,6 +79,10 @@ std::vector<BYTE> NarrowBytes(const std::vector<BYTE>& data) {
   const std::string text = Utf16ToUtf8(units);
   return std::vector<BYTE>(text.begin(), text.end());
 }
+
+}  // namespace
+
+namespace registry_backend {
 
 LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BYTE* data, DWORD* size) {
   if (data != nullptr && size == nullptr) return Result(ERROR_INVALID_PARAMETER);
@@ -114,45 +127,9 @@ LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, 
       ::RegSetValueExW(Native(key), Wide(name).c_str(), 0, type, bytes.data(), static_cast<::DWORD>(bytes.size())));
 }
 
-}  // namespace
-
-LONG RegOpenKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
-  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, false, result, nullptr);
-}
-
-LONG RegOpenKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result) {
-  return OpenOrCreate(key, subKey, access, false, result, nullptr);
-}
-
-LONG RegCreateKeyExA(HKEY key, std::string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
-                     DWORD* disposition) {
-  return OpenOrCreate(key, Utf8ToUtf16(subKey), access, true, result, disposition);
-}
-
-LONG RegCreateKeyExW(HKEY key, std::u16string_view subKey, DWORD /*options*/, DWORD access, HKEY* result,
-                     DWORD* disposition) {
-  return OpenOrCreate(key, subKey, access, true, result, disposition);
-}
+}  // namespace registry_backend
 
 LONG RegCloseKey(HKEY key) { return Result(::RegCloseKey(Native(key))); }
-
-LONG RegQueryValueExA(HKEY key, std::string_view name, DWORD* type, BYTE* data, DWORD* size) {
-  return QueryValue(key, Utf8ToUtf16(name), true, type, data, size);
-}
-
-LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size) {
-  return QueryValue(key, name, false, type, data, size);
-}
-
-LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size) {
-  return SetValue(key, Utf8ToUtf16(name), type, data, size, true);
-}
-
-LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size) {
-  return SetValue(key, name, type, data, size, false);
-}
-
-LONG RegDeleteValueA(HKEY key, std::string_view name) { return RegDeleteValueW(key, Utf8ToUtf16(name)); }
 
 LONG RegDeleteValueW(HKEY key, std::u16string_view name) {
   return Result(::RegDeleteValueW(Native(key), Wide(name).c_str()));
