@@ -107,7 +107,7 @@ bool OpenWithMode(bool truncate) {
       (void)MakeDirectoryTree(logs.c_str());
       path = *root + "/logs/" + *state.logFileName;
     } else {
-      MakeDirectory("../logs");
+      (void)MakeDirectory("../logs");  // opening the log reports a missing folder
       path = "../logs/" + *state.logFileName;
     }
     state.logFilePath = path;

@@ -28,14 +28,14 @@ constexpr DWORD NTE_PROV_TYPE_NOT_DEF = 0x80090017;
 // container null: the default container. With CRYPT_NEWKEYSET the container
 // is created (NTE_EXISTS when it is there), without it opened (NTE_BAD_KEYSET
 // when it is not).
-bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* providerName, DWORD providerType,
+[[nodiscard]] bool CryptAcquireContextA(HCRYPTPROV* provider, const char* container, const char* providerName, DWORD providerType,
                           DWORD flags);
 bool CryptReleaseContext(HCRYPTPROV provider, DWORD flags);
 // The container's key pair of a kind (AT_SIGNATURE, AT_KEYEXCHANGE);
 // NTE_NO_KEY when it has none.
-bool CryptGetUserKey(HCRYPTPROV provider, DWORD keySpec, HCRYPTKEY* key);
+[[nodiscard]] bool CryptGetUserKey(HCRYPTPROV provider, DWORD keySpec, HCRYPTKEY* key);
 // Generates the key pair of a kind in the container.
-bool CryptGenKey(HCRYPTPROV provider, DWORD algorithm, DWORD flags, HCRYPTKEY* key);
+[[nodiscard]] bool CryptGenKey(HCRYPTPROV provider, DWORD algorithm, DWORD flags, HCRYPTKEY* key);
 bool CryptDestroyKey(HCRYPTKEY key);
 
 }  // namespace kv

@@ -23,7 +23,7 @@ std::string MapPath(std::string_view path);
 // Creates one directory (mode 0755 where that means something). Returns 0,
 // or the C runtime error number: KV_EEXIST when it exists, KV_ENOENT when a
 // parent is missing, otherwise the number of the failure.
-int MakeDirectory(std::string_view path);
+[[nodiscard]] int MakeDirectory(std::string_view path);
 
 // Opens a buffered stream with a C runtime mode ("w", "a+", "rb", ...);
 // null on failure.
@@ -97,9 +97,9 @@ class FileHandle {
 [[nodiscard]] DWORD CreateFile(std::string_view path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                                FileHandle* result);
 
-DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
-DWORD DeleteFile(std::string_view path);
-DWORD MoveFile(std::string_view source, std::string_view destination);
+[[nodiscard]] DWORD CopyFile(std::string_view source, std::string_view destination, bool failIfExists);
+[[nodiscard]] DWORD DeleteFile(std::string_view path);
+[[nodiscard]] DWORD MoveFile(std::string_view source, std::string_view destination);
 
 // MoveFileEx's flags: replace a destination file that exists; where the two
 // paths lie on different volumes, copy the file and delete the source.
@@ -107,8 +107,8 @@ constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x2;
 // Moves a file as MoveFileEx does. On one volume this is a rename: the
 // destination is replaced in one step and the data is not written again.
-DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD flags);
-DWORD RemoveDirectory(std::string_view path);
+[[nodiscard]] DWORD MoveFileEx(std::string_view source, std::string_view destination, DWORD flags);
+[[nodiscard]] DWORD RemoveDirectory(std::string_view path);
 
 // File attributes as GetFileAttributes reports them.
 constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
@@ -148,6 +148,6 @@ namespace kv {
 
 // Creates a directory and every missing parent (SHCreateDirectoryEx):
 // ERROR_ALREADY_EXISTS when the directory was already there.
-DWORD CreateDirectoryTree(std::string_view path);
+[[nodiscard]] DWORD CreateDirectoryTree(std::string_view path);
 
 }  // namespace kv

@@ -36,7 +36,7 @@ struct AdapterInfo {
 // than the list takes, *size receives the byte count Windows would need and
 // the result is ERROR_BUFFER_OVERFLOW; ERROR_NO_DATA when the computer has no
 // adapter; ERROR_INVALID_PARAMETER when size is null.
-DWORD GetAdaptersInfo(std::vector<AdapterInfo>* adapters, DWORD* size);
+[[nodiscard]] DWORD GetAdaptersInfo(std::vector<AdapterInfo>* adapters, DWORD* size);
 
 // ---- domain controller (DsGetDcNameA) ----
 
@@ -54,7 +54,7 @@ struct DomainControllerInfo {
 
 // The domain controller of the computer's domain; ERROR_NO_SUCH_DOMAIN when
 // the computer belongs to no domain.
-DWORD DsGetDcNameA(const char* computerName, const char* domainName, const void* domainGuid, const char* siteName,
+[[nodiscard]] DWORD DsGetDcNameA(const char* computerName, const char* domainName, const void* domainGuid, const char* siteName,
                    DWORD flags, DomainControllerInfo* info);
 
 // ---- domain or workgroup (NetGetJoinInformation) ----
@@ -69,7 +69,7 @@ enum NetSetupJoinStatus : DWORD {
 // The name of the domain or workgroup the computer is joined to (null server:
 // this computer) and the join status. status receives the raw number, which
 // may lie outside the enumeration.
-DWORD NetGetJoinInformation(const char16_t* server, std::u16string* name, DWORD* status);
+[[nodiscard]] DWORD NetGetJoinInformation(const char16_t* server, std::u16string* name, DWORD* status);
 
 // ---- host name (GetComputerNameExW) ----
 
@@ -88,13 +88,13 @@ enum ComputerNameFormat : DWORD {
 // characters; on success *size receives the name's length. A buffer too
 // small fails with ERROR_MORE_DATA and *size receives the characters needed,
 // terminator included.
-bool GetComputerNameExW(DWORD nameType, char16_t* buffer, DWORD* size);
+[[nodiscard]] bool GetComputerNameExW(DWORD nameType, char16_t* buffer, DWORD* size);
 
 // ---- Winsock ----
 
 // 0 on success, else a Winsock error code. Every successful start-up is
 // balanced by one clean-up.
-int WSAStartup(WORD version);
+[[nodiscard]] int WSAStartup(WORD version);
 int WSACleanup();
 // The calling thread's last Winsock error (the thread's last error, as on Windows).
 int WSAGetLastError();

@@ -48,6 +48,6 @@ class Library {
 
 // ERROR_MOD_NOT_FOUND when there is no such file, ERROR_BAD_EXE_FORMAT when
 // the file is not a library.
-DWORD LoadLibraryW(std::u16string_view path, Library* library);
+[[nodiscard]] DWORD LoadLibraryW(std::u16string_view path, Library* library);
 
 }  // namespace kv

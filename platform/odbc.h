@@ -164,8 +164,8 @@ inline constexpr SQLSMALLINT SQL_PARAM_INPUT = 1;
 [[nodiscard]] SQLRETURN SQLAllocStmt(SQLHDBC connection, SQLHSTMT* statement);
 SQLRETURN SQLFreeHandle(SQLSMALLINT handleType, SQLHANDLE handle);
 SQLRETURN SQLFreeStmt(SQLHSTMT statement, SQLUSMALLINT option);
-SQLRETURN SQLSetEnvAttr(SQLHENV environment, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
-SQLRETURN SQLSetConnectAttr(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
+[[nodiscard]] SQLRETURN SQLSetEnvAttr(SQLHENV environment, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
+[[nodiscard]] SQLRETURN SQLSetConnectAttr(SQLHDBC connection, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
 
 // Connecting.
 [[nodiscard]] SQLRETURN SQLDriverConnect(SQLHDBC connection, SQLHWND window, SQLCHAR* inConnectionString,
@@ -205,7 +205,7 @@ SQLRETURN SQLCloseCursor(SQLHSTMT statement);
 // Transactions and diagnostics.
 [[nodiscard]] SQLRETURN SQLEndTran(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT completion);
 // record counts from 1; state receives five characters and a NUL.
-SQLRETURN SQLGetDiagRec(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* state,
+[[nodiscard]] SQLRETURN SQLGetDiagRec(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, SQLCHAR* state,
                         SQLINTEGER* nativeError, SQLCHAR* message, SQLSMALLINT messageCapacity,
                         SQLSMALLINT* messageLength);
 

@@ -11,6 +11,6 @@ namespace kv {
 // and its drivers from "odbcinst.ini" there when the directory has one. To be called before the first
 // ODBC call. False where the configuration cannot be changed so (Windows
 // keeps it in the registry) or the directory does not exist.
-bool UseOdbcConfigurationDirectory(std::string_view directory);
+[[nodiscard]] bool UseOdbcConfigurationDirectory(std::string_view directory);
 
 }  // namespace kv

@@ -71,14 +71,14 @@ LONG RegCloseKey(HKEY key);
 [[nodiscard]] LONG RegQueryValueExW(HKEY key, std::u16string_view name, DWORD* type, BYTE* data, DWORD* size);
 
 // Writing (persisted at once).
-LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size);
-LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size);
+[[nodiscard]] LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size);
+[[nodiscard]] LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size);
 
 // Deleting. RegDeleteKey removes a key without subkeys (ERROR_ACCESS_DENIED
 // when it has some, as Windows answers).
-LONG RegDeleteValueA(HKEY key, std::string_view name);
-LONG RegDeleteValueW(HKEY key, std::u16string_view name);
-LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
+[[nodiscard]] LONG RegDeleteValueA(HKEY key, std::string_view name);
+[[nodiscard]] LONG RegDeleteValueW(HKEY key, std::u16string_view name);
+[[nodiscard]] LONG RegDeleteKeyA(HKEY key, std::string_view subKey);
 
 // Enumerating subkeys by index; ERROR_NO_MORE_ITEMS past the last one. The
 // name must fit nameCapacity characters including a terminator, else

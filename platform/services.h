@@ -29,9 +29,9 @@ class ServiceHandle {
 };
 
 // The local computer's service control manager.
-DWORD OpenSCManager(DWORD access, ServiceHandle* manager);
+[[nodiscard]] DWORD OpenSCManager(DWORD access, ServiceHandle* manager);
 // ERROR_SERVICE_DOES_NOT_EXIST for a service the machine does not have.
-DWORD OpenService(const ServiceHandle& manager, std::u16string_view name, DWORD access, ServiceHandle* service);
-DWORD ControlService(const ServiceHandle& service, DWORD controlCode);
+[[nodiscard]] DWORD OpenService(const ServiceHandle& manager, std::u16string_view name, DWORD access, ServiceHandle* service);
+[[nodiscard]] DWORD ControlService(const ServiceHandle& service, DWORD controlCode);
 
 }  // namespace kv

@@ -38,7 +38,7 @@ constexpr WORD PROCESSOR_ARCHITECTURE_AMD64 = 9;
 
 // Fills the version record; extended asks for the extended record. Returns
 // a Windows error code.
-DWORD GetVersionEx(OsVersionInfo* info, bool extended);
+[[nodiscard]] DWORD GetVersionEx(OsVersionInfo* info, bool extended);
 
 // The product type number of GetProductInfo; nullopt when the system does
 // not export GetProductInfo or it fails.

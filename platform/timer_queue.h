@@ -18,11 +18,11 @@ using TimerCallback = void (*)(void* parameter, bool fired);
 
 constexpr DWORD WT_EXECUTEDEFAULT = 0;
 
-DWORD CreateTimerQueue(HTimerQueue* queue);
+[[nodiscard]] DWORD CreateTimerQueue(HTimerQueue* queue);
 
 // Arms a timer: the callback runs once after dueMs, then every periodMs
 // (0: once only). A callback may create timers on its own queue.
-DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs, DWORD periodMs,
+[[nodiscard]] DWORD CreateTimerQueueTimer(HTimerQueue queue, TimerCallback callback, void* parameter, DWORD dueMs, DWORD periodMs,
                             DWORD flags, HTimer* timer);
 
 // Cancels the queue's pending timers and frees it. A callback that is

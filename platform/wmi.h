@@ -61,7 +61,7 @@ constexpr DWORD RPC_C_AUTHN_LEVEL_CALL = 3;
 constexpr DWORD RPC_C_IMP_LEVEL_IMPERSONATE = 3;
 constexpr DWORD EOAC_NONE = 0;
 
-HRESULT CoInitializeEx(DWORD concurrencyModel);
+[[nodiscard]] HRESULT CoInitializeEx(DWORD concurrencyModel);
 void CoUninitialize();
 
 class WbemObject {
@@ -94,6 +94,6 @@ class WbemLocator {
 };
 
 // The WMI locator, created in-process.
-HRESULT CreateWbemLocator(std::unique_ptr<WbemLocator>* locator);
+[[nodiscard]] HRESULT CreateWbemLocator(std::unique_ptr<WbemLocator>* locator);
 
 }  // namespace kv

@@ -37,6 +37,6 @@ std::string AccessLogPath(DWORD result);
 
 // Appends the record (after the header when the file is new); false when
 // the file cannot be written.
-bool AppendAccessRecord(const std::string& path, const std::string& record);
+[[nodiscard]] bool AppendAccessRecord(const std::string& path, const std::string& record);
 
 }  // namespace kv

@@ -25,7 +25,7 @@ std::string TemporaryFileName(int requestType, std::u16string_view destination);
 
 // The file's text as the agent reads text (CR LF read as LF); false when it
 // cannot be opened.
-bool ReadTextFile(const std::string& path, std::string* text);
+[[nodiscard]] bool ReadTextFile(const std::string& path, std::string* text);
 
 // Puts a finished file at the destination, replacing what is there: a
 // rename where both lie on one volume, else a copy and a delete. 0 or the

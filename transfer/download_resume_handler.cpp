@@ -48,12 +48,22 @@ std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
 
 std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKey() + uniqueId; }
 
+namespace {
+
+// A value removed, or never there.
+LONG RemoveValue(const RegistryKeyHandle& key, const char* name) {
+  const LONG rc = RegDeleteValueA(key.handle(), name);
+  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+}  // namespace
+
 DownloadResumeHandler::~DownloadResumeHandler() {
   Guarded("Error caught in destructor ~DownloadResumeHandler\n", [&] {
     if (uniqueId_.empty()) return;
     RegistryKeyHandle key;
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS)
-      RegDeleteValueA(key.handle(), "downloadInProgress");
+      (void)RemoveValue(key, "downloadInProgress");  // a mark left behind is a dead run's after 90 minutes
   });
 }
 
@@ -229,13 +239,20 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
 void DownloadResumeHandler::PreDownloadCleaningOfPartialFile() {
   LogInfo("Performing PreDownloadCleaningOfPartialFile\n");
   resumeOffset_ = storedPartialSize_ = 0;
-  DeleteFile(Utf16ToUtf8(partialFilePath_));
+  // A file that stays is refused by the size check of the first append.
+  (void)RemovePartialFile();
+}
+
+DWORD DownloadResumeHandler::RemovePartialFile() const {
+  const std::string partial = Utf16ToUtf8(partialFilePath_);
+  const DWORD rc = DeleteFile(partial);
+  if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  return LogFailure(rc, "Could not delete the partial file %s.\n", partial.c_str());
 }
 
 DWORD DownloadResumeHandler::StartOver() {
   resumeOffset_ = storedPartialSize_ = bytesWritten_ = 0;
-  const DWORD rc = DeleteFile(Utf16ToUtf8(partialFilePath_));
-  return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+  return RemovePartialFile();
 }
 
 DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate) {
@@ -288,7 +305,7 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
     LogDebug("updated registry entries  %d \n", static_cast<int>(partialSize));
     keep(key.setString("LastModifiedTime", serverLastModified_.c_str(), REG_SZ));
     if (serverETag_.empty()) {
-      RegDeleteValueA(key.handle(), kETagValue);
+      keep(RemoveValue(key, kETagValue));
     } else {
       keep(key.setString(kETagValue, serverETag_.c_str(), REG_SZ));
     }
@@ -299,7 +316,7 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
               static_cast<int>(partialSize), serverLastModified_.c_str(), retryTime.c_str());
       ++retryCount_;
       keep(key.setDword("RetryCount", static_cast<DWORD>(retryCount_)));
-      RegDeleteValueA(key.handle(), "downloadInProgress");
+      keep(RemoveValue(key, "downloadInProgress"));
     }
     key.closeKey();
     if (failure != ERROR_SUCCESS) return LogFailure(static_cast<DWORD>(failure), "Could not record the saved bytes.\n");
@@ -351,13 +368,13 @@ bool DownloadResumeHandler::LoadDatafromFile(std::string* text) {
 DWORD DownloadResumeHandler::CleanFileAndRegistry() {
   return Guarded("Error caught in CleanFileAndRegistry\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     LogInfo("Inside CleanFileAndRegistry\n");
-    DeleteFile(Utf16ToUtf8(partialFilePath_));
+    (void)RemovePartialFile();  // logged; the record goes all the same
     // A temporary download never recorded itself; the URL's record is the
     // other run's.
     if (temporaryDownload_) return ERROR_SUCCESS;
     RegistryKeyHandle key;
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey().c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS)
-      RegDeleteValueA(key.handle(), urlUtf8_);
+      NoteFailure(RemoveValue(key, urlUtf8_.c_str()), "remove the URL's record");
     key.closeKey();
     if (!uniqueId_.empty() && !deleteRegistryKeyTree(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str()))
       LogError("Could not remove the record of %s.\n", uniqueId_.c_str());

@@ -35,6 +35,8 @@ class DownloadResumeHandler {
                    const std::string& serverETag);
   // Makes a unique id when there is none, and forms the partial file's path.
   void FormUniqueFileName();
+  // The partial file gone (none is no failure); a failure is logged.
+  DWORD RemovePartialFile() const;
   // The URL's record of its file; a run that cannot record it downloads as a
   // temporary one, since no later run could find what it saved.
   void RecordUrl(const RegistryKeyHandle& key);

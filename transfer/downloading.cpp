@@ -98,7 +98,7 @@ class PlainDownload {
   // The temporary file goes in every case.
   ~PlainDownload() {
     sink_.file().Close();
-    if (!temporary_.empty()) DeleteFile(temporary_);
+    if (!temporary_.empty()) (void)DeleteFile(temporary_);  // what stays is in the system's temporary folder
   }
 
   TemporaryFileSink& sink() { return sink_; }

@@ -37,8 +37,10 @@ OdbcStatement::~OdbcStatement() {
 }
 
 OdbcSession::OdbcSession(SQLULEN version) {
+  // An environment without its version cannot connect: the session's
+  // Connect then reports the driver manager's error.
   if (Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment_)))
-    SQLSetEnvAttr(environment_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(version), 0);
+    (void)SQLSetEnvAttr(environment_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(version), 0);
 }
 
 OdbcSession::~OdbcSession() {
