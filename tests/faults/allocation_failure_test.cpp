@@ -21,6 +21,7 @@
 #include "store/table_data.h"
 #include "store/xml_table_reader.h"
 #include "tests/dbstore/store_fixture.h"
+#include "tests/faults/device_rounds.h"
 
 namespace kv::test {
 namespace {
@@ -114,12 +115,6 @@ TEST_F(AllocationFailureTest, SelectingAndUpdatingRows) {
                       });
 }
 
-std::int32_t IdOf(const RowObject& row) {
-  std::int32_t id = 0;
-  std::memcpy(&id, row.values[0].data, sizeof id);
-  return id;
-}
-
 // After every attempt the database holds the rows the table says it holds,
 // with their values where the table holds no change of them.
 TEST_F(AllocationFailureTest, SavingATable) {
@@ -127,38 +122,8 @@ TEST_F(AllocationFailureTest, SavingATable) {
   SaveCounts counts;
   const std::size_t attempts =
       EachAllocationFails([&] { return SaveTable("DEVICES", &counts) == 1 && counts.failed == 0; },
-                          [&](bool saved) {
-                            std::vector<std::int32_t> stored, held;
-                            for (const auto& row : Rows("select DEVICE_ID, NAME from DEVICES")) {
-                              stored.push_back(std::stoi(*row[0]));
-                              ResultDataPtr same = SelectRows("DEVICES", ("DEVICE_ID=" + *row[0]).c_str());
-                              const RowObject* mine = same ? GotoNextRowObject(same.get()) : nullptr;
-                              ASSERT_NE(mine, nullptr) << *row[1];
-                              if (mine->state == ROW_STATE_IN_DATABASE) {
-                                EXPECT_EQ(mine->values[1].Bytes(), *row[1]);
-                              }
-                            }
-                            for (const RowObject* row = GetTableDataByName("DEVICES")->firstRow; row; row = row->next) {
-                              if (row->state & ROW_STATE_IN_DATABASE) held.push_back(IdOf(*row));
-                              if (saved) {
-                                EXPECT_EQ(row->state, ROW_STATE_IN_DATABASE);
-                              }
-                            }
-                            std::sort(stored.begin(), stored.end());
-                            std::sort(held.begin(), held.end());
-                            EXPECT_EQ(stored, held);
-                          },
-                          [&] {
-                            // A new row, a changed one and a deleted one to write each time.
-                            const std::string name = "HOST" + std::to_string(++round);
-                            const StoredValue values[] = {{}, {name.data(), static_cast<std::int32_t>(name.size())}};
-                            ASSERT_NE(AddNewRow("DEVICES", values), nullptr);
-                            RowObject* first = GetTableDataByName("DEVICES")->firstRow;
-                            ASSERT_TRUE(UpdateRowObject("DEVICES", first, "NAME", name.c_str(), name.size()));
-                            if (round % 3 == 0) {
-                              ASSERT_EQ(DeleteRowObject("DEVICES", GetTableDataByName("DEVICES")->lastRow), 1);
-                            }
-                          });
+                          [&](bool saved) { ExpectDevicesAsStored(Rows("select DEVICE_ID, NAME from DEVICES"), saved); },
+                          [&] { ChangeDevices(++round); });
   EXPECT_GT(attempts, 10u);
 }
 

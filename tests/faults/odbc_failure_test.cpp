@@ -27,6 +27,7 @@
 #include "store/sequence_generator.h"
 #include "store/table_data.h"
 #include "tests/dbstore/store_fixture.h"
+#include "tests/faults/device_rounds.h"
 
 namespace kv::test {
 namespace {
@@ -68,12 +69,6 @@ class OdbcFailureTest : public StoreFixture {
   void ExpectAWorkingConnection() { ASSERT_EQ(Rows("select count(*) from Agentparams"), (TextRows{{"2"}})); }
 };
 
-std::int32_t IdOf(const RowObject& row) {
-  std::int32_t id = 0;
-  std::memcpy(&id, row.values[0].data, sizeof id);
-  return id;
-}
-
 TEST_F(OdbcFailureTest, SavingATableIsAllOrNothingAndTheStatesSaySo) {
   int round = 0;
   SaveCounts counts;
@@ -81,36 +76,9 @@ TEST_F(OdbcFailureTest, SavingATableIsAllOrNothingAndTheStatesSaySo) {
       EachOdbcCallFails([&] { return SaveTable("DEVICES", &counts) == 1 && counts.failed == 0; },
                         [&](bool saved) {
                           ExpectAWorkingConnection();
-                          std::vector<std::int32_t> stored, held;
-                          for (const auto& row : Rows("select DEVICE_ID, NAME from DEVICES")) {
-                            stored.push_back(std::stoi(*row[0]));
-                            ResultDataPtr same = SelectRows("DEVICES", ("DEVICE_ID=" + *row[0]).c_str());
-                            const RowObject* mine = same ? GotoNextRowObject(same.get()) : nullptr;
-                            ASSERT_NE(mine, nullptr) << *row[1];
-                            if (mine->state == ROW_STATE_IN_DATABASE) {
-                              EXPECT_EQ(mine->values[1].Bytes(), *row[1]);
-                            }
-                          }
-                          for (const RowObject* row = GetTableDataByName("DEVICES")->firstRow; row; row = row->next) {
-                            if (row->state & ROW_STATE_IN_DATABASE) held.push_back(IdOf(*row));
-                            if (saved) {
-                              EXPECT_EQ(row->state, ROW_STATE_IN_DATABASE);
-                            }
-                          }
-                          std::sort(stored.begin(), stored.end());
-                          std::sort(held.begin(), held.end());
-                          EXPECT_EQ(stored, held);
+                          ExpectDevicesAsStored(Rows("select DEVICE_ID, NAME from DEVICES"), saved);
                         },
-                        [&] {
-                          const std::string name = "HOST" + std::to_string(++round);
-                          const StoredValue values[] = {{}, {name.data(), static_cast<std::int32_t>(name.size())}};
-                          ASSERT_NE(AddNewRow("DEVICES", values), nullptr);
-                          ASSERT_TRUE(UpdateRowObject("DEVICES", GetTableDataByName("DEVICES")->firstRow, "NAME",
-                                                      name.c_str(), name.size()));
-                          if (round % 3 == 0) {
-                            ASSERT_EQ(DeleteRowObject("DEVICES", GetTableDataByName("DEVICES")->lastRow), 1);
-                          }
-                        });
+                        [&] { ChangeDevices(++round); });
   EXPECT_GT(attempts, 20u);
 }
 
