@@ -31,7 +31,7 @@ class CfennelEntityTest : public ::testing::Test {
   RunResult Cfennel(const std::vector<std::string>& commands) {
     std::vector<std::string> args{"--root", "C:\\store"};
     args.insert(args.end(), commands.begin(), commands.end());
-    return RunProgram(BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+    return RunCfennel(image_, args);
   }
 
   // Adds vendors, their products and the products' parts to the example

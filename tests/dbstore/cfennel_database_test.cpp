@@ -45,7 +45,7 @@ class CfennelDatabaseTest : public ::testing::Test {
 
   RunResult Cfennel(std::vector<std::string> args) {
     args.insert(args.begin(), {"--root", "C:\\store"});
-    return RunProgram(BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+    return RunCfennel(image_, args);
   }
   bool TemporaryDirectoryEmpty() const { return fs::is_empty(image_.Path("drive_c/Temp")); }
 
@@ -116,7 +116,7 @@ TEST_F(CfennelDatabaseTest, AStoreThatCannotStartRunsNoCommand) {
   EXPECT_NE(run.err.find("cfennel: --root C:\\store: "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("Cannot open Connection Parameters File."), std::string::npos) << run.err;
 
-  const RunResult without = RunProgram(BinPath("cfennel"), {"save DEVICES"}, {{"KV_MACHINE", image_.dir()}});
+  const RunResult without = RunCfennel(image_, {"save DEVICES"});
   EXPECT_EQ(without.err, "cfennel: save: no database (start cfennel with --root DIR)\n");
 }
 
@@ -147,9 +147,7 @@ TEST_F(CfennelDatabaseTest, AValueWithANulByteIsRefusedNotCut) {
   // Commands on standard input, where a NUL byte can be.
   const std::string script = image_.Path("commands.txt");
   image_.WriteFile("commands.txt", std::string("insert DEVICES NAME=\"ab\0cd\"\ncount DEVICES\n", 42));
-  const RunResult run =
-      RunProgram("/bin/sh", {"-c", "exec \"$0\" --root 'C:\\store' <\"$1\"", BinPath("cfennel"), script},
-                 {{"KV_MACHINE", image_.dir()}});
+  const RunResult run = RunCfennel(image_, {"--root", "C:\\store"}, script);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"3"}));
   EXPECT_EQ(run.err, "cfennel: insert: the value for NAME holds a NUL byte\n");

@@ -36,7 +36,7 @@ class CfennelTest : public ::testing::Test {
 
   // cfennel on the test's machine.
   test::RunResult Cfennel(const std::vector<std::string>& args) {
-    return test::RunProgram(test::BinPath("cfennel"), args, {{"KV_MACHINE", image_.dir()}});
+    return test::RunCfennel(image_, args);
   }
 
   // A file of the test on its machine: its Windows path.
@@ -168,10 +168,7 @@ TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
             "count Agentparams PARAM_NAME='RESOURCE_ID'\r\n"
             "select Agentparams PARAM_NAME='SERVER'\n"
             "select Nowhere\n");
-  const test::RunResult run = test::RunProgram(
-      "/bin/sh",
-      {"-c", "exec \"$0\" --dictionary \"$1\" < \"$2\"", test::BinPath("cfennel"), kDictionary, HostPath("script.txt")},
-      {{"KV_MACHINE", image_.dir()}});
+  const test::RunResult run = test::RunCfennel(image_, {"--dictionary", kDictionary}, HostPath("script.txt"));
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, "1\nPARAM_NAME\tPARAM_VALUE\t\nSERVER\tmgmt.example.com\t\n");
   EXPECT_EQ(run.err, "cfennel: select: no table Nowhere in the dictionary\n");

@@ -59,12 +59,13 @@ bool TempMachine::Exists(const std::string& relative) const { return fs::exists(
 void TempMachine::Use() const { kv::posix::UseMachine(dir_); }
 
 StartedProgram::StartedProgram(const std::string& path, const std::vector<std::string>& args,
-                               const std::map<std::string, std::string>& env) {
+                               const std::map<std::string, std::string>& env, const std::string& input) {
   std::string pattern = (fs::temp_directory_path() / "kvrun-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   dir_ = pattern;
   SpawnOptions options;
   options.env = env;
+  options.input = input;
   options.output = dir_ + "/out";
   options.errors = dir_ + "/err";
   pid_ = SpawnProgram(path, args, options);
@@ -95,8 +96,12 @@ RunResult StartedProgram::Wait() {
 }
 
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env) {
-  return StartedProgram(path, args, env).Wait();
+                     const std::map<std::string, std::string>& env, const std::string& input) {
+  return StartedProgram(path, args, env, input).Wait();
+}
+
+RunResult RunCfennel(const TempMachine& image, const std::vector<std::string>& args, const std::string& input) {
+  return RunProgram(BinPath("cfennel"), args, {{"KV_MACHINE", image.dir()}}, input);
 }
 
 std::vector<std::string> OutputLines(const std::string& text) {

@@ -49,8 +49,9 @@ struct RunResult {
 // kept; killed and waited for when the object goes.
 class StartedProgram {
  public:
+  // input: the host file standard input reads.
   StartedProgram(const std::string& path, const std::vector<std::string>& args,
-                 const std::map<std::string, std::string>& env = {});
+                 const std::map<std::string, std::string>& env = {}, const std::string& input = "/dev/null");
   ~StartedProgram();
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
@@ -66,7 +67,11 @@ class StartedProgram {
 
 // Runs a program and waits for it; env entries are added to the environment.
 RunResult RunProgram(const std::string& path, const std::vector<std::string>& args,
-                     const std::map<std::string, std::string>& env = {});
+                     const std::map<std::string, std::string>& env = {}, const std::string& input = "/dev/null");
+
+// cfennel on the image, standard input read from the host file input.
+RunResult RunCfennel(const TempMachine& image, const std::vector<std::string>& args,
+                     const std::string& input = "/dev/null");
 
 // The lines of a program's output, without their line ends.
 std::vector<std::string> OutputLines(const std::string& text);
