@@ -1,6 +1,5 @@
 #include "store/table_data.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -178,18 +177,6 @@ void FreeTableData(TableData* table) {
 
 int SortTableByName(const TableData& a, const TableData& b) { return SafeStrCmp(a.name.c_str(), b.name.c_str()); }
 
-namespace {
-
-// A column that must hold a value: the primary key's or one declared not nullable.
-bool IsKeyColumn(const TableDefn& definition, const ColumnDefn& column) {
-  if (!column.nullable) return true;
-  if (!definition.constraints) return false;
-  const std::vector<std::string>& keys = definition.constraints->primaryKeys;
-  return std::find(keys.begin(), keys.end(), column.name) != keys.end();
-}
-
-}  // namespace
-
 RowObject* AddNewRow(TableData* table, std::span<const StoredValue> values, std::uint8_t state) {
   if (!table || table->columnCount <= 0) return nullptr;
   RowObject* row = table->storage.NewRow();
@@ -209,7 +196,7 @@ RowObject* AddNewRow(TableData* table, std::span<const StoredValue> values, std:
         identifier = GenerateID(table->name.c_str(), &*column);
         if (identifier != -1) {
           value = StoredValue{reinterpret_cast<const char*>(&identifier), sizeof identifier};
-        } else if (IsKeyColumn(*table->tableDefn, *column)) {
+        } else if (!column->nullable || IsPrimaryKeyColumn(table->tableDefn, column->name.c_str())) {
           // A row without its key could never be saved nor named: no row
           // rather than one that fails every later save.
           table->storage.FreeRow(row);

@@ -42,14 +42,6 @@ std::string QueryText(const RegistryKeyHandle& key, const char* name, bool* foun
   return ok ? std::string(buffer) : std::string();
 }
 
-}  // namespace
-
-std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
-
-std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKey() + uniqueId; }
-
-namespace {
-
 // A value removed, or never there.
 LONG RemoveValue(const RegistryKeyHandle& key, const char* name) {
   const LONG rc = RegDeleteValueA(key.handle(), name);
@@ -57,6 +49,11 @@ LONG RemoveValue(const RegistryKeyHandle& key, const char* name) {
 }
 
 }  // namespace
+
+std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
+
+std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKey() + uniqueId; }
+
 
 DownloadResumeHandler::~DownloadResumeHandler() {
   Guarded("Error caught in destructor ~DownloadResumeHandler\n", [&] {

@@ -254,15 +254,10 @@ TEST_F(Resuming, TheSaveLimitBoundsEachAppendAndLosesNothing) {
 class ResumingOnAFullDisk : public Resuming {
  protected:
   void FillUp(const std::string& file, std::size_t after) {
-    machine.WriteMachineJson(std::string(R"({"os":{"major":10,"minor":0,"platform_id":2,"architecture":9,"wow64":true},)"
-                                         R"("environment":{"TEMP":"C:\\Windows\\Temp"},)"
-                                         R"("disk":{"write_faults":[{"file":")") +
-                             file + R"(","error":"ENOSPC","after":)" + std::to_string(after) + "}]}}");
-    machine.Use();
+    DescribeMachine(R"("disk":{"write_faults":[{"file":")" + file + R"(","error":"ENOSPC","after":)" +
+                    std::to_string(after) + "}]},");
   }
-  void MakeRoom() {
-    FillUp("no-such-file", 0);
-  }
+  void MakeRoom() { DescribeMachine(); }
   void PlantWithSaveLimit(DWORD limit) {
     Plant({});
     RegistryKeyHandle key;

@@ -13,12 +13,10 @@
 namespace kv::test {
 
 TransferTest::TransferTest(HttpTestServerOptions serverOptions) : server(std::move(serverOptions)) {
-  machine.WriteMachineJson(R"({"os":{"major":10,"minor":0,"platform_id":2,"architecture":9,"wow64":true},)"
-                           R"("environment":{"TEMP":"C:\\Windows\\Temp"}})");
   machine.WriteRegistry(AgentKeyBlock() + RegKeyBlock(std::string(kAgentKey32) + "\\Settings"));
   machine.MakeDirectory("drive_c/Windows/Temp");
   machine.MakeDirectory(kImageLogs);
-  machine.Use();
+  DescribeMachine();
   ResetAgentSettings();
   AgentSettings& agent = Agent();
   agent.gv_agentInstallDir = kInstallDir;
@@ -30,6 +28,12 @@ TransferTest::TransferTest(HttpTestServerOptions serverOptions) : server(std::mo
 }
 
 TransferTest::~TransferTest() { ResetTransferState(); }
+
+void TransferTest::DescribeMachine(const std::string& members) {
+  machine.WriteMachineJson("{" + members + R"("os":{"major":10,"minor":0,"platform_id":2,"architecture":9,"wow64":true},)"
+                           R"("environment":{"TEMP":"C:\\Windows\\Temp"}})");
+  machine.Use();
+}
 
 ConnectionParameters TransferTest::To(const std::string& path) const {
   ConnectionParameters params;

@@ -31,6 +31,9 @@ class TransferTest : public ::testing::Test {
   explicit TransferTest(HttpTestServerOptions serverOptions = {});
   ~TransferTest() override;
 
+  // The test machine's machine.json with further members (text such as
+  // R"("disk":{…},)"), taken into use.
+  void DescribeMachine(const std::string& members = "");
   // The parameters of a request for path on the test server.
   ConnectionParameters To(const std::string& path) const;
   // DownloadMode under the agent's Settings key.
