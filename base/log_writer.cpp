@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <new>
 
+#include "base/failure_capture.h"
 #include "base/object_locks.h"
 #include "platform/files.h"
 #include "platform/last_error.h"
@@ -161,6 +162,16 @@ void LogInfo(const char* format, ...) {
 void LogError(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
+  if (FailureCapture::Active()) {
+    std::va_list copy;
+    va_copy(copy, args);
+    try {
+      FailureCapture::Capture(FormatV(format, copy));
+    } catch (const std::bad_alloc&) {
+      // No memory to keep the reason: the caller falls back to its own.
+    }
+    va_end(copy);
+  }
   WriteEntry(LOG_LEVEL_ERROR, "[ERROR]", format, args);
   va_end(args);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // What the commands of cfennel share: the words of the line, where they
-// print, the store's reasons, and the checks of table names and values.
+// print, what the store reports while it runs, and the checks of table names and values.
 
 #include <cstdio>
 #include <optional>
@@ -9,7 +9,7 @@
 #include "command_words.h"
 #include "store/table_defn.h"
 #include "store/typed_value.h"
-#include "store_reasons.h"
+#include "base/failure_capture.h"
 
 namespace kv {
 
@@ -21,9 +21,10 @@ using Outcome = std::optional<std::string>;
 struct Context {
   CommandWords& words;
   std::FILE* out;
-  StoreReasons& reasons;
+  // What the store reports while the command runs.
+  FailureCapture& failures;
 
-  // The store's own reason when it logged one, else ours.
+  // The store's own reason when it reported one, else ours.
   std::string Reason(const std::string& ours) const;
 };
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/failure_capture.h"
 #include "base/text_format.h"
 #include "command_context.h"
 #include "store/column_types.h"
@@ -176,8 +177,7 @@ Outcome Dispatch(std::string_view command, Context& context) {
 }  // namespace
 
 std::string Context::Reason(const std::string& ours) const {
-  std::string logged = reasons.ErrorsSinceMark();
-  return logged.empty() ? ours : logged;
+  return std::string(failures.StatusOf(false, ours).message());
 }
 
 const TableDefn* NamedDefinition(Context& context, Outcome& failure) {
@@ -220,7 +220,7 @@ Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValu
   return std::nullopt;
 }
 
-CommandResult RunCommand(std::string_view line, std::FILE* out, StoreReasons& reasons) {
+CommandResult RunCommand(std::string_view line, std::FILE* out) {
   CommandWords words(line);
   CommandResult result;
   result.command = words.Word();
@@ -228,20 +228,19 @@ CommandResult RunCommand(std::string_view line, std::FILE* out, StoreReasons& re
     result.command.clear();
     return result;
   }
-  reasons.Mark();
-  Context context{words, out, reasons};
-  if (Outcome failure = Dispatch(result.command, context)) {
-    result.failed = true;
-    result.reason = *failure;
-  }
+  FailureCapture failures;
+  Context context{words, out, failures};
+  if (Outcome failure = Dispatch(result.command, context)) result.status = Status::Failure(std::move(*failure));
   std::fflush(out);
   return result;
 }
 
-std::string LoadDictionary(const char* path, StoreReasons& reasons) {
-  reasons.Mark();
+Status LoadDictionary(const char* path) {
+  // The reader answers nothing; what it reported is the verdict.
+  const FailureCapture failures;
   LoadDataDictFromXMLFile(path);
-  return reasons.ErrorsSinceMark();
+  std::string reasons = failures.Reasons();
+  return reasons.empty() ? Status::Ok() : Status::Failure(std::move(reasons));
 }
 
 }  // namespace kv

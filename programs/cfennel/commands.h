@@ -19,22 +19,22 @@
 #include <string>
 #include <string_view>
 
-#include "store_reasons.h"
+#include "base/status.h"
 
 namespace kv {
 
 struct CommandResult {
   // The command's first word; empty for a blank line or a comment ("#...").
   std::string command;
-  bool failed = false;
-  std::string reason;
+  // Why it failed, or success.
+  Status status;
 };
 
 // Runs one command line, writing what it prints to out.
-CommandResult RunCommand(std::string_view line, std::FILE* out, StoreReasons& reasons);
+CommandResult RunCommand(std::string_view line, std::FILE* out);
 
-// Loads a data-dictionary file; the reason when the store reported errors
-// while reading it, else empty.
-std::string LoadDictionary(const char* path, StoreReasons& reasons);
+// Loads a data-dictionary file; a failure saying what the store reported
+// while reading it, when it reported anything.
+Status LoadDictionary(const char* path);
 
 }  // namespace kv

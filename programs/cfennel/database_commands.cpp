@@ -96,7 +96,7 @@ Outcome SaveAll(Context& context) {
   for (const std::string& name : names) {
     Outcome failure = SaveOne(context, name, (name + ": ").c_str());
     if (failure && !first) first = failure;
-    context.reasons.Mark();
+    context.failures.Clear();
   }
   return first;
 }

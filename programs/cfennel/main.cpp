@@ -10,14 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "base/failure_capture.h"
 #include "commands.h"
 #include "dbstore/store_init.h"
 #include "odbc_setup.h"
 #include "platform/terminal.h"
 #include "progress_display.h"
 #include "run_directory.h"
+#include "run_log.h"
 #include "store/sequence_generator.h"
-#include "store_reasons.h"
 
 namespace kv {
 namespace {
@@ -91,10 +92,10 @@ void Report(std::string_view what, const std::string& reason) {
 }
 
 // Runs one command line; false when it failed.
-bool Run(std::string_view line, StoreReasons& reasons) {
-  const CommandResult result = RunCommand(line, stdout, reasons);
-  if (result.failed) Report(result.command, result.reason);
-  return !result.failed;
+bool Run(std::string_view line) {
+  const CommandResult result = RunCommand(line, stdout);
+  if (!result.status.ok()) Report(result.command, std::string(result.status.message()));
+  return result.status.ok();
 }
 
 struct Options {
@@ -131,31 +132,29 @@ Options ReadOptions(const std::vector<std::string_view>& args) {
 
 // Loads the dictionaries and reports the options that failed, in their
 // order; false when any failed.
-bool TakeOptions(const Options& options, StoreReasons& reasons) {
+bool TakeOptions(const Options& options) {
   bool taken = true;
   for (const Options::Step& step : options.steps) {
-    const std::string failure = step.failure.empty() ? LoadDictionary(step.dictionary.c_str(), reasons) : step.failure;
-    if (failure.empty()) continue;
-    Report(step.dictionary.empty() ? step.option : step.option + " " + step.dictionary, failure);
+    const Status status =
+        step.failure.empty() ? LoadDictionary(step.dictionary.c_str()) : Status::Failure(step.failure, Status::Code::kInvalid);
+    if (status.ok()) continue;
+    Report(step.dictionary.empty() ? step.option : step.option + " " + step.dictionary, std::string(status.message()));
     taken = false;
   }
   return taken;
 }
 
 // Starts the store on its data directory; false (reported) when it cannot.
-bool StartStore(const std::string& root, const RunDirectory& run, StoreReasons& reasons, ProgressDisplay& progress) {
-  reasons.Mark();
+bool StartStore(const std::string& root, const RunDirectory& run, RunLog& log, ProgressDisplay& progress) {
+  const FailureCapture failures;
   if (const std::string odbc = UseDataDirectoryOdbc(root, run); !odbc.empty()) {
     Report("--root " + root, odbc);
     return false;
   }
   const bool started = InitCFennel(root.c_str());
   progress.Clear();
-  reasons.KeepErrorsOnly();
-  if (!started) {
-    const std::string why = reasons.ErrorsSinceMark();
-    Report("--root " + root, why.empty() ? "the store cannot start" : why);
-  }
+  log.KeepErrorsOnly();
+  if (!started) Report("--root " + root, std::string(failures.StatusOf(false, "the store cannot start").message()));
   return started;
 }
 
@@ -168,18 +167,18 @@ int Main(const std::vector<std::string_view>& args) {
   }
   CatchInterrupts();
   const RunDirectory run;
-  StoreReasons reasons(run);
+  RunLog log(run);
   const Options options = ReadOptions(args);
   ProgressDisplay progress(stderr);
   if (IsStandardErrorTerminal())
     SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
-  if (options.root && !StartStore(*options.root, run, reasons, progress)) {
+  if (options.root && !StartStore(*options.root, run, log, progress)) {
     SetTableProgressListener(nullptr);
     DeInitCFennel();
     return 1;
   }
   // Dictionaries after the store's start-up, which begins a dictionary anew.
-  bool failed = !TakeOptions(options, reasons);
+  bool failed = !TakeOptions(options);
   // Without a database, identifiers are drawn in memory.
   if (!options.root && !SequenceGenerator()) {
     Report("identifiers", "a table of the dictionaries has no columns");
@@ -187,7 +186,7 @@ int Main(const std::vector<std::string_view>& args) {
   }
 
   auto runCommand = [&](std::string_view line) {
-    failed = !Run(line, reasons) || failed;
+    failed = !Run(line) || failed;
     progress.Clear();
   };
   if (options.firstCommand < args.size()) {
