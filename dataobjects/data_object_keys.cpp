@@ -35,10 +35,11 @@ bool AppendEscaped(std::string_view text, TextBuffer& key) {
     const char c = text[i];
     if (c != kSeparator && c != kEscape && c != '\0') continue;
     const char escaped[] = {kEscape, c == '\0' ? '0' : c};
-    if (key.Append(text.substr(plain, i - plain)) != 1 || key.Append(std::string_view(escaped, 2)) != 1) return false;
+    if (key.Append(text.substr(plain, i - plain)) != STORE_SUCCESS || key.Append(std::string_view(escaped, 2)) != STORE_SUCCESS)
+      return false;
     plain = i + 1;
   }
-  return key.Append(text.substr(plain)) == 1;
+  return key.Append(text.substr(plain)) == STORE_SUCCESS;
 }
 
 // The text of a key value: the store's text of the value, except that a
@@ -74,10 +75,10 @@ bool KeyText(const RowCollection& collection, const StoredValue* values, TextBuf
       LogError("\nALL PRIMARY KEY COLUMNS SHOULD BE SELECTED FOR %s\n", collection.tableName);
       return false;
     }
-    if (key.Append(std::string_view(&kSeparator, 1)) != 1) return false;
+    if (key.Append(std::string_view(&kSeparator, 1)) != STORE_SUCCESS) return false;
     const StoredValue& value = values[index];
     if (value.IsNull()) {
-      if (key.Append(kNullValue) != 1) return false;
+      if (key.Append(kNullValue) != STORE_SUCCESS) return false;
       continue;
     }
     ValueTextBuffer scratch;

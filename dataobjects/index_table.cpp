@@ -226,28 +226,28 @@ int AddEntryToIndexTable(const char* tableName, const RowView& row) {
   const TableDefn* definition = GetTableDefn(tableName);
   if (!ForeignKeysOf(definition)) {
     LogTrace("No References.\n");
-    return 1;
+    return STORE_SUCCESS;
   }
-  if (!IsNewRow(row.state) && !IsDeletedRow(row.state)) return 1;
+  if (!IsNewRow(row.state) && !IsDeletedRow(row.state)) return STORE_SUCCESS;
   return GuardMemory([&]() -> int {
     const DefaultConnection connection;
     for (const std::string& dominant : Personalities().indexedTables) {
       const ColumnDefn* key = IndexKey(dominant);
-      if (key && !IndexUnder(connection, *definition, dominant, *key, row)) return 0;
+      if (key && !IndexUnder(connection, *definition, dominant, *key, row)) return STORE_FAILURE;
     }
-    return 1;
+    return STORE_SUCCESS;
   });
 }
 
 int AddDataObjectToIndexTables(const DataObject* object) {
-  if (!object) return 0;
-  int result = 1;
+  if (!object) return STORE_FAILURE;
+  int result = STORE_SUCCESS;
   for (const RowCollection* collection = object->firstCollection; collection; collection = collection->next) {
     for (const RowUnit* unit = collection->firstRow; unit; unit = unit->next) {
       const std::optional<TableRow> row = GetRowObjectFromRowUnit(unit, object);
-      if (!row) return 0;
+      if (!row) return STORE_FAILURE;
       const RowView view{row->values.data(), static_cast<std::int32_t>(row->values.size()), row->state};
-      if (AddEntryToIndexTable(collection->tableName, view) != 1) result = 0;
+      if (AddEntryToIndexTable(collection->tableName, view) != STORE_SUCCESS) result = STORE_FAILURE;
     }
   }
   return result;

@@ -6,6 +6,7 @@
 // reads only the tables it names.
 
 #include "dataobjects/data_object.h"
+#include "store/store_results.h"
 #include "store/stored_value.h"
 
 namespace kv {

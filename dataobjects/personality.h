@@ -29,6 +29,7 @@
 #include "dataobjects/data_object.h"
 #include "dataobjects/foreign_key_chains.h"
 #include "db/select_query.h"
+#include "store/store_results.h"
 #include "store/table_defn.h"
 #include "store/vector.h"
 

@@ -28,10 +28,10 @@ int InitPersonality() {
     state.gv_personalityDefnVect.reset(new (std::nothrow) VectorOf<PersonalityDefn>);
     if (!state.gv_personalityDefnVect) {
       LogError("MEMORY_ALLOCATION_FAILURE\n");
-      return 99;
+      return STORE_NO_MEMORY;
     }
   }
-  return 1;
+  return STORE_SUCCESS;
 }
 
 const PersonalityDefn* GetPersonalityDefn(const char* name) {

@@ -126,41 +126,41 @@ int CreateFromNodes(const std::vector<DoNode>& nodes) {
       continue;
     }
     std::unique_ptr<PersonalityDefn> personality = CreatePersonalityDefn(nodes, next);
-    if (!personality) return 0;
+    if (!personality) return STORE_FAILURE;
     // A personality is fetched through its dominant table: one the
     // dictionary lacks (a misspelt or missing dominanttableid) could never be.
     if (!GetTableDefn(personality->dominantTable.c_str())) {
       LogError("No table definition found for %s.\n", personality->dominantTable.c_str());
-      return 0;
+      return STORE_FAILURE;
     }
     for (const ConstituentTable& constituent : personality->constituents)
-      if (!ConstituentLink(*personality, constituent)) return 0;
+      if (!ConstituentLink(*personality, constituent)) return STORE_FAILURE;
     personalities.push_back(std::move(personality));
   }
   for (const std::optional<std::string>& dominant : IndexRequests(nodes))
-    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return 0;
+    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return STORE_FAILURE;
   VectorOf<PersonalityDefn>& list = *Personalities().gv_personalityDefnVect;
   for (std::unique_ptr<PersonalityDefn>& personality : personalities) {
     const std::string name = personality->name;
     if (!list.Append(std::move(personality))) {
       LogError("Cannot Add personality %s into gv_personalityDefnVect.\n", name.c_str());
-      return 0;
+      return STORE_FAILURE;
     }
   }
-  return 1;
+  return STORE_SUCCESS;
 }
 
 }  // namespace
 
 int CreatePersonalityFromXMLFile(const char* path) {
-  if (const int initialised = InitPersonality(); initialised != 1) return initialised;
+  if (const int initialised = InitPersonality(); initialised != STORE_SUCCESS) return initialised;
   QuietXmlErrors();
   const std::unique_ptr<xmlDoc, DocumentFree> document(
       path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
            : nullptr);
   if (!document) {
     LogError("Could not parse file %s\n", LogText(path));
-    return 0;
+    return STORE_FAILURE;
   }
   try {
     std::vector<DoNode> nodes;
@@ -168,7 +168,7 @@ int CreatePersonalityFromXMLFile(const char* path) {
     return CreateFromNodes(nodes);
   } catch (const std::bad_alloc&) {
     LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return 99;
+    return STORE_NO_MEMORY;
   }
 }
 

@@ -35,7 +35,7 @@ bool SaveTopLevelTables(const xmlNode* root) {
   auto saveBatch = [&] {
     for (const std::string& name : batch) {
       SaveCounts counts;
-      if (SaveTable(name.c_str(), &counts) != 1 || counts.failed) {
+      if (SaveTable(name.c_str(), &counts) != STORE_SUCCESS || counts.failed) {
         LogError("Table %s was not saved whole: %d rows failed.\n", name.c_str(), counts.failed);
         saved = false;
       }

@@ -138,14 +138,14 @@ int SaveTable(const char* tableName, SaveCounts* counts) {
     SaveCounts& result = counts ? *counts : made;
     result = SaveCounts();
     TableData* table = GetTableDataByName(tableName);
-    if (!table) return 0;
+    if (!table) return STORE_FAILURE;
     ObjectLockGuard lock(CriteriaParserLockKey());
     const DataSourceMapEntry* entry = GetDataSourceMapEntry(table->name.c_str());
-    if (!entry) return 0;
+    if (!entry) return STORE_FAILURE;
     const std::string source = entry->dataSourceName;
     const PooledConnection handle(source.c_str());
-    if (!handle) return 0;
-    return SaveOnConnection(handle.get(), *table, result) ? 1 : 0;
+    if (!handle) return STORE_FAILURE;
+    return SaveOnConnection(handle.get(), *table, result) ? STORE_SUCCESS : STORE_FAILURE;
   });
 }
 

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "store/store_results.h"
+
 namespace kv {
 
 // What one SaveTable did.

@@ -253,11 +253,11 @@ std::uint8_t ReallocateAndSetOID(OidArray& target, const std::uint32_t* source, 
   LogConverterEntry("ReallocateAndSetOID");
   try {
     SetNOid(target, source, n);
-    return 1;
+    return STORE_SUCCESS;
   } catch (const std::bad_alloc&) {
     target.clear();
     LogError("Unable to allocate memory");
-    return 99;
+    return STORE_NO_MEMORY;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "store/store_results.h"
+
 namespace kv {
 
 using OidArray = std::vector<std::uint32_t>;

@@ -257,9 +257,9 @@ bool UpdateRowObject(const char* tableName, RowObject* row, const char* columnNa
 int DeleteRowObject(const char* tableName, RowObject* row) {
   TableData* table = GetTableDataByName(tableName);
   RowObject* previous = nullptr;
-  if (!table || !row || row->table != table || !FindPrevious(*table, row, previous)) return 0;
+  if (!table || !row || row->table != table || !FindPrevious(*table, row, previous)) return STORE_FAILURE;
   DeleteRowAfter(*table, previous, row);
-  return 1;
+  return STORE_SUCCESS;
 }
 
 bool DeleteRowObjectByCriteria(const char* tableName, const char* criteria) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "store/row_storage.h"
+#include "store/store_results.h"
 #include "store/stored_value.h"
 #include "store/table_defn.h"
 #include "store/vector.h"

@@ -35,14 +35,14 @@ TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
 }
 
 int TextBuffer::Reserve(std::size_t more) {
-  if (more > SIZE_MAX - 1 - length_) return 99;
+  if (more > SIZE_MAX - 1 - length_) return STORE_NO_MEMORY;
   const std::size_t needed = length_ + more;
-  if (needed <= capacity_ && data_) return 1;
+  if (needed <= capacity_ && data_) return STORE_SUCCESS;
   std::size_t capacity = capacity_;
   if (needed > capacity) {
     const std::size_t step = step_ ? step_ : 1;
     const std::size_t steps = (needed - capacity + step - 1) / step;
-    if (steps > (SIZE_MAX - 1 - capacity) / step) return 99;
+    if (steps > (SIZE_MAX - 1 - capacity) / step) return STORE_NO_MEMORY;
     capacity += steps * step;
   }
   if (capacity + 1 > allocated_ || !data_) {
@@ -54,21 +54,21 @@ int TextBuffer::Reserve(std::size_t more) {
       size = allocated_ * 2;
     else
       grown.reset(new (std::nothrow) char[size]());
-    if (!grown) return 99;
+    if (!grown) return STORE_NO_MEMORY;
     if (length_) std::memcpy(grown.get(), data_.get(), length_);
     data_ = std::move(grown);
     allocated_ = size;
   }
   capacity_ = capacity;
-  return 1;
+  return STORE_SUCCESS;
 }
 
 int TextBuffer::Append(std::string_view text) {
-  if (Reserve(text.size()) != 1) return 99;
+  if (Reserve(text.size()) != STORE_SUCCESS) return STORE_NO_MEMORY;
   if (!text.empty()) std::memcpy(data_.get() + length_, text.data(), text.size());
   length_ += text.size();
   data_[length_] = '\0';
-  return 1;
+  return STORE_SUCCESS;
 }
 
 int TextBuffer::AppendFormat(const char* format, ...) {
@@ -78,11 +78,11 @@ int TextBuffer::AppendFormat(const char* format, ...) {
   va_copy(again, args);
   const int size = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  int result = 99;
-  if (size >= 0 && Reserve(static_cast<std::size_t>(size)) == 1) {
+  int result = STORE_NO_MEMORY;
+  if (size >= 0 && Reserve(static_cast<std::size_t>(size)) == STORE_SUCCESS) {
     std::vsnprintf(data_.get() + length_, static_cast<std::size_t>(size) + 1, format, again);
     length_ += static_cast<std::size_t>(size);
-    result = 1;
+    result = STORE_SUCCESS;
   }
   va_end(again);
   return result;

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/text_format.h"
+#include "store/store_results.h"
 
 namespace kv {
 

@@ -34,23 +34,23 @@ OwnedText CopyText(std::string_view text) {
 
 std::uint8_t AllocateAndSetString(OwnedText& out, const char* text) {
   out = CopyText(text ? std::string_view(text) : std::string_view());
-  return out ? 1 : 99;
+  return out ? STORE_SUCCESS : STORE_NO_MEMORY;
 }
 
 std::uint8_t AllocateAndSetStringN(OwnedText& out, const char* bytes, std::size_t n) {
   out = CopyText(bytes ? std::string_view(bytes, n) : std::string_view());
-  if (out) return 1;
+  if (out) return STORE_SUCCESS;
   LogError("Unable to allocate memory\n");
-  return 99;
+  return STORE_NO_MEMORY;
 }
 
 std::uint8_t ReallocateAndSetString(OwnedText& value, const char* text) {
   value.reset();
-  if (!text) return 1;
+  if (!text) return STORE_SUCCESS;
   value = CopyText(text);
-  if (value) return 1;
+  if (value) return STORE_SUCCESS;
   LogError("Unable to allocate memory\n");
-  return 99;
+  return STORE_NO_MEMORY;
 }
 
 std::size_t SafeStrLen(const char* text) { return text ? std::strlen(text) : 0; }

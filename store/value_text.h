@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "store/store_results.h"
+
 namespace kv {
 
 // A NUL-terminated text the holder owns.

@@ -68,7 +68,7 @@ void FreeVector(Vector* vector) {
 
 int AddElement(Vector* vector, std::unique_ptr<VectorNode> node) {
   LogTrace("\n\t@@@@@ Inside AddElement() @@@@@ \n");
-  if (!vector || !node) return 0;
+  if (!vector || !node) return STORE_FAILURE;
   ObjectLockGuard lock(vector);
   VectorNode* added = node.release();
   added->next = nullptr;
@@ -78,14 +78,14 @@ int AddElement(Vector* vector, std::unique_ptr<VectorNode> node) {
     vector->tail->next = added;
   vector->tail = added;
   ++vector->count;
-  return 1;
+  return STORE_SUCCESS;
 }
 
 bool AddElementValue(Vector* vector, void* element) {
   std::unique_ptr<VectorNode> node(new (std::nothrow) VectorNode);
   if (!node) return false;
   node->data = element;
-  return AddElement(vector, std::move(node)) == 1;
+  return AddElement(vector, std::move(node)) == STORE_SUCCESS;
 }
 
 bool InsertElementAt(Vector* vector, std::unique_ptr<VectorNode> node, std::int32_t index) {
@@ -125,11 +125,11 @@ bool DeleteElement(Vector* vector, VectorNode* node) {
 
 int DeleteElementAt(Vector* vector, std::int32_t index) {
   LogTrace("\n\t@@@@@ Inside DeleteElementAt() @@@@@ \n");
-  if (!vector) return 0;
+  if (!vector) return STORE_FAILURE;
   ObjectLockGuard lock(vector);
-  if (!vector->head || index < 0 || index >= vector->count) return 0;
+  if (!vector->head || index < 0 || index >= vector->count) return STORE_FAILURE;
   UnlinkAfter(vector, index == 0 ? nullptr : NodeBefore(vector, index));
-  return 1;
+  return STORE_SUCCESS;
 }
 
 VectorNode* ElementAt(Vector* vector, std::int32_t index) {
@@ -152,14 +152,14 @@ VectorNode* GetNthElement(Vector* vector, std::int32_t n, VectorNode* start) {
 
 int MergeVector(Vector* target, Vector* source) {
   LogTrace("\n\t@@@@@ Inside MergeVector() @@@@@ \n");
-  if (!target || !source || target == source) return 1;
+  if (!target || !source || target == source) return STORE_SUCCESS;
   // New nodes for every element first, so that running out of memory
   // leaves both vectors as they were.
   Vector moved;
   for (VectorNode* node = source->head; node; node = node->next) {
     if (!AddElementValue(&moved, node->data)) {
       LogError("MEMORY_ALLOCATION_FAILURE\n");
-      return 99;
+      return STORE_NO_MEMORY;
     }
   }
   if (moved.head) {
@@ -174,7 +174,7 @@ int MergeVector(Vector* target, Vector* source) {
     moved.count = 0;
   }
   FreeVector(source);
-  return 1;
+  return STORE_SUCCESS;
 }
 
 bool DeleteLCDVector(Vector* vector, const void* element) {
@@ -201,7 +201,7 @@ std::unique_ptr<TextVector> CloneVector(const Vector* vector) {
   for (VectorNode* node = vector->head; node; node = node->next) {
     const char* text = static_cast<const char*>(node->data);
     OwnedText copy;
-    if (AllocateAndSetStringN(copy, text, SafeStrLen(text)) != 1) return nullptr;
+    if (AllocateAndSetStringN(copy, text, SafeStrLen(text)) != STORE_SUCCESS) return nullptr;
     if (!clone->Append(std::unique_ptr<char, TextDeleter>(copy.release()))) return nullptr;
   }
   return clone;

@@ -15,6 +15,8 @@
 #include <iterator>
 #include <memory>
 
+#include "store/store_results.h"
+
 namespace kv {
 
 struct VectorNode {

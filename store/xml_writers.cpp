@@ -46,7 +46,7 @@ class FileOutput : public Output {
 
 class TextOutput : public Output {
  public:
-  bool Write(std::string_view text) override { return text_.Append(text) == 1; }
+  bool Write(std::string_view text) override { return text_.Append(text) == STORE_SUCCESS; }
   const TextBuffer& text() const { return text_; }
 
  private:

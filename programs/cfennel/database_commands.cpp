@@ -42,7 +42,7 @@ std::string CountsText(const SaveCounts& counts) {
 // Saves one table, printing what it wrote after prefix.
 Outcome SaveOne(Context& context, const std::string& name, const char* prefix) {
   SaveCounts counts;
-  const bool saved = SaveTable(name.c_str(), &counts) == 1;
+  const bool saved = SaveTable(name.c_str(), &counts) == STORE_SUCCESS;
   if (saved || counts.inserted + counts.updated + counts.deleted > 0)
     std::fprintf(context.out, "%s%s\n", prefix, CountsText(counts).c_str());
   if (!saved) return context.Reason("cannot save " + name + ": nothing of it was written");
