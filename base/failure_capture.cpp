@@ -1,14 +1,24 @@
 #include "base/failure_capture.h"
 
+#include <cstdarg>
+
+#include "base/log_writer.h"
+
 namespace kv {
 namespace {
 
 // The innermost capture open on this thread.
 thread_local FailureCapture* innermost = nullptr;
 
-// The text with every run of white space made one blank, and none at the
-// ends: log entries end in a newline and some begin with a tab.
-std::string OneLine(std::string_view text) {
+KV_PRINTF(1, 0) std::string LogFailureText(const char* format, std::va_list args) {
+  std::string text = FormatV(format, args);
+  LogError("%s", text.c_str());
+  return ReasonLine(text);
+}
+
+}  // namespace
+
+std::string ReasonLine(std::string_view text) {
   std::string line;
   bool blank = false;
   for (const char c : text) {
@@ -22,8 +32,6 @@ std::string OneLine(std::string_view text) {
   }
   return line;
 }
-
-}  // namespace
 
 FailureCapture::FailureCapture() : outer_(innermost) { innermost = this; }
 
@@ -49,9 +57,27 @@ bool FailureCapture::Active() { return innermost != nullptr; }
 
 void FailureCapture::Capture(std::string_view text) {
   if (!innermost) return;
-  std::string line = OneLine(text);
+  std::string line = ReasonLine(text);
   if (line.empty()) return;
   for (FailureCapture* capture = innermost; capture; capture = capture->outer_) capture->reasons_.push_back(line);
+}
+
+Status LogFailure(Status::Code code, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string reason = LogFailureText(format, args);
+  va_end(args);
+  return Status::Failure(std::move(reason), code);
+}
+
+Status LogFailureAfter(const Status& inner, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string reason = LogFailureText(format, args);
+  va_end(args);
+  if (!inner.ok() && !inner.message().empty())
+    reason = reason.empty() ? std::string(inner.message()) : std::string(inner.message()) + "; " + reason;
+  return Status::Failure(std::move(reason), inner.ok() ? Status::Code::kFailed : inner.code());
 }
 
 }  // namespace kv

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "base/text_format.h"
 
 namespace kv {
 
@@ -39,5 +40,17 @@ class FailureCapture {
   std::vector<std::string> reasons_;
   FailureCapture* outer_;
 };
+
+// A failure logged as it is made: the ERROR entry is written exactly as the
+// format says (so the log reads as it always has), and the Status carries
+// the same text on one line.
+Status LogFailure(Status::Code code, const char* format, ...) KV_PRINTF(2, 3);
+// The same for a failure that follows an inner one: the message gives the
+// inner reason first, as the log does, then this one ("inner; outer").
+Status LogFailureAfter(const Status& inner, const char* format, ...) KV_PRINTF(2, 3);
+
+// A log entry's text as a reason: every run of white space one blank, none
+// at the ends.
+std::string ReasonLine(std::string_view text);
 
 }  // namespace kv

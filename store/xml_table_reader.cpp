@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/failure_capture.h"
 #include "base/log_writer.h"
 #include "platform/files.h"
 #include "store/column_types.h"
@@ -190,14 +191,11 @@ class DocumentReader {
   // The rows of the element chain from node on, each followed by those of
   // its children (depth first, document order). The walk keeps no stack of
   // its own: a caller's tree may be deeper than the call stack.
-  bool AddRowsFromXMLNodes(xmlNodePtr node) {
+  Status AddRowsFromXMLNodes(xmlNodePtr node) {
     const xmlNode* end = node ? node->parent : nullptr;
     while (node) {
       if (node->type == XML_ELEMENT_NODE) {
-        if (!CreateRowFromXMLNode(node)) {
-          LogError("%s", kRowFailure);
-          return false;
-        }
+        if (Status row = CreateRowFromXMLNode(node); !row.ok()) return LogFailureAfter(row, "%s", kRowFailure);
         if (node->children) {
           node = node->children;
           continue;
@@ -205,56 +203,59 @@ class DocumentReader {
       }
       while (!node->next) {
         node = node->parent;
-        if (node == end) return true;
+        if (node == end) return Status::Ok();
       }
       node = node->next;
     }
-    return true;
+    return Status::Ok();
   }
 
   std::unique_ptr<HashTable> TakeReferences() { return std::move(references_); }
 
  private:
-  bool CreateRowFromXMLNode(xmlNodePtr element) {
+  Status CreateRowFromXMLNode(xmlNodePtr element) {
     try {
-      TableReading* reading = Reading(element->name);
-      if (!reading) return false;
-      if (!reading->table) return true;  // a container
+      TableReading* reading = nullptr;
+      if (Status named = Reading(element->name, reading); !named.ok()) return named;
+      if (!reading->table) return Status::Ok();  // a container
       return AddRow(*reading, element);
     } catch (const std::bad_alloc&) {
-      LogError("MEMORY_ALLOCATION_FAILURE\n");
-      return false;
+      return LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n");
     } catch (const EntityTextLimit&) {
-      LogError("Entity references in attribute values add more than %d bytes: the document is refused.\n",
-               static_cast<int>(kMaxEntityText));
-      return false;
+      return LogFailure(Status::Code::kInvalid,
+                        "Entity references in attribute values add more than %d bytes: the document is refused.\n",
+                        static_cast<int>(kMaxEntityText));
     }
   }
 
-  // The reading of an element's table, made on its first row; a container
-  // has no table; null for an element that names neither.
-  TableReading* Reading(const xmlChar* elementName) {
-    if (last_ && lastName_ == elementName) return last_;
+  // The reading of an element's table into reading, made on its first row;
+  // a container has no table; a failure for an element that names neither.
+  Status Reading(const xmlChar* elementName, TableReading*& reading) {
+    if (last_ && lastName_ == elementName) {
+      reading = last_;
+      return Status::Ok();
+    }
     const std::string_view name = AsView(elementName);
     auto known = readings_.find(name);
     if (known == readings_.end()) {
       const std::string tableName(name);
       TableData* table = GetTableDataByName(tableName.c_str());
       if (!table && CreateTable(tableName.c_str())) table = GetTableDataByName(tableName.c_str());
-      std::unique_ptr<TableReading> reading;
+      std::unique_ptr<TableReading> made;
       if (table && table->kind == TABLE_DATA_KIND_TABLE && table->tableDefn) {
-        reading = ReadingOf(table);
+        made = ReadingOf(table);
       } else if (!table && name.find("List") != std::string_view::npos) {
-        reading = std::make_unique<TableReading>();
+        made = std::make_unique<TableReading>();
       } else {
-        LogError("CreateRowFromXMLNode : %s is neither a table nor a list\n", tableName.c_str());
-        return nullptr;
+        return LogFailure(Status::Code::kNotFound, "CreateRowFromXMLNode : %s is neither a table nor a list\n",
+                          tableName.c_str());
       }
-      known = readings_.emplace(name, std::move(reading)).first;
+      known = readings_.emplace(name, std::move(made)).first;
     }
     last_ = known->second.get();
     lastName_ = elementName;
-    return last_;
+    reading = last_;
+    return Status::Ok();
   }
 
   // The text an ancestor gives a key entry: the nearest ancestor element
@@ -281,7 +282,7 @@ class DocumentReader {
     return std::nullopt;
   }
 
-  bool AddRow(TableReading& reading, const xmlNode* element) {
+  Status AddRow(TableReading& reading, const xmlNode* element) {
     const std::size_t count = reading.columns.size();
     texts_.Clear();
     if (buffers_.size() < count) buffers_ = std::vector<TypedValueBuffer>(count);
@@ -304,7 +305,10 @@ class DocumentReader {
         values_[i] = column.DefaultValue();
       }
     }
-    return AddNewRow(reading.table, values_) != nullptr;
+    // The table says itself why it refuses a row.
+    const FailureCapture refusal;
+    if (AddNewRow(reading.table, values_)) return Status::Ok();
+    return refusal.StatusOf(false, "the row was not added");
   }
 
   std::unique_ptr<HashTable> references_;
@@ -317,66 +321,84 @@ class DocumentReader {
   std::vector<StoredValue> values_;
 };
 
-// The rows below node; the identifier map, or null on failure.
-std::unique_ptr<HashTable> ConstructRows(xmlNodePtr firstChild) {
+// The rows below node, and the identifier map of the run into references.
+Status ConstructRows(xmlNodePtr firstChild, std::unique_ptr<HashTable>& references) {
   try {
     DocumentReader reader;
-    if (!reader.AddRowsFromXMLNodes(firstChild)) return nullptr;
-    return reader.TakeReferences();
+    if (Status rows = reader.AddRowsFromXMLNodes(firstChild); !rows.ok()) return rows;
+    references = reader.TakeReferences();
+    return Status::Ok();
   } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return nullptr;
+    return LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n");
   }
 }
 
 // Parses with a context of its own, so that libxml2's reason for a failure
 // can be logged before the parse message.
 template <class Read>
-Document Parse(const char* operation, Read read) {
+Status Parse(const char* operation, Read read, Document& document) {
   QuietXmlErrors();
   std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
   // The options hold from the start: opening the input may fail already.
   if (context) xmlCtxtUseOptions(context.get(), kParseOptions);
-  Document document(context ? read(context.get()) : nullptr);
-  if (document && xmlDocGetRootElement(document.get())) return document;
+  document.reset(context ? read(context.get()) : nullptr);
+  if (document && xmlDocGetRootElement(document.get())) return Status::Ok();
+  document.reset();
+  Status why;
   if (const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr; error && error->message) {
     if (error->line > 0)
-      LogError("%s : line %d: %s", operation, error->line, error->message);
+      why = LogFailure(Status::Code::kInvalid, "%s : line %d: %s", operation, error->line, error->message);
     else
-      LogError("%s : %s", operation, error->message);
+      why = LogFailure(Status::Code::kInvalid, "%s : %s", operation, error->message);
   }
-  LogError("%s", kParseFailure);
-  return nullptr;
+  return LogFailureAfter(why, "%s", kParseFailure);
 }
 
-bool ConstructFromDocument(Document document, const char* failure) {
-  if (!document) return false;
-  if (ConstructRows(xmlDocGetRootElement(document.get())->children)) return true;
-  LogError("%s", failure);
-  return false;
+// Parses with read, then builds the rows of the document; failure names
+// the kind of input after the reason.
+template <class Read>
+Status ConstructFromInput(const char* operation, Read read, const char* failure) {
+  Document document;
+  if (Status parsed = Parse(operation, read, document); !parsed.ok()) return parsed;
+  std::unique_ptr<HashTable> references;
+  Status rows = ConstructRows(xmlDocGetRootElement(document.get())->children, references);
+  return rows.ok() ? rows : LogFailureAfter(rows, "%s", failure);
 }
 
 }  // namespace
 
-bool ConstructTableDataFromXMLFile(const char* path) {
-  Document document = Parse("ConstructTableDataFromXMLFile", [path](xmlParserCtxtPtr context) -> xmlDocPtr {
-    if (!path) return nullptr;
-    return xmlCtxtReadFile(context, MapPath(path).c_str(), nullptr, kParseOptions);
-  });
-  return ConstructFromDocument(std::move(document), "Cannot construct table data from XML file.\n");
+Status ReadTableDocumentFile(const char* path) {
+  return ConstructFromInput(
+      "ConstructTableDataFromXMLFile",
+      [path](xmlParserCtxtPtr context) -> xmlDocPtr {
+        if (!path) return nullptr;
+        return xmlCtxtReadFile(context, MapPath(path).c_str(), nullptr, kParseOptions);
+      },
+      "Cannot construct table data from XML file.\n");
 }
 
+Status ReadTableDocumentBuffer(const char* buffer, std::size_t length) {
+  return ConstructFromInput(
+      "ConstructTableDataFromXMLBuffer",
+      [&](xmlParserCtxtPtr context) -> xmlDocPtr {
+        if (!buffer || length > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
+        return xmlCtxtReadMemory(context, buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions);
+      },
+      "Cannot construct table data from XML buffer.\n");
+}
+
+bool ConstructTableDataFromXMLFile(const char* path) { return ReadTableDocumentFile(path).ok(); }
+
 bool ConstructTableDataFromXMLBuffer(const char* buffer, std::size_t length) {
-  Document document = Parse("ConstructTableDataFromXMLBuffer", [&](xmlParserCtxtPtr context) -> xmlDocPtr {
-    if (!buffer || length > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
-    return xmlCtxtReadMemory(context, buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions);
-  });
-  return ConstructFromDocument(std::move(document), "Cannot construct table data from XML buffer.\n");
+  return ReadTableDocumentBuffer(buffer, length).ok();
 }
 
 std::unique_ptr<HashTable> ConstructTableDataFromXMLNode(xmlDocPtr document, xmlNodePtr node) {
-  std::unique_ptr<HashTable> references = document && node ? ConstructRows(node->children) : nullptr;
-  if (!references) LogError("Cannot construct table data from buffer node.\n");
+  std::unique_ptr<HashTable> references;
+  if (!document || !node || !ConstructRows(node->children, references).ok()) {
+    LogError("Cannot construct table data from buffer node.\n");
+    return nullptr;
+  }
   return references;
 }
 

@@ -13,12 +13,17 @@
 #include <cstddef>
 #include <memory>
 
+#include "base/status.h"
 #include "store/hash_table.h"
 
 namespace kv {
 
 [[nodiscard]] bool ConstructTableDataFromXMLFile(const char* path);
 [[nodiscard]] bool ConstructTableDataFromXMLBuffer(const char* buffer, std::size_t length);
+// The same, with the reason of a failure: the ERROR entries it logged, in
+// their order, on one line.
+Status ReadTableDocumentFile(const char* path);
+Status ReadTableDocumentBuffer(const char* buffer, std::size_t length);
 // The rows of the children of a node of a parsed document; the identifier
 // map of the run (reference text -> identifier), or null on failure.
 std::unique_ptr<HashTable> ConstructTableDataFromXMLNode(xmlDocPtr document, xmlNodePtr node);

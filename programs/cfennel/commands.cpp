@@ -47,7 +47,7 @@ Outcome Load(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (!ConstructTableDataFromXMLFile(path->c_str())) return context.Reason("cannot load " + *path);
+  if (const Status loaded = ReadTableDocumentFile(path->c_str()); !loaded.ok()) return std::string(loaded.message());
   return std::nullopt;
 }
 
