@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
+#include "base/failure_capture.h"
 #include "base/text_format.h"
 #include "store/text_buffer.h"
 
@@ -20,7 +22,7 @@ class SqlBuilder {
   explicit SqlBuilder(std::size_t capacity = 512, std::size_t step = 512) : text_(capacity, step) {}
 
   SqlBuilder& operator<<(std::string_view text) {
-    if (text_.Append(text) != 1) failed_ = true;
+    if (text_.Append(text) != STORE_SUCCESS) failed_ = true;
     return *this;
   }
   void AddFormat(const char* format, ...) KV_PRINTF(2, 3) {
@@ -44,15 +46,21 @@ class SqlBuilder {
 };
 
 // Runs a writer whose texts and lists allocate: memory running out anywhere
-// in it gives nothing (logged), never an exception to the caller.
+// in it gives nothing (logged), or a failing Status, never an exception to
+// the caller.
 void LogMemoryFailure();
 template <class Write>
 auto GuardMemory(Write write) -> decltype(write()) {
   try {
     return write();
   } catch (const std::bad_alloc&) {
-    LogMemoryFailure();
-    return {};
+    // A Status made empty would read as success.
+    if constexpr (std::is_same_v<decltype(write()), Status>) {
+      return LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n");
+    } else {
+      LogMemoryFailure();
+      return {};
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/failure_capture.h"
 #include "base/log_writer.h"
 #include "base/text_format.h"
 #include "db/db_statements.h"
@@ -22,25 +23,45 @@ namespace {
 constexpr const char* kQueryFailed = "Error in executing select query \n";
 
 // Appends every row of a result to a table or view, each converted in the
-// dialect of the table's data source; false when a row cannot be converted
-// or stored.
-bool AddResultRows(DBResultSet& rows, TableData& target, const char* tableName) {
+// dialect of the table's data source; a failure when a row cannot be
+// converted or stored, with the reason the dialect or the table gave.
+Status AddResultRows(DBResultSet& rows, TableData& target, const char* tableName) {
+  const FailureCapture refusal;
   const SQLDialect* dialect = GetDialectOfTable(tableName);
-  if (!dialect) return false;
+  if (!dialect) return refusal.StatusOf(false, Format("%s has no SQL dialect", tableName));
   ProgressReport progress("load", target.name.c_str(), rows.rowCount());
   ResetResultSetCursor(&rows);
   while (GetNextResultRow(&rows)) {
     const std::unique_ptr<RowValues> row = dialect->ConvertResultRow(rows, tableName);
-    if (!row) return false;
+    if (!row) return refusal.StatusOf(false, Format("a row of %s could not be converted", tableName));
     // A query may select more columns than the table has.
     std::span<const StoredValue> values(row->values);
     if (values.size() > static_cast<std::size_t>(target.columnCount))
       values = values.first(static_cast<std::size_t>(target.columnCount));
-    if (!AddNewRow(&target, values, row->state)) return false;
+    if (!AddNewRow(&target, values, row->state))
+      return refusal.StatusOf(false, Format("a row of %s could not be added", tableName));
     progress.Step();
   }
   progress.Finish();
-  return true;
+  return Status::Ok();
+}
+
+// The rows of a select on the table's data source into rows; a failure
+// with the connection's or the database's reason when there are none.
+Status QueryRows(const char* tableName, const char* sql, DBResultSetPtr& rows, const char* failure) {
+  const FailureCapture refusal;
+  TableQueryResult query = QueryTableSource(tableName, sql);
+  if (!query.connected) return refusal.StatusOf(false, Format("no connection for %s", tableName));
+  if (!query.rows) return LogFailureAfter(refusal.StatusOf(false, ""), "%s", failure);
+  rows = std::move(query.rows);
+  return Status::Ok();
+}
+
+// Makes the table's data (empty) in memory.
+Status MakeTable(const char* tableName) {
+  const FailureCapture refusal;
+  if (CreateTable(tableName)) return Status::Ok();
+  return LogFailureAfter(refusal.StatusOf(false, ""), "CreateTable Failed \n");
 }
 
 // Loads one entry of a load list: "TABLE", or "TABLE" and a text after the
@@ -104,66 +125,54 @@ bool LoadTablesFromFile(const char* path) {
   });
 }
 
-bool LoadTable(const char* tableName) {
-  return GuardMemory([&]() -> bool {
+Status LoadTableRows(const char* tableName) {
+  return GuardMemory([&]() -> Status {
     LogTrace("\nLoading Table : %s\n", LogText(tableName));
-    if (!tableName) return false;
-    const TableQueryResult query = QueryTableSource(tableName, Format("select * from %s", tableName).c_str());
-    if (!query.connected) return false;
-    if (!query.rows) {
-      LogError("Error in executing select query for %s\n", tableName);
-      return false;
-    }
+    if (!tableName) return Status::Failure("no table named", Status::Code::kInvalid);
+    DBResultSetPtr rows;
+    const std::string failure = Format("Error in executing select query for %s\n", tableName);
+    if (Status queried = QueryRows(tableName, Format("select * from %s", tableName).c_str(), rows, failure.c_str());
+        !queried.ok())
+      return queried;
     const TableDefn* definition = GetTableDefn(tableName);
-    if (!definition) {
-      LogError("Error in getting Table Definition for %s\n", tableName);
-      return false;
-    }
+    if (!definition)
+      return LogFailure(Status::Code::kNotFound, "Error in getting Table Definition for %s\n", tableName);
     // Only the number of columns is compared, not their names or types.
-    if (query.rows->columnCount() != definition->columnCount()) {
-      LogError(
+    if (rows->columnCount() != definition->columnCount())
+      return LogFailure(
+          Status::Code::kInvalid,
           "\nLoadTable Failed for %s table as there is mismatch between table definition in datadictionary and "
           "actual table in database\n",
           tableName);
-      return false;
-    }
-    if (!CreateTable(tableName)) {
-      LogError("CreateTable Failed \n");
-      return false;
-    }
-    return AddResultRows(*query.rows, *GetTableDataByName(tableName), tableName);
+    if (Status made = MakeTable(tableName); !made.ok()) return made;
+    return AddResultRows(*rows, *GetTableDataByName(tableName), tableName);
   });
 }
 
-bool LoadTableByQuery(const char* tableName, const char* query) {
-  return GuardMemory([&]() -> bool {
+Status LoadTableRowsByQuery(const char* tableName, const char* query) {
+  return GuardMemory([&]() -> Status {
     LogTrace("\nLoading Table : %s\n", LogText(tableName));
     LogTrace("\nSelect Query  : %s\n", LogText(query));
-    if (!tableName || !query) return false;
-    if (!CreateTable(tableName)) {
-      LogError("CreateTable Failed \n");
-      return false;
-    }
-    const TableQueryResult result = QueryTableSource(tableName, query);
-    if (!result.connected) return false;
-    if (!result.rows) {
-      LogError("%s", kQueryFailed);
-      return false;
-    }
-    return AddResultRows(*result.rows, *GetTableDataByName(tableName), tableName);
+    if (!tableName || !query) return Status::Failure("no table or no query", Status::Code::kInvalid);
+    if (Status made = MakeTable(tableName); !made.ok()) return made;
+    DBResultSetPtr rows;
+    if (Status queried = QueryRows(tableName, query, rows, kQueryFailed); !queried.ok()) return queried;
+    return AddResultRows(*rows, *GetTableDataByName(tableName), tableName);
   });
+}
+
+bool LoadTable(const char* tableName) { return LoadTableRows(tableName).ok(); }
+
+bool LoadTableByQuery(const char* tableName, const char* query) {
+  return LoadTableRowsByQuery(tableName, query).ok();
 }
 
 bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query) {
   return GuardMemory([&]() -> bool {
     LogTrace("\nLoading View Data : %s\n", LogText(viewName));
     if (!viewName || !tableName || !query) return false;
-    const TableQueryResult result = QueryTableSource(tableName, query);
-    if (!result.connected) return false;
-    if (!result.rows) {
-      LogError("%s", kQueryFailed);
-      return false;
-    }
+    DBResultSetPtr rows;
+    if (!QueryRows(tableName, query, rows, kQueryFailed).ok()) return false;
     const TableDefn* definition = GetTableDefn(tableName);
     if (!definition) return false;
     auto view = std::make_unique<CustomViewDefn>();
@@ -176,7 +185,7 @@ bool LoadViewByQuery(const char* viewName, const char* tableName, const char* qu
       if (!view->columns.Append(std::move(viewColumn))) return false;
     }
     if (!CreateCustomViewData(viewName, std::move(view))) return false;
-    return AddResultRows(*result.rows, *GetTableDataByName(viewName), tableName);
+    return AddResultRows(*rows, *GetTableDataByName(viewName), tableName).ok();
   });
 }
 

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/status.h"
+
 namespace kv {
 
 // Loads every entry of the data directory's load list; false only when the
@@ -28,6 +30,10 @@ namespace kv {
 // Loads the rows of a query into the table (made empty first, and left so
 // when the query fails).
 [[nodiscard]] bool LoadTableByQuery(const char* tableName, const char* query);
+// The same two loads, with the reason of a failure: the ERROR entries it
+// logged (the connection's, the database's and the store's), in order.
+Status LoadTableRows(const char* tableName);
+Status LoadTableRowsByQuery(const char* tableName, const char* query);
 // Loads the rows of a query over one table into a new custom view with the
 // table's columns.
 [[nodiscard]] bool LoadViewByQuery(const char* viewName, const char* tableName, const char* query);

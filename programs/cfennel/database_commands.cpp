@@ -65,13 +65,14 @@ Outcome LoadFromDatabase(Context& context) {
   const std::string name = definition->name;
   const std::string criteria(context.words.Rest());
   if (GetTableDataByName(name.c_str())) return name + " is in memory already (unload it first)";
-  const bool loaded = criteria.empty()
-                          ? LoadTable(name.c_str())
-                          : LoadTableByQuery(name.c_str(), ("select * from " + name + " where " + criteria).c_str());
-  if (!loaded) {
+  const Status loaded =
+      criteria.empty() ? LoadTableRows(name.c_str())
+                       : LoadTableRowsByQuery(name.c_str(), ("select * from " + name + " where " + criteria).c_str());
+  if (!loaded.ok()) {
     // Nothing half-loaded stays behind (false: nothing was).
     (void)UnLoadTable(name.c_str());
-    return context.Reason("cannot load " + name);
+    if (loaded.message().empty()) return "cannot load " + name;
+    return std::string(loaded.message());
   }
   std::fprintf(context.out, "%d\n", CountLiveRows(*GetTableDataByName(name.c_str())));
   return std::nullopt;
