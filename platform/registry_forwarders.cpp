@@ -1,8 +1,13 @@
 // The registry functions in their ANSI and wide forms, the same on every
 // backend: names are converted to UTF-16 here, string data by the backend.
+// Also the copying out of a queried value, alike on both backends.
 
 #include "platform/registry.h"
 #include "platform/registry_backend.h"
+#include "platform/registry_copy_out.h"
+
+#include <cstring>
+
 #include "platform/unicode.h"
 
 namespace kv {
@@ -46,5 +51,17 @@ LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* 
 }
 
 LONG RegDeleteValueA(HKEY key, std::string_view name) { return RegDeleteValueW(key, Utf8ToUtf16(name)); }
+
+LONG registry_backend::CopyValueOut(const std::vector<BYTE>& bytes, BYTE* data, DWORD* size) {
+  if (size == nullptr) return ERROR_SUCCESS;
+  const auto needed = static_cast<DWORD>(bytes.size());
+  if (data != nullptr && *size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
 
 }  // namespace kv

@@ -7,14 +7,17 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one UTF-8 sequence at text[i]; advances i. Overlong forms,
-// surrogates and truncated sequences decode as U+FFFD.
-char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
-  int extra;
+// Decodes the code point whose sequence begins at text[i] and advances i
+// past the bytes consumed; what a bad sequence consumes is the policy's.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i, BadUtf8 bad) {
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return ++i, lead;
+  std::size_t extra;
   char32_t cp;
   char32_t min;
+  // C0, C1 and F5 to F7 lead only sequences that come out overlong or past
+  // U+10FFFF: taking them as leads lets one check reject those.
   if ((lead & 0xE0) == 0xC0) {
     extra = 1, cp = lead & 0x1F, min = 0x80;
   } else if ((lead & 0xF0) == 0xE0) {
@@ -22,17 +25,27 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   } else if ((lead & 0xF8) == 0xF0) {
     extra = 3, cp = lead & 0x07, min = 0x10000;
   } else {
-    return kReplacement;
+    return ++i, kReplacement;
   }
-  for (int k = 0; k < extra; ++k) {
-    if (i >= text.size()) return kReplacement;
-    const auto c = static_cast<unsigned char>(text[i]);
-    if ((c & 0xC0) != 0x80) return kReplacement;
-    cp = (cp << 6) | (c & 0x3F);
-    ++i;
+  std::size_t length = 1;  // the bytes of the sequence read
+  bool wellFormed = true;
+  for (; length <= extra; ++length) {
+    if (i + length >= text.size() || (byte(i + length) & 0xC0) != 0x80) {
+      wellFormed = false;
+      break;
+    }
+    cp = (cp << 6) | (byte(i + length) & 0x3F);
   }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return kReplacement;
-  return cp;
+  if (wellFormed) {
+    const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+    wellFormed = cp >= min && cp <= 0x10FFFF && !(surrogate && bad == BadUtf8::kReplaceSequence);
+  }
+  if (wellFormed) {
+    i += length;
+    return cp;
+  }
+  i += bad == BadUtf8::kReplaceSequence ? length : 1;
+  return kReplacement;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -55,11 +68,11 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 }  // namespace
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text, BadUtf8 bad) {
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const char32_t cp = DecodeUtf8(text, i);
+    const char32_t cp = DecodeUtf8(text, i, bad);
     if (cp >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
       out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));

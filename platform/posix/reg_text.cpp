@@ -5,47 +5,6 @@
 namespace kv::posix {
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
-
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// One code point of UTF-8 (or of the three-byte form of a surrogate) at
-// bytes[i]; advances i. 0xFFFFFFFF for bytes that are not such a sequence.
-char32_t DecodeOne(std::string_view bytes, std::size_t& i) {
-  constexpr char32_t kInvalid = 0xFFFFFFFF;
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  const unsigned char lead = at(i);
-  if (lead < 0x80) return ++i, lead;
-  int extra = 0;
-  char32_t cp = 0, min = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1, cp = lead & 0x1F, min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    extra = 2, cp = lead & 0x0F, min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3, cp = lead & 0x07, min = 0x10000;
-  } else {
-    return ++i, kInvalid;
-  }
-  if (i + extra >= bytes.size()) return ++i, kInvalid;
-  for (int k = 1; k <= extra; ++k) {
-    if (!IsContinuation(at(i + k))) return ++i, kInvalid;
-    cp = (cp << 6) | (at(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF) return ++i, kInvalid;
-  i += static_cast<std::size_t>(extra) + 1;
-  return cp;
-}
-
-void AppendUnits(std::u16string& out, char32_t cp) {
-  if (cp >= 0x10000) {
-    out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-    out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-  } else {
-    out += static_cast<char16_t>(cp);
-  }
-}
-
 std::u16string Utf16LeUnitsOf(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i)
@@ -73,19 +32,6 @@ void SplitLines(std::string_view bytes, std::size_t begin, std::size_t unit, Dec
 }
 
 }  // namespace
-
-std::u16string DecodeUtf8Units(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size();) {
-    const char32_t cp = DecodeOne(bytes, i);
-    if (cp == 0xFFFFFFFF)
-      out += kReplacement;
-    else
-      AppendUnits(out, cp);
-  }
-  return out;
-}
 
 std::string EncodeRegText(std::u16string_view units, RegEncoding encoding) {
   std::string out;
@@ -147,7 +93,10 @@ std::optional<RegTextError> DecodeRegText(std::string_view bytes, RegText& text)
     text.encoding = RegEncoding::kUtf8WithBom;
     text.bodyBegin = 3;
   }
-  SplitLines(bytes, text.bodyBegin, 1, DecodeUtf8Units, text);
+  // A UTF-8 line's units, an unpaired surrogate kept as the unit its three
+  // bytes encode.
+  const auto decode = [](std::string_view line) { return Utf8ToUtf16(line, BadUtf8::kReplaceByteKeepSurrogates); };
+  SplitLines(bytes, text.bodyBegin, 1, decode, text);
   return std::nullopt;
 }
 

@@ -38,10 +38,6 @@ struct RegTextError {
 // BOM) into lines. A line ends at LF; a CR before it is part of the line end.
 std::optional<RegTextError> DecodeRegText(std::string_view bytes, RegText& text);
 
-// UTF-8 to code units: an encoded surrogate becomes that unit; bytes that
-// are not UTF-8 become U+FFFD, as the narrow-to-wide conversion gives them.
-std::u16string DecodeUtf8Units(std::string_view bytes);
-
 // Code units in a file's encoding (no byte-order mark).
 std::string EncodeRegText(std::u16string_view units, RegEncoding encoding);
 

@@ -6,10 +6,10 @@
 
 #include "platform/registry.h"
 #include "platform/registry_backend.h"
+#include "platform/registry_copy_out.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <unordered_map>
@@ -198,15 +198,7 @@ LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BY
 
   const std::vector<BYTE> bytes = narrow && IsStringType(value.type) ? NarrowBytes(value.data) : value.data;
   if (type) *type = value.type;
-  if (size == nullptr) return ERROR_SUCCESS;
-  const auto needed = static_cast<DWORD>(bytes.size());
-  if (data != nullptr && *size < needed) {
-    *size = needed;
-    return Result(ERROR_MORE_DATA);
-  }
-  if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return Result(registry_backend::CopyValueOut(bytes, data, size));
 }
 
 // Runs a change on the key a handle refers to.

@@ -7,6 +7,7 @@
 
 #include "platform/registry.h"
 #include "platform/registry_backend.h"
+#include "platform/registry_copy_out.h"
 
 #include <cstring>
 #include <vector>
@@ -103,15 +104,7 @@ LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BY
   if (code != ERROR_SUCCESS) return Result(code);
   if (IsStringType(storedType)) bytes = NarrowBytes(bytes);
   if (type) *type = storedType;
-  if (size == nullptr) return ERROR_SUCCESS;
-  const auto needed = static_cast<DWORD>(bytes.size());
-  if (data != nullptr && *size < needed) {
-    *size = needed;
-    return Result(ERROR_MORE_DATA);
-  }
-  if (data != nullptr && needed > 0) std::memcpy(data, bytes.data(), needed);
-  *size = needed;
-  return ERROR_SUCCESS;
+  return Result(registry_backend::CopyValueOut(bytes, data, size));
 }
 
 LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
