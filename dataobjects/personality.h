@@ -73,6 +73,9 @@ void ResetPersonalities();
 // index table cannot be made (no personality of the file is kept then); 99
 // when memory runs out.
 [[nodiscard]] int CreatePersonalityFromXMLFile(const char* path);
+// The same, with the reason of a failure: the ERROR entries it logged, in
+// order, on one line.
+Status ReadPersonalityFile(const char* path);
 
 // Found by exact name; null with "Cannot get personality.  Personality
 // name is NULL\n" or "Personality %s not found in gv_personalityDefnVect\n".

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/failure_capture.h"
 #include "base/log_writer.h"
 #include "dataobjects/index_table.h"
 #include "dataobjects/personality.h"
@@ -74,9 +75,11 @@ void ReadConstituent(const DoNode& node, ConstituentTable& constituent) {
   }
 }
 
-// A personality and the constituents that follow it; next moves past them.
-std::unique_ptr<PersonalityDefn> CreatePersonalityDefn(const std::vector<DoNode>& nodes, std::size_t& next) {
-  auto personality = std::make_unique<PersonalityDefn>();
+// A personality and the constituents that follow it into personality; next
+// moves past them.
+Status CreatePersonalityDefn(const std::vector<DoNode>& nodes, std::size_t& next,
+                             std::unique_ptr<PersonalityDefn>& personality) {
+  personality = std::make_unique<PersonalityDefn>();
   for (const auto& [name, value] : nodes[next].attributes) {
     if (Is(name, "personalityname"))
       personality->name = value;
@@ -91,12 +94,11 @@ std::unique_ptr<PersonalityDefn> CreatePersonalityDefn(const std::vector<DoNode>
     if (Is(constituent->tableName, personality->dominantTable.c_str())) continue;
     constituent->dominantTable = personality->dominantTable.c_str();
     const std::string table = constituent->tableName;
-    if (!personality->constituents.Append(std::move(constituent))) {
-      LogError("Cannot Add constituent table %s into constituentTableVect.\n", table.c_str());
-      return nullptr;
-    }
+    if (!personality->constituents.Append(std::move(constituent)))
+      return LogFailure(Status::Code::kOutOfMemory, "Cannot Add constituent table %s into constituentTableVect.\n",
+                        table.c_str());
   }
-  return personality;
+  return Status::Ok();
 }
 
 // The dominant tables whose index table the nodes ask for; a table not yet
@@ -118,58 +120,61 @@ std::vector<std::optional<std::string>> IndexRequests(const std::vector<DoNode>&
 
 // The personalities of the nodes, each constituent linked to its dominant
 // table, then the index tables; nothing is kept unless all of them are.
-int CreateFromNodes(const std::vector<DoNode>& nodes) {
+Status CreateFromNodes(const std::vector<DoNode>& nodes) {
   std::vector<std::unique_ptr<PersonalityDefn>> personalities;
   for (std::size_t next = 0; next < nodes.size();) {
     if (!Is(nodes[next].name, "PersonalityConfiguration")) {
       ++next;
       continue;
     }
-    std::unique_ptr<PersonalityDefn> personality = CreatePersonalityDefn(nodes, next);
-    if (!personality) return STORE_FAILURE;
+    std::unique_ptr<PersonalityDefn> personality;
+    if (Status made = CreatePersonalityDefn(nodes, next, personality); !made.ok()) return made;
     // A personality is fetched through its dominant table: one the
     // dictionary lacks (a misspelt or missing dominanttableid) could never be.
-    if (!GetTableDefn(personality->dominantTable.c_str())) {
-      LogError("No table definition found for %s.\n", personality->dominantTable.c_str());
-      return STORE_FAILURE;
+    if (!GetTableDefn(personality->dominantTable.c_str()))
+      return LogFailure(Status::Code::kNotFound, "No table definition found for %s.\n",
+                        personality->dominantTable.c_str());
+    for (const ConstituentTable& constituent : personality->constituents) {
+      const FailureCapture unlinked;
+      if (!ConstituentLink(*personality, constituent))
+        return unlinked.StatusOf(false, "Constituent table " + constituent.tableName + " is not linked");
     }
-    for (const ConstituentTable& constituent : personality->constituents)
-      if (!ConstituentLink(*personality, constituent)) return STORE_FAILURE;
     personalities.push_back(std::move(personality));
   }
-  for (const std::optional<std::string>& dominant : IndexRequests(nodes))
-    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr)) return STORE_FAILURE;
+  for (const std::optional<std::string>& dominant : IndexRequests(nodes)) {
+    const FailureCapture refusal;
+    if (!CreateIndexTable(dominant ? dominant->c_str() : nullptr))
+      return refusal.StatusOf(false, "The index table of " + dominant.value_or("no table") + " cannot be made");
+  }
   VectorOf<PersonalityDefn>& list = *Personalities().gv_personalityDefnVect;
   for (std::unique_ptr<PersonalityDefn>& personality : personalities) {
     const std::string name = personality->name;
-    if (!list.Append(std::move(personality))) {
-      LogError("Cannot Add personality %s into gv_personalityDefnVect.\n", name.c_str());
-      return STORE_FAILURE;
-    }
+    if (!list.Append(std::move(personality)))
+      return LogFailure(Status::Code::kOutOfMemory, "Cannot Add personality %s into gv_personalityDefnVect.\n",
+                        name.c_str());
   }
-  return STORE_SUCCESS;
+  return Status::Ok();
 }
 
 }  // namespace
 
-int CreatePersonalityFromXMLFile(const char* path) {
-  if (const int initialised = InitPersonality(); initialised != STORE_SUCCESS) return initialised;
+Status ReadPersonalityFile(const char* path) {
+  if (const int initialised = InitPersonality(); initialised != STORE_SUCCESS)
+    return Status::Failure("MEMORY_ALLOCATION_FAILURE", Status::Code::kOutOfMemory);  // logged by InitPersonality
   QuietXmlErrors();
   const std::unique_ptr<xmlDoc, DocumentFree> document(
       path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
            : nullptr);
-  if (!document) {
-    LogError("Could not parse file %s\n", LogText(path));
-    return STORE_FAILURE;
-  }
+  if (!document) return LogFailure(Status::Code::kInvalid, "Could not parse file %s\n", LogText(path));
   try {
     std::vector<DoNode> nodes;
     TraverseNodes(document.get(), xmlDocGetRootElement(document.get()), nodes);
     return CreateFromNodes(nodes);
   } catch (const std::bad_alloc&) {
-    LogError("MEMORY_ALLOCATION_FAILURE\n");
-    return STORE_NO_MEMORY;
+    return LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n");
   }
 }
+
+int CreatePersonalityFromXMLFile(const char* path) { return StoreResult(ReadPersonalityFile(path)); }
 
 }  // namespace kv

@@ -44,7 +44,7 @@ Outcome ReadPersonalities(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (CreatePersonalityFromXMLFile(path->c_str()) != STORE_SUCCESS) return context.Reason("cannot read " + *path);
+  if (const Status read = ReadPersonalityFile(path->c_str()); !read.ok()) return std::string(read.message());
   for (const PersonalityDefn& personality : *Personalities().gv_personalityDefnVect) {
     std::string line = personality.name + "\t" + personality.dominantTable;
     for (const ConstituentTable& constituent : personality.constituents) line += "\t" + constituent.tableName;
