@@ -71,6 +71,18 @@ std::uint8_t WidenColumnType(std::uint8_t code, std::int32_t maxSize) {
   return code;
 }
 
+std::string_view ColumnTypeName(std::uint8_t code) {
+  constexpr std::string_view kPrefix = "TARN_SQL_";
+  std::string_view name = "UNKNOWN";
+  for (const TypeWord& entry : kTypeWords) {
+    if (entry.code != code) continue;
+    const std::string_view word = entry.word;
+    if (word.starts_with(kPrefix)) return word.substr(kPrefix.size());
+    if (name == "UNKNOWN") name = word;  // a code with no word of the prefix
+  }
+  return name;
+}
+
 int TypeSize(std::uint8_t code) { return code < std::size(kTypeSizes) ? kTypeSizes[code] : 0; }
 
 }  // namespace kv

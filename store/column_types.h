@@ -4,6 +4,7 @@
 // fixed-width codes, and the families the store's operations treat alike.
 
 #include <cstdint>
+#include <string_view>
 
 namespace kv {
 
@@ -40,6 +41,11 @@ constexpr std::uint8_t TARN_SQL_LAST_TYPE = TARN_SQL_TEXT;
 // an unknown word. A null word logs "Column data type not supported - Error
 // while creating column definition.\n" and gives 0.
 [[nodiscard]] std::uint8_t GetColumnTypeCode(const char* word);
+
+// The name of a code as people read it: its dictionary word without the
+// "TARN_SQL_" prefix ("DATE", "LONG_INT"), else its first dictionary word
+// ("BOOLEAN"); "UNKNOWN" past the last code.
+[[nodiscard]] std::string_view ColumnTypeName(std::uint8_t code);
 
 // The code a column is stored with: character columns of max size 256 or
 // more become TARN_SQL_TEXT.

@@ -83,6 +83,14 @@ using CriteriaTree = std::unique_ptr<CriteriaNode, CriteriaTreeDeleter>;
 // the caller fails rather than compare the column with some other value.
 [[nodiscard]] bool BindCriteria(const VectorOf<ColumnDefn>& columns, CriteriaNode* root);
 
+// Whether the criteria compare columns of the type at all: a leaf on any
+// other type (64-bit integers, doubles, decimals, dates and times, Booleans,
+// large objects) matches no row.
+[[nodiscard]] bool CriteriaCompareType(std::uint8_t type);
+// Whether a literal, as written in the criteria, can be compared with a
+// column of the type (a number for the numeric columns it compares).
+[[nodiscard]] bool CriteriaCompareLiteral(const char* literal, std::uint8_t type);
+
 // Whether the row satisfies the bound tree; a null tree holds for every row.
 // Does not allocate.
 [[nodiscard]] bool EvaluateCriteria(const RowView& row, const CriteriaNode* root);

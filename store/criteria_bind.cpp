@@ -105,6 +105,19 @@ std::optional<CriteriaOperand> PrepareOperand(std::string_view literal, std::uin
   return operand;
 }
 
+}  // namespace
+
+bool CriteriaCompareType(std::uint8_t type) {
+  const std::optional<CriteriaOperand> operand = PrepareOperand("0", type);
+  return operand && operand->kind != CriteriaOperand::NEVER;
+}
+
+bool CriteriaCompareLiteral(const char* literal, std::uint8_t type) {
+  return literal && PrepareOperand(literal, type).has_value();
+}
+
+namespace {
+
 bool BindLeaf(const VectorOf<ColumnDefn>& columns, CriteriaNode& leaf) {
   leaf.columnIndex = 0;
   leaf.columnType = 0;

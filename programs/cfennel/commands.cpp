@@ -8,6 +8,7 @@
 #include "base/failure_capture.h"
 #include "base/text_format.h"
 #include "command_context.h"
+#include "criteria_check.h"
 #include "store/column_types.h"
 #include "store/column_value.h"
 #include "store/data_dictionary.h"
@@ -32,6 +33,7 @@ ResultDataPtr Select(Context& context, bool criteriaRequired, const TableDefn*& 
     failure = "missing CRITERIA";
     return nullptr;
   }
+  if (!criteria.empty() && (failure = CheckCriteria(*definition, criteria))) return nullptr;
   ResultDataPtr result = SelectRows(definition->name.c_str(), criteria.empty() ? nullptr : criteria.c_str());
   if (!result) failure = context.Reason("criteria not understood: " + criteria);
   return result;
@@ -74,6 +76,7 @@ Outcome Delete(Context& context) {
   if (!definition) return failure;
   const std::string criteria(context.words.Rest());
   if (criteria.empty()) return "missing CRITERIA";
+  if (Outcome wrong = CheckCriteria(*definition, criteria)) return wrong;
   if (!DeleteRowObjectByCriteria(definition->name.c_str(), criteria.c_str()))
     return context.Reason("criteria not understood: " + criteria);
   std::fprintf(context.out, "%d\n", CountLiveRows(*GetTableDataByName(definition->name.c_str())));
@@ -121,6 +124,7 @@ Outcome Update(Context& context) {
   if (Outcome wrong = ColumnValue(*value, *columnDefn, converted)) return wrong;
   const std::string criteria(context.words.Rest());
   if (criteria.empty()) return "missing CRITERIA";
+  if (Outcome wrong = CheckCriteria(*definition, criteria)) return wrong;
   ResultDataPtr result = SelectRows(definition->name.c_str(), criteria.c_str());
   if (!result) return context.Reason("criteria not understood: " + criteria);
   int changed = 0;
@@ -221,6 +225,10 @@ Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValu
 }
 
 CommandResult RunCommand(std::string_view line, std::FILE* out) {
+  // A statement ends where a shell user ends one: a trailing ";" is no part
+  // of it.
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  if (!line.empty() && line.back() == ';') line.remove_suffix(1);
   CommandWords words(line);
   CommandResult result;
   result.command = words.Word();

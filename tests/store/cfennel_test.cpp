@@ -144,6 +144,30 @@ TEST_F(CfennelTest, EveryFailureIsOneLineAndTheRunGoesOn) {
     EXPECT_EQ(errors[i].rfind(starts[i], 0), 0u) << errors[i] << "\nshould start with\n" << starts[i];
 }
 
+TEST_F(CfennelTest, CriteriaTheStoreCannotAnswerAreRefusedAndChangeNothing) {
+  const std::vector<std::string> refused = {
+      "select DEVICES FOO=1",
+      "count DEVICES LAST_SEEN='2024-05-02'",
+      "count DEVICES MANAGED=1",
+      "delete DEVICES RAM_GB>'many'",
+      "update DEVICES NAME 'gone' NAME='WEB01' or NOPE=2",
+  };
+  std::vector<std::string> args = {"--dictionary", kDictionary, "load " + kInventory};
+  args.insert(args.end(), refused.begin(), refused.end());
+  // A trailing ";" ends a command as in the shells.
+  args.insert(args.end(), {"count DEVICES RAM_GB>8 and NAME='WEB01';", "count DEVICES ; "});
+  const test::RunResult run = Cfennel(args);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(Lines(run.err), (std::vector<std::string>{
+                                "cfennel: select: DEVICES has no column FOO",
+                                "cfennel: count: the store's criteria do not compare DATE columns (LAST_SEEN)",
+                                "cfennel: count: the store's criteria do not compare BOOLEAN columns (MANAGED)",
+                                "cfennel: delete: 'many' cannot be compared with RAM_GB, a column of numbers",
+                                "cfennel: update: DEVICES has no column NOPE",
+                            }));
+  EXPECT_EQ(run.out, "1\n3\n");  // every row is still there, WEB01 as it was
+}
+
 TEST_F(CfennelTest, ABrokenDictionaryIsReported) {
   const std::string broken =
       Write("broken.xml",
