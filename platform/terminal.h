@@ -9,6 +9,7 @@
 namespace kv {
 
 bool IsStandardInputTerminal();
+bool IsStandardOutputTerminal();
 bool IsStandardErrorTerminal();
 
 // From the call on, an interrupt from the terminal (Ctrl+C) or a request to

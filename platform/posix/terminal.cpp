@@ -26,6 +26,8 @@ bool Interrupted() { return interrupted != 0; }
 
 bool IsStandardInputTerminal() { return isatty(STDIN_FILENO) == 1; }
 
+bool IsStandardOutputTerminal() { return isatty(STDOUT_FILENO) == 1; }
+
 bool IsStandardErrorTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 std::FILE* SeparateStandardOutput(std::FILE* elsewhere) {

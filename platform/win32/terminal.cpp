@@ -26,6 +26,8 @@ bool Interrupted() { return interrupted.load(); }
 
 bool IsStandardInputTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
+bool IsStandardOutputTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
 bool IsStandardErrorTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 std::FILE* SeparateStandardOutput(std::FILE* elsewhere) {
