@@ -29,6 +29,13 @@ std::string MapPath(std::string_view path);
 // null on failure.
 std::FILE* OpenStream(std::string_view path, const char* mode);
 
+// Opens a file of the computer the program runs on, named as a person names
+// it there (absolute, or relative to the process's working directory), not
+// a path of the machine image: for a program that reads or writes what its
+// user asked for on the command line. Null on failure, with the last error
+// set.
+std::FILE* OpenHostStream(std::string_view hostPath, const char* mode);
+
 // CreateFile's access rights, sharing, dispositions and flags.
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;

@@ -288,4 +288,57 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
   return result;
 }
 
+DWORD InternetGetRequestIntoSink(const ConnectionParameters& params, BodySink& sink, bool paced, bool keepAlive) {
+  constexpr const char* kIntoSink = "InternetGetRequestIntoSink";
+  LogInfo("%s : Kelvane Server & Port -> %s : %d \n", kIntoSink, Utf16ToUtf8(params.serverName).c_str(),
+          params.serverPort);
+  LogDebug("%s : URL to Get -> %s \n", kIntoSink, Utf16ToUtf8(params.objectPath).c_str());
+  const std::u16string_view noDestination;
+  const FirstAnswerTexts texts{kIntoSink, "InternetGetRequestIntoSink : File not modified since the time: %s\n",
+                               "InternetGetRequestIntoSink : Failed with the http status code, %d \n"};
+  DWORD contentLength = 0;
+  ResourceVersion version;
+  std::uint64_t total = 0;
+  DWORD result = ERROR_SUCCESS;
+  if (paced) {
+    RequestHandleSet head;
+    head.requestMode = REQUEST_MODE_HEAD;
+    result = GetInternetRequestHandle(params, noDestination, DOWNLOAD_FILE, true, head);
+    if (result == ERROR_SUCCESS)
+      result = ReadFirstAnswer(texts, head, false, LastModifiedKeeper(), &version, &contentLength);
+    CloseRequestHandleSet(head, kIntoSink);
+    if (result == ERROR_SUCCESS) {
+      const PacedDownload download{params,    noDestination, DOWNLOAD_FILE, kIntoSink, false,
+                                   BlockSizeBytes(Agent().gv_dataTransferRateKBps),
+                                   contentLength, version, kReachedLine};
+      result = FetchInPacedBlocks(download, sink, total);
+    }
+  } else {
+    RequestHandleSet set;
+    result = GetInternetRequestHandle(params, noDestination, DOWNLOAD_FILE, keepAlive, set);
+    if (result == ERROR_SUCCESS) result = ReadFirstAnswer(texts, set, true, LastModifiedKeeper(), &version, &contentLength);
+    if (result == ERROR_SUCCESS) {
+      std::uint64_t end = contentLength;
+      ReconnectBudget budget;
+      const RestOfBody rest{params,       noDestination, DOWNLOAD_FILE, keepAlive, kIntoSink,
+                            "Total Bytes read so far:%u\n", kIntoSink, contentLength, version, budget};
+      auto recover = [&](DWORD code) {
+        return code == ERROR_WINHTTP_TIMEOUT ? RequestRestOfBody(rest, code, set, sink, total, &end) : code;
+      };
+      const BodyReadResult read = ReadBody(set, {kIntoSink, kReachedLine, false}, sink, total, contentLength, end, recover);
+      result = read.code;
+      // As for a file: without a Content-Length only an empty body is known to be whole.
+      if (result == ERROR_SUCCESS && (total != contentLength || read.overrun)) {
+        LogError("InternetGetRequestIntoSink : Only partial file downloaded: %llu bytes\n",
+                 static_cast<unsigned long long>(total));
+        result = PARTIAL_DOWNLOAD_RESULT;
+      }
+    }
+    CloseRequestHandleSet(set, kIntoSink);
+  }
+  LogInfo("InternetGetRequestIntoSink : Total bytes read = %llu, result %u\n", static_cast<unsigned long long>(total),
+          static_cast<unsigned>(result));
+  return result;
+}
+
 }  // namespace kv

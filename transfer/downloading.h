@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/win_types.h"
+#include "transfer/body_reader.h"
 #include "transfer/transfer_types.h"
 
 namespace kv {
@@ -25,5 +26,17 @@ namespace kv {
 // Results as InternetGetRequestEx, 12150 for a body without Content-Length.
 [[nodiscard]] DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16string_view destination,
                                                 std::string* reply, int requestType, bool keepAlive);
+
+// A download whose body the caller keeps: each piece goes to sink as it
+// arrives and nothing is written or held here, for a program that hands the
+// body on as it comes (to standard output, or to a file outside the machine
+// image). The request is a DOWNLOAD_FILE's; paced, it goes in the Range
+// blocks of InternetGetRequestByBitrate. The registry's DownloadMode does
+// not apply: there is no partial file to resume from. Results as
+// InternetGetRequestEx; a failing sink ends the download with its code
+// (also when a server sends the whole body again after a lost connection
+// and the sink cannot start over).
+[[nodiscard]] DWORD InternetGetRequestIntoSink(const ConnectionParameters& params, BodySink& sink, bool paced,
+                                               bool keepAlive);
 
 }  // namespace kv

@@ -218,6 +218,13 @@ int MakeDirectory(std::string_view path) {
   return err;
 }
 
+std::FILE* OpenHostStream(std::string_view hostPath, const char* mode) {
+  const std::string host(hostPath);
+  std::FILE* stream = std::fopen(host.c_str(), mode ? mode : "r");
+  if (!stream) FailErrno(errno, host);
+  return stream;
+}
+
 std::FILE* OpenStream(std::string_view path, const char* mode) {
   std::string host;
   if (Map(path, host)) return nullptr;

@@ -46,6 +46,9 @@ std::FILE* OpenStream(std::string_view path, const char* mode) {
   return stream;
 }
 
+// The host's file system is the machine's own here.
+std::FILE* OpenHostStream(std::string_view hostPath, const char* mode) { return OpenStream(hostPath, mode); }
+
 DWORD FileHandle::CloseNative(Native native) {
   return ::CloseHandle(NativeHandle(native)) ? ERROR_SUCCESS : LastFailure();
 }

@@ -6,8 +6,10 @@
 namespace kv::cli {
 
 const char* const kUsage =
-    "usage: kvtransfer get URL                 GET_DATA: the reply body on standard output\n"
+    "usage: kvtransfer get URL                 GET_DATA: the reply body on standard output as the agent\n"
+    "                                          reads it (text: CR LF becomes LF)\n"
     "       kvtransfer download URL DEST       DOWNLOAD_FILE into DEST\n"
+    "       kvtransfer download URL -          the body on standard output byte for byte, as it arrives\n"
     "       kvtransfer post URL FILE           SEND_DATA with the file's bytes\n"
     "\n"
     "URL   http:// or https://, host, optional :port (80/443), then the object path and query\n"

@@ -7,6 +7,7 @@
 
 #include "agent/agent_settings.h"
 #include "agent/registry_helpers.h"
+#include "body_sinks.h"
 #include "base/log_writer.h"
 #include "command_line.h"
 #include "platform/files.h"
@@ -88,7 +89,14 @@ void ChooseProxy(const Options& options, ConnectionParameters* params) {
 }
 
 DWORD RunTransfer(const Options& options, const ConnectionParameters& params, const std::string& destination,
-                  const std::string& body, std::string* reply) {
+                  const std::string& body, std::string* reply, std::FILE* data) {
+  if (options.command == Command::kDownload && options.destination == "-") {
+    // The body as it comes, byte for byte: nothing is kept, nothing resumes.
+    StreamSink sink(data);
+    const DWORD result = InternetGetRequestIntoSink(params, sink, options.byBitrate, options.keepAlive);
+    std::fflush(data);
+    return result;
+  }
   switch (options.command) {
     case Command::kGet:
     case Command::kDownload: {
@@ -123,7 +131,8 @@ int Run(int argc, char** argv) {
   ConnectionParameters params;
   if (!ParseTransferUrl(options.url, &params, &error)) return Refuse(ERROR_INVALID_PARAMETER, error);
   std::string destination;
-  if (options.command == Command::kDownload && !ResolveDestination(options.destination, &destination, &error))
+  const bool toOutput = options.command == Command::kDownload && options.destination == "-";
+  if (options.command == Command::kDownload && !toOutput && !ResolveDestination(options.destination, &destination, &error))
     return Refuse(ERROR_ACCESS_DENIED, error);
   std::string body;
   if (options.command == Command::kPost) {
@@ -157,7 +166,7 @@ int Run(int argc, char** argv) {
     };
   }
   std::string reply;
-  const DWORD result = RunTransfer(options, params, destination, body, &reply);
+  const DWORD result = RunTransfer(options, params, destination, body, &reply, data);
   if (progress) progress->Finish();
   Transfer().progress = nullptr;
   StopAgentLog();
