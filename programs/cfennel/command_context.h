@@ -7,6 +7,8 @@
 #include <string>
 
 #include "command_words.h"
+#include "row_output.h"
+#include "store/result_data.h"
 #include "store/table_defn.h"
 #include "store/typed_value.h"
 #include "base/failure_capture.h"
@@ -23,6 +25,8 @@ struct Context {
   std::FILE* out;
   // What the store reports while the command runs.
   FailureCapture& failures;
+  // How rows are printed; the mode command changes it.
+  OutputMode& mode;
 
   // The store's own reason when it reported one, else ours.
   std::string Reason(const std::string& ours) const;
@@ -52,9 +56,10 @@ Outcome SaveAll(Context& context);
 Outcome Insert(Context& context);
 Outcome Unload(Context& context);
 Outcome Sql(Context& context);
-// A query's rows: a header line of column names, then one tab-separated
-// line per row.
-std::string ResultSetText(DBResultSet& result);
+// Prints a query's rows in the context's mode.
+void PrintResultSet(Context& context, DBResultSet& result);
+// Prints the rows of a result (those not deleted) in the context's mode.
+void PrintResult(Context& context, const ResultData& result);
 
 // The commands of entities and stored queries.
 Outcome ReadPersonalities(Context& context);

@@ -64,9 +64,7 @@ Outcome Show(Context& context, bool rows) {
     std::fprintf(context.out, "%d\n", LiveRows(*result));
     return std::nullopt;
   }
-  const std::optional<std::string> text = ToStringResultData(*result);
-  if (!text) return context.Reason("out of memory");
-  std::fputs(text->c_str(), context.out);
+  PrintResult(context, *result);
   return std::nullopt;
 }
 
@@ -151,6 +149,20 @@ Outcome Xml(Context& context) {
   return std::nullopt;
 }
 
+// "mode" shows the output mode, "mode NAME" sets it.
+Outcome Mode(Context& context) {
+  const std::string word(context.words.Word());
+  if (Outcome extra = NoMoreWords(context)) return extra;
+  if (word.empty()) {
+    std::fprintf(context.out, "%s\n", std::string(OutputModeName(context.mode)).c_str());
+    return std::nullopt;
+  }
+  const std::optional<OutputMode> mode = OutputModeNamed(word);
+  if (!mode) return "unknown mode " + word + " (tsv, csv, json or table)";
+  context.mode = *mode;
+  return std::nullopt;
+}
+
 Outcome Tables(Context& context) {
   if (Outcome extra = NoMoreWords(context)) return extra;
   for (const TableDefn& definition : DataDictionary().gv_tableDefnVect)
@@ -166,6 +178,7 @@ Outcome Dispatch(std::string_view command, Context& context) {
   if (command == "update") return Update(context);
   if (command == "xml") return Xml(context);
   if (command == "tables") return Tables(context);
+  if (command == "mode") return Mode(context);
   if (command == "loaddb") return LoadFromDatabase(context);
   if (command == "save") return Save(context);
   if (command == "saveall") return SaveAll(context);
@@ -224,7 +237,19 @@ Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValu
   return std::nullopt;
 }
 
-CommandResult RunCommand(std::string_view line, std::FILE* out) {
+void PrintResult(Context& context, const ResultData& result) {
+  const ColumnSource columns = result.Columns();
+  std::vector<std::string> names;
+  for (const char* name : columns.Names()) names.emplace_back(name);
+  std::vector<std::uint8_t> types = columns.Types();
+  const std::size_t count = types.size();
+  RowPrinter printer(context.mode, context.out, std::move(names), std::move(types));
+  for (const ResultNode* node = result.first; node; node = node->next)
+    if (!(node->row->state & ROW_STATE_DELETED)) printer.Row(std::span<const StoredValue>(node->row->values, count));
+  printer.Finish();
+}
+
+CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode) {
   // A statement ends where a shell user ends one: a trailing ";" is no part
   // of it.
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
@@ -237,7 +262,7 @@ CommandResult RunCommand(std::string_view line, std::FILE* out) {
     return result;
   }
   FailureCapture failures;
-  Context context{words, out, failures};
+  Context context{words, out, failures, mode};
   if (Outcome failure = Dispatch(result.command, context)) result.status = Status::Failure(std::move(*failure));
   std::fflush(out);
   return result;

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "base/status.h"
+#include "row_output.h"
 
 namespace kv {
 
@@ -30,8 +31,9 @@ struct CommandResult {
   Status status;
 };
 
-// Runs one command line, writing what it prints to out.
-CommandResult RunCommand(std::string_view line, std::FILE* out);
+// Runs one command line, writing what it prints to out in the mode (which
+// the mode command changes).
+CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode);
 
 // Loads a data-dictionary file; a failure saying what the store reported
 // while reading it, when it reported anything.

@@ -136,10 +136,8 @@ Outcome Insert(Context& context) {
   RowObject* row = AddNewRow(table, values, ROW_STATE_NEW);
   if (!row) return context.Reason("cannot add the row");
   ResultDataPtr shown = CreateResultData(*table);
-  const std::optional<std::string> text =
-      shown && AddRowToResultData(row, shown.get()) ? ToStringResultData(*shown) : std::nullopt;
-  if (!text) return context.Reason("out of memory");
-  std::fputs(text->c_str(), context.out);
+  if (!shown || !AddRowToResultData(row, shown.get())) return context.Reason("out of memory");
+  PrintResult(context, *shown);
   return std::nullopt;
 }
 
@@ -167,23 +165,25 @@ Outcome Sql(Context& context) {
     result = ExecuteQuery(connection.get(), query.c_str());
   }
   if (!result) return context.Reason("the query failed");
-  std::fputs(ResultSetText(*result).c_str(), context.out);
+  PrintResultSet(context, *result);
   return std::nullopt;
 }
 
-std::string ResultSetText(DBResultSet& result) {
-  std::string text;
-  for (const DBColumnDescriptor& column : result.columns()) text += column.name + "\t";
-  text += "\n";
-  while (GetNextResultRow(&result)) {
-    for (std::int32_t column = 0; column < result.columnCount(); ++column) {
-      AppendValueText(text, result.Value(result.cursor(), column),
-                      result.columns()[static_cast<std::size_t>(column)].type);
-      text += "\t";
-    }
-    text += "\n";
+void PrintResultSet(Context& context, DBResultSet& result) {
+  std::vector<std::string> names;
+  std::vector<std::uint8_t> types;
+  for (const DBColumnDescriptor& column : result.columns()) {
+    names.push_back(column.name);
+    types.push_back(column.type);
   }
-  return text;
+  RowPrinter printer(context.mode, context.out, std::move(names), std::move(types));
+  std::vector<StoredValue> values(static_cast<std::size_t>(result.columnCount()));
+  while (GetNextResultRow(&result)) {
+    for (std::int32_t column = 0; column < result.columnCount(); ++column)
+      values[static_cast<std::size_t>(column)] = result.Value(result.cursor(), column);
+    printer.Row(values);
+  }
+  printer.Finish();
 }
 
 }  // namespace kv

@@ -86,7 +86,7 @@ Outcome Stored(Context& context) {
   if (Outcome extra = NoMoreWords(context)) return extra;
   DBResultSetPtr result = RunStoredQuery(number);
   if (!result) return context.Reason(Format("stored query %d cannot be run", number));
-  std::fputs(ResultSetText(*result).c_str(), context.out);
+  PrintResultSet(context, *result);
   return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/failure_capture.h"
+#include "kv_version.h"
 #include "commands.h"
 #include "dbstore/store_init.h"
 #include "odbc_setup.h"
@@ -23,18 +24,22 @@
 namespace kv {
 namespace {
 
-constexpr const char* kUsage = R"(Usage: cfennel [--root DIR] [--dictionary FILE]... [COMMAND]...
+constexpr const char* kUsage = R"(Usage: cfennel [--root DIR] [--dictionary FILE]... [--mode MODE] [COMMAND]...
 
 The in-memory store on the command line. --root DIR starts the store on the
 data directory DIR\data (its dictionary, data sources, connections, load
 list and default data) before the commands and shuts it down after them.
 Each --dictionary loads a data dictionary (XML). Each COMMAND is one
 argument; without any, commands are read from standard input, one per line.
+--mode prints rows as tsv (tab-separated; tab, newline and backslash
+escaped, a null as \N), csv (RFC 4180; a null is an empty field), json (one
+array of objects) or table (aligned; a null is an empty cell): table on a
+terminal, tsv otherwise. --version prints the version.
 
 Commands:
   load PATH                           add the rows of an XML table document
   select TABLE [CRITERIA]             print the rows selected: a header line,
-                                      then one line per row, tab-separated
+                                      then one line per row
   count TABLE [CRITERIA]              print the number of rows selected
   delete TABLE CRITERIA               delete the rows selected, print the
                                       number of rows left
@@ -44,6 +49,7 @@ Commands:
   xml TABLE                           print the table as an XML table document
   tables                              print the dictionary's tables and their
                                       column counts
+  mode [MODE]                         print or set how rows are printed
 With --root, on the database:
   loaddb TABLE [CRITERIA]             load the table (the rows CRITERIA, an SQL
                                       where text, selects), print the rows
@@ -64,6 +70,9 @@ With --root, on the database:
 Words are separated by blanks. VALUE is one word or a text in double quotes
 (\" for a quote inside); CRITERIA is the rest of the line, for example
   PARAM_NAME='RESOURCE_ID' and COUNT>5
+(the store compares text and number columns up to 32 bits; criteria on any
+other column, or on a column the table lacks, are refused). A trailing ";"
+ends a command.
 Paths are paths of the machine (C:\store). Every failure prints one line on
 standard error and the run goes on; the exit status is then 1, else 0. An
 interrupt (Ctrl+C) ends the run after the command under way; nothing is
@@ -92,14 +101,15 @@ void Report(std::string_view what, const std::string& reason) {
 }
 
 // Runs one command line; false when it failed.
-bool Run(std::string_view line) {
-  const CommandResult result = RunCommand(line, stdout);
+bool Run(std::string_view line, OutputMode& mode) {
+  const CommandResult result = RunCommand(line, stdout, mode);
   if (!result.status.ok()) Report(result.command, std::string(result.status.message()));
   return result.status.ok();
 }
 
 struct Options {
   std::optional<std::string> root;
+  OutputMode mode = IsStandardOutputTerminal() ? OutputMode::kTable : OutputMode::kTsv;
   // The other options in their order: a dictionary to load, or the
   // failure to report there (what comes after the store has started).
   struct Step {
@@ -117,12 +127,20 @@ Options ReadOptions(const std::vector<std::string_view>& args) {
   std::size_t& next = options.firstCommand;
   for (; next < args.size() && args[next].starts_with("--"); ++next) {
     const std::string option(args[next]);
-    if (option != "--dictionary" && option != "--root") {
+    if (option != "--dictionary" && option != "--root" && option != "--mode") {
       options.steps.push_back({option, {}, "unknown option (cfennel --help lists them)"});
     } else if (next + 1 == args.size()) {
-      options.steps.push_back({option, {}, option == "--root" ? "missing DIR" : "missing FILE"});
+      options.steps.push_back({option, {}, option == "--root"   ? "missing DIR"
+                                           : option == "--mode" ? "missing MODE"
+                                                                : "missing FILE"});
     } else if (option == "--root") {
       options.root = std::string(args[++next]);
+    } else if (option == "--mode") {
+      const std::string word(args[++next]);
+      if (const std::optional<OutputMode> mode = OutputModeNamed(word))
+        options.mode = *mode;
+      else
+        options.steps.push_back({option + " " + word, {}, "unknown mode (tsv, csv, json or table)"});
     } else {
       options.steps.push_back({option, std::string(args[++next]), {}});
     }
@@ -164,6 +182,10 @@ int Main(const std::vector<std::string_view>& args) {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    if (arg == "--version") {
+      std::fputs("cfennel " KV_VERSION "\n", stdout);
+      return 0;
+    }
   }
   CatchInterrupts();
   const RunDirectory run;
@@ -185,8 +207,9 @@ int Main(const std::vector<std::string_view>& args) {
     failed = true;
   }
 
+  OutputMode mode = options.mode;
   auto runCommand = [&](std::string_view line) {
-    failed = !Run(line) || failed;
+    failed = !Run(line, mode) || failed;
     progress.Clear();
   };
   if (options.firstCommand < args.size()) {

@@ -59,11 +59,11 @@ TEST_F(CfennelDatabaseTest, ASessionOnTheExampleDataDirectory) {
   EXPECT_EQ(first.err, "");
   EXPECT_EQ(first.exitCode, 0);
   EXPECT_EQ(Lines(first.out), (std::vector<std::string>{
-                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
-                                  "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16\t",
-                                  "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64\t",
-                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
-                                  "4\tO'Brien's PC\tLinux\tNULL\t0\t4\t",
+                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB",
+                                  "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16",
+                                  "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64",
+                                  "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB",
+                                  "4\tO'Brien's PC\tLinux\t\\N\t0\t4",
                                   "1",
                                   "3",
                                   "1 inserted, 1 updated, 1 deleted",
@@ -77,11 +77,11 @@ TEST_F(CfennelDatabaseTest, ASessionOnTheExampleDataDirectory) {
                "unload DEVICES", "loaddb DEVICES RAM_GB > 20", "count DEVICES", "saveall"});
   EXPECT_EQ(second.err, "");
   EXPECT_EQ(Lines(second.out), (std::vector<std::string>{
-                                   "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
-                                   "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t32\t",
-                                   "4\tO'Brien's PC\tLinux\tNULL\t0\t4\t",
-                                   "NAME\tRAM_GB\t",
-                                   "O'Brien's PC\t4\t",
+                                   "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB",
+                                   "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t32",
+                                   "4\tO'Brien's PC\tLinux\t\\N\t0\t4",
+                                   "NAME\tRAM_GB",
+                                   "O'Brien's PC\t4",
                                    "2",
                                    "2",
                                    "Agentparams: 0 inserted, 0 updated, 0 deleted",
@@ -140,7 +140,7 @@ TEST_F(CfennelDatabaseTest, NumbersInCriteriaCompareByTheirValue) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"2", "2", "2", "0", "3"})) << run.err;
   EXPECT_EQ(run.err,
-            "cfennel: delete: Criteria value 'many' is not a number: it cannot be compared with column RAM_GB\n");
+            "cfennel: delete: 'many' cannot be compared with RAM_GB, a column of numbers\n");
 }
 
 TEST_F(CfennelDatabaseTest, AValueWithANulByteIsRefusedNotCut) {

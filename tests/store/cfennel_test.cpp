@@ -60,17 +60,17 @@ TEST_F(CfennelTest, ASessionOverTheExample) {
                                 "Agentparams\t2",
                                 "DEVICES\t6",
                                 "PATCHES\t4",
-                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
-                                "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16\t",
-                                "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64\t",
+                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB",
+                                "1\tWEB01\tWindows Server 2016\t2024-05-02\t1\t16",
+                                "3\tDB01\tWindows Server 2019\t2024-04-28\t1\t64",
                                 "2",
                                 "0",
                                 "1",
-                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\t",
-                                "3\tDB01\tWindows Server 2022 \"DC\"\t2024-04-28\t1\t64\t",
+                                "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB",
+                                "3\tDB01\tWindows Server 2022 \"DC\"\t2024-04-28\t1\t64",
                                 "2",
-                                "PARAM_NAME\tPARAM_VALUE\t",
-                                "RESOURCE_ID\t1234\t",
+                                "PARAM_NAME\tPARAM_VALUE",
+                                "RESOURCE_ID\t1234",
                             }));
 }
 
@@ -194,14 +194,78 @@ TEST_F(CfennelTest, CommandsFromStandardInputWithoutAPrompt) {
             "select Nowhere\n");
   const test::RunResult run = test::RunCfennel(image_, {"--dictionary", kDictionary}, HostPath("script.txt"));
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.out, "1\nPARAM_NAME\tPARAM_VALUE\t\nSERVER\tmgmt.example.com\t\n");
+  EXPECT_EQ(run.out, "1\nPARAM_NAME\tPARAM_VALUE\nSERVER\tmgmt.example.com\n");
   EXPECT_EQ(run.err, "cfennel: select: no table Nowhere in the dictionary\n");
+}
+
+TEST_F(CfennelTest, EachModeKeepsANullApartFromTheTextNullAndEscapesWhatItMust) {
+  // OS is the text "NULL", LAST_SEEN and RAM_GB are nulls; NAME holds a
+  // tab, a quote, a comma and a backslash.
+  const std::string document = Write(
+      "odd.xml", "<r><DEVICES DEVICE_ID='7' NAME='a&#9;\"b\",c\\' OS='NULL' MANAGED='false'/></r>");
+  const std::vector<std::string> commands = {"load " + document, "select DEVICES DEVICE_ID=7"};
+  auto run = [&](const std::string& mode) {
+    std::vector<std::string> args = {"--dictionary", kDictionary, "--mode", mode};
+    args.insert(args.end(), commands.begin(), commands.end());
+    const test::RunResult result = Cfennel(args);
+    EXPECT_EQ(result.err, "") << mode;
+    return result.out;
+  };
+  EXPECT_EQ(run("tsv"),
+            "DEVICE_ID\tNAME\tOS\tLAST_SEEN\tMANAGED\tRAM_GB\n"
+            "7\ta\\t\"b\",c\\\\\tNULL\t\\N\t0\t\\N\n");
+  EXPECT_EQ(run("csv"),
+            "DEVICE_ID,NAME,OS,LAST_SEEN,MANAGED,RAM_GB\r\n"
+            "7,\"a\t\"\"b\"\",c\\\",NULL,,0,\r\n");
+  EXPECT_EQ(run("json"),
+            "[\n  {\"DEVICE_ID\": 7, \"NAME\": \"a\\t\\\"b\\\",c\\\\\", \"OS\": \"NULL\", \"LAST_SEEN\": null, "
+            "\"MANAGED\": false, \"RAM_GB\": null}\n]\n");
+  EXPECT_EQ(run("table"),
+            "+-----------+------------+------+-----------+---------+--------+\n"
+            "| DEVICE_ID | NAME       | OS   | LAST_SEEN | MANAGED | RAM_GB |\n"
+            "+-----------+------------+------+-----------+---------+--------+\n"
+            "|         7 | a\\t\"b\",c\\\\ | NULL |           | 0       |        |\n"
+            "+-----------+------------+------+-----------+---------+--------+\n");
+
+  // The mode command switches within a run; no rows is an empty array.
+  const test::RunResult switched = Cfennel({"--dictionary", kDictionary, "mode", "mode json",
+                                            "select Agentparams", "mode", "mode xml"});
+  EXPECT_EQ(switched.out, "tsv\n[]\njson\n");
+  EXPECT_EQ(switched.err, "cfennel: mode: unknown mode xml (tsv, csv, json or table)\n");
+  const test::RunResult version = Cfennel({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out.rfind("cfennel ", 0), 0u);
+  const test::RunResult wrong = Cfennel({"--mode", "xml", "tables"});
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_EQ(wrong.err, "cfennel: --mode xml: unknown mode (tsv, csv, json or table)\n");
+}
+
+// A word for the shell, whatever it holds.
+std::string ShellWord(const std::string& word) {
+  std::string quoted = "'";
+  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+TEST_F(CfennelTest, OnATerminalRowsComeAsATable) {
+  // script(1) gives the program a pseudo-terminal for its streams.
+  const std::string command = ShellWord(test::BinPath("cfennel")) + " --dictionary " + ShellWord(kDictionary) + " " +
+                              ShellWord("load " + kInventory) + " " + ShellWord("select DEVICES DEVICE_ID=1");
+  const test::RunResult run =
+      test::RunProgram("/usr/bin/script", {"-qec", command, "/dev/null"}, {{"KV_MACHINE", image_.dir()}});
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_NE(run.out.find("| DEVICE_ID | NAME  | OS                  | LAST_SEEN  | MANAGED | RAM_GB |"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("|         1 | WEB01 | Windows Server 2016 | 2024-05-02 | 1       |     16 |"),
+            std::string::npos)
+      << run.out;
 }
 
 TEST_F(CfennelTest, HelpListsTheCommands) {
   const test::RunResult run = Cfennel({"--help"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: cfennel [--root DIR] [--dictionary FILE]... [COMMAND]...\n", 0), 0u);
+  EXPECT_EQ(run.out.rfind("Usage: cfennel [--root DIR] [--dictionary FILE]... [--mode MODE] [COMMAND]...\n", 0), 0u);
   for (const char* command : {"load PATH", "select TABLE [CRITERIA]", "count TABLE [CRITERIA]", "delete TABLE CRITERIA",
                               "update TABLE COLUMN VALUE CRITERIA", "xml TABLE", "tables"})
     EXPECT_NE(run.out.find(command), std::string::npos) << command;
