@@ -290,4 +290,19 @@ constexpr DWORD ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW = 12184;
 // Closes a session, connection or request (a request's transfer is dropped).
 DWORD WinHttpCloseHandle(HINTERNET handle);
 
+// What lies behind the last failed exchange of this thread's requests, in a
+// few words for a person, beyond what its WinHTTP code says: the system's
+// reason a connection failed ("connection refused"), or that the server did
+// not answer in TLS. Cleared when a request is sent. Empty when there is
+// nothing to add, or the backend cannot tell (WinHTTP tells only its code).
+std::string WinHttpLastFailureDetail();
+
+// Told of each certificate problem that a request's security flags waived,
+// while the handshake goes on ("self-signed certificate"), so that a
+// program can show what the transfer overlooked; null: nobody is told.
+// Called on the thread that sends the request. WinHTTP waives its checks
+// without a word: the Windows backend never calls it.
+using WaivedCertificateObserver = void (*)(const char* problem);
+void SetWaivedCertificateObserver(WaivedCertificateObserver observer);
+
 }  // namespace kv

@@ -46,6 +46,10 @@ bool TakesResumablePath(const ConnectionParameters& params, int requestType, boo
             params.serverPort);
     const std::string settings = Agent().gv_RegKey + "\\Settings";
     read = ReadDwordRegistryData(HKEY_LOCAL_MACHINE, settings.c_str(), "DownloadMode", mode) == ERROR_SUCCESS;
+    if (Transfer().resumableDownloads) {
+      mode = 1;
+      read = true;
+    }
   }
   if (read && mode == 1 && (paced || requestType == DOWNLOAD_FILE)) return true;
   if (!paced) LogInfo("InternetGetDownloader : Download Mode %d\n", read ? static_cast<int>(mode) : 0);

@@ -18,6 +18,11 @@ struct TransferState {
   // The Last-Modified of the last successful download while the switch is on.
   std::u16string lastModifiedTime;
 
+  // The resumable download mode for this process whatever the registry's
+  // DownloadMode says, as DownloadMode 1 would turn it on: for a program
+  // that asks for it on a single run. Nothing in the agent sets it.
+  bool resumableDownloads = false;
+
   // How the layer pauses: before a resend and between paced blocks.
   std::function<void(DWORD milliseconds)> sleep;
   // Told of each piece of a download body as it is stored: bytes so far and

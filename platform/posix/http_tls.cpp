@@ -3,6 +3,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
+#include <atomic>
+
 #include "platform/http.h"
 
 namespace kv::posix {
@@ -30,6 +32,8 @@ DWORD FlagThatWaives(int error) {
   }
 }
 
+std::atomic<WaivedCertificateObserver> waivedObserver{nullptr};
+
 int VerifyCertificate(int preverified, X509_STORE_CTX* store) {
   if (preverified) return 1;
   auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
@@ -39,6 +43,8 @@ int VerifyCertificate(int preverified, X509_STORE_CTX* store) {
   const DWORD waiver = FlagThatWaives(X509_STORE_CTX_get_error(store));
   if (waiver != 0 && (policy->securityFlags & waiver)) {
     // Forgiven: the handshake goes on and the verdict it leaves is "good".
+    if (const WaivedCertificateObserver observer = waivedObserver.load())
+      observer(X509_verify_cert_error_string(X509_STORE_CTX_get_error(store)));
     X509_STORE_CTX_set_error(store, X509_V_OK);
     return 1;
   }
@@ -90,3 +96,9 @@ long TlsVersionRange(DWORD secureProtocols) {
 }
 
 }  // namespace kv::posix
+
+namespace kv {
+
+void SetWaivedCertificateObserver(WaivedCertificateObserver observer) { posix::waivedObserver = observer; }
+
+}  // namespace kv

@@ -1,6 +1,8 @@
 #include "platform/posix/http_transfer.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -22,6 +24,37 @@ constexpr int kLongestPollMs = 1000;
 bool IsBlankLine(std::string_view line) { return line.find_first_not_of("\r\n") == std::string_view::npos; }
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+// The words behind this thread's last failed exchange (WinHttpLastFailureDetail).
+thread_local std::string lastFailureDetail;
+
+// What a person would want to know beyond the WinHTTP code.
+std::string FailureDetail(CURL* easy, CURLcode result, const char* errorText) {
+  if (result == CURLE_COULDNT_CONNECT) {
+    long error = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &error) != CURLE_OK || error == 0) return {};
+    switch (error) {
+      case ECONNREFUSED: return "connection refused";
+      case ETIMEDOUT: return "connection timed out";
+      case EHOSTUNREACH: return "no route to host";
+      case ENETUNREACH: return "network unreachable";
+      default: break;
+    }
+    std::string text = std::strerror(static_cast<int>(error));
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+  }
+  if (result == CURLE_COULDNT_RESOLVE_HOST) return "the name is not known";
+  if (result == CURLE_COULDNT_RESOLVE_PROXY) return "the proxy's name is not known";
+  if (result == CURLE_SSL_CONNECT_ERROR) {
+    // What OpenSSL says of an answer that is no TLS record at all: most
+    // often a plain HTTP server on the port.
+    const std::string_view text(errorText);
+    for (const char* sign : {"wrong version number", "packet length too long", "record layer failure", "http request"})
+      if (text.find(sign) != std::string_view::npos) return "the server did not answer in TLS";
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -115,6 +148,7 @@ CURLcode HttpTransfer::Configure() {
 }
 
 DWORD HttpTransfer::Start() {
+  lastFailureDetail.clear();
   easy_ = curl_easy_init();
   if (!easy_) return Abandon(ERROR_NOT_ENOUGH_MEMORY);
   if (Configure() != CURLE_OK) return Abandon(ERROR_WINHTTP_INTERNAL_ERROR);
@@ -227,6 +261,7 @@ void HttpTransfer::Perform() {
 void HttpTransfer::End(CURLcode result) {
   ended_ = true;
   outcome_ = result == CURLE_OK ? ERROR_SUCCESS : MapResult(result);
+  if (outcome_ != ERROR_SUCCESS) lastFailureDetail = FailureDetail(easy_, result, errorText_);
   // A proxy that refused the tunnel (407 for want of credentials, say)
   // answered the request: its answer is the response, without a body.
   if (outcome_ != ERROR_SUCCESS && !connected_ && !haveResponse_ && proxyAnswer_.status >= 300) {
@@ -391,3 +426,9 @@ int HttpTransfer::OnConnected(void* self, char*, char*, int, int) {
 }
 
 }  // namespace kv::posix
+
+namespace kv {
+
+std::string WinHttpLastFailureDetail() { return posix::lastFailureDetail; }
+
+}  // namespace kv
