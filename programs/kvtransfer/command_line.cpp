@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -13,7 +14,9 @@ const char* const kUsage =
     "       kvtransfer post URL FILE           SEND_DATA with the file's bytes\n"
     "\n"
     "URL   http:// or https://, host, optional :port (80/443), then the object path and query\n"
-    "DEST  a Windows path of the machine image (C:\\dir\\file) or a path under its drive_c\n"
+    "DEST  a Windows path of the machine image (C:\\dir\\file), or a path of this computer (absolute,\n"
+    "      or relative to the working directory); - for standard output\n"
+    "FILE  the same: a Windows path of the image, or a path of this computer\n"
     "\n"
     "options:\n"
     "  --by-bitrate          the paced operations (Range blocks of the image's transfer rate; a post\n"
@@ -24,11 +27,24 @@ const char* const kUsage =
     "  --proxy HOST:PORT     go through this proxy (default: the image's proxy settings)\n"
     "  --proxy-user NAME     proxy credentials\n"
     "  --proxy-password TEXT\n"
+    "  --resume              the resumable download mode for this run (as DownloadMode 1 in the\n"
+    "                        image's registry): a download cut short goes on from its partial file\n"
+    "  --max-time SECONDS    give up after this long (exit status 5)\n"
+    "  -q, --quiet           nothing on standard error but what went wrong\n"
+    "  --version             kvtransfer's version\n"
     "  --help                this text\n"
     "\n"
     "The machine image is $KV_MACHINE; its registry gives DownloadMode, the transfer rate and the\n"
     "time-outs, and the log goes to kvtransfer.log in the agent's logs folder. The last line on\n"
-    "standard error is \"result N: MEANING\"; the exit status is 0 for results 0 and 90001, else 1.\n";
+    "standard error is \"result N: MEANING\". Ctrl-C removes the temporary file of a download\n"
+    "and keeps the partial file of a resumable one.\n"
+    "\n"
+    "exit status:\n"
+    "  0  success (also 304 not modified)   5  time-out (also --max-time)\n"
+    "  1  usage: a bad option, command or URL 6  TLS: no TLS answer, a refused certificate\n"
+    "  2  local file: DEST or FILE unusable  7  the server answered with an HTTP error status\n"
+    "  3  the host name did not resolve      8  the transfer was cut short or failed otherwise\n"
+    "  4  no connection to the server        130 interrupted (Ctrl-C)\n";
 
 ParseOutcome ParseCommandLine(int argc, const char* const* argv, Options* options, std::string* error) {
   std::vector<std::string> words;
@@ -43,6 +59,7 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, Options* option
       return true;
     };
     if (arg == "--help" || arg == "-h") return ParseOutcome::kHelp;
+    if (arg == "--version") return ParseOutcome::kVersion;
     if (arg == "--by-bitrate") {
       options->byBitrate = true;
     } else if (arg == "--multipart") {
@@ -57,6 +74,20 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, Options* option
       if (!value(&options->proxyUser)) return ParseOutcome::kError;
     } else if (arg == "--proxy-password") {
       if (!value(&options->proxyPassword)) return ParseOutcome::kError;
+    } else if (arg == "--resume") {
+      options->resume = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      options->quiet = true;
+    } else if (arg == "--max-time") {
+      std::string text;
+      if (!value(&text)) return ParseOutcome::kError;
+      char* end = nullptr;
+      const double seconds = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 1e7) {
+        *error = "--max-time takes a number of seconds above 0, not " + text;
+        return ParseOutcome::kError;
+      }
+      options->maxTimeSeconds = seconds;
     } else if (arg.size() > 1 && arg[0] == '-') {
       *error = "unknown option " + std::string(arg);
       return ParseOutcome::kError;
@@ -94,6 +125,14 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, Options* option
   }
   if ((options->multipart || options->plain) && options->command != Command::kPost) {
     *error = "--multipart and --plain are for post";
+    return ParseOutcome::kError;
+  }
+  if (options->resume && options->command != Command::kDownload) {
+    *error = "--resume is for download";
+    return ParseOutcome::kError;
+  }
+  if (options->resume && options->destination == "-") {
+    *error = "--resume needs a file to keep the partial download in, not -";
     return ParseOutcome::kError;
   }
   if (options->byBitrate && (options->multipart || options->plain)) {

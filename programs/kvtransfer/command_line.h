@@ -19,9 +19,12 @@ struct Options {
   std::string proxy;  // HOST:PORT, empty: the image's proxy setting
   std::string proxyUser;
   std::string proxyPassword;
+  bool resume = false;       // the resumable download mode for this run
+  bool quiet = false;        // nothing on standard error but what went wrong
+  double maxTimeSeconds = 0;  // 0: no limit of the program's own
 };
 
-enum class ParseOutcome { kRun, kHelp, kError };
+enum class ParseOutcome { kRun, kHelp, kVersion, kError };
 
 // Fills options; on kError, error says what is wrong in one line.
 ParseOutcome ParseCommandLine(int argc, const char* const* argv, Options* options, std::string* error);

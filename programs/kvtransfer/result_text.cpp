@@ -1,6 +1,7 @@
 #include "result_text.h"
 
 #include "agent/error_texts.h"
+#include "platform/http.h"
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "transfer/http_errors.h"
@@ -76,6 +77,81 @@ std::string ResultMeaning(DWORD result) {
   if (const char* text = WinHttpErrorText(result)) return Trimmed(text);
   if (const auto text = FormatSystemMessage(result, true)) return Trimmed(Utf16ToUtf8(*text));
   return GetBuiltinErrorText(result);
+}
+
+namespace {
+
+bool IsTlsFailure(DWORD result) {
+  switch (result) {
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+ExitStatus ExitStatusOf(DWORD result, bool bodyStarted) {
+  if (result == 0 || result == NOT_MODIFIED_RESULT) return kExitSuccess;
+  if (result >= 300 && result <= 599) return kExitHttpStatus;
+  if (IsTlsFailure(result)) return kExitTls;
+  switch (result) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return kExitNameResolution;
+    case ERROR_WINHTTP_CANNOT_CONNECT: return kExitConnection;
+    case ERROR_WINHTTP_CONNECTION_ERROR: return bodyStarted ? kExitCutShort : kExitConnection;
+    case ERROR_WINHTTP_TIMEOUT: return kExitTimeOut;
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_WINHTTP_INVALID_URL:
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME: return kExitUsage;
+    // The files of this computer: the destination, the file posted, the
+    // temporary file and the data read back.
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case TRANSFER_UNREADABLE_DATA:
+    case ERROR_WRITE_FAULT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_DISK_FULL:
+    case ERROR_FILE_EXISTS:
+    case ERROR_INVALID_NAME:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return kExitLocalFile;
+    default: return kExitCutShort;
+  }
+}
+
+std::string FailureMessage(DWORD result, const std::string& server, const std::string& detail, bool bodyStarted) {
+  const std::string why = detail.empty() ? std::string() : ": " + detail;
+  switch (result) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "cannot resolve the host of " + server + why;
+    case ERROR_WINHTTP_CANNOT_CONNECT: return "cannot connect to " + server + why;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+      return bodyStarted ? "the connection to " + server + " was lost before the body was complete"
+                         : "the connection to " + server + " was closed before an answer" + why;
+    case ERROR_WINHTTP_TIMEOUT: return server + " did not answer in time";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the answer of " + server + " could not be read as HTTP";
+    default: break;
+  }
+  if (IsTlsFailure(result)) {
+    if (!detail.empty()) return "no TLS with " + server + ": " + detail;
+    if (result == ERROR_WINHTTP_SECURE_FAILURE) return "the certificate of " + server + " was refused";
+    return "no TLS with " + server;
+  }
+  return {};
+}
+
+std::string ResultMeaning(DWORD result, const std::string& detail) {
+  if (!detail.empty() && IsTlsFailure(result)) return detail;
+  return ResultMeaning(result);
 }
 
 }  // namespace kv::cli

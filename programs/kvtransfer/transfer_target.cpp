@@ -81,33 +81,31 @@ bool ParseTransferUrl(const std::string& url, ConnectionParameters* params, std:
   return true;
 }
 
-bool ResolveDestination(const std::string& destination, std::string* windowsPath, std::string* error) {
-  if (destination.empty()) {
-    *error = "the destination is empty: a file to download into is needed";
-    return false;
-  }
-  std::string path = destination;
-  if (!IsWindowsPath(path)) {
-    // A host path inside the image's C: drive stands for its C:\ path.
-    std::error_code unusable;
-    const fs::path drive = fs::weakly_canonical(fs::path(MapPath("C:\\")), unusable);
-    const fs::path absolute = unusable ? fs::path() : fs::absolute(fs::path(destination), unusable);
-    const fs::path host = unusable ? fs::path() : fs::weakly_canonical(absolute, unusable);
-    if (unusable) {
-      *error = "destination " + destination + " cannot be used: " + unusable.message();
-      return false;
-    }
-    const fs::path relative = host.lexically_relative(drive);
-    if (relative.empty() || *relative.begin() == ".." || relative == ".") {
-      *error = "destination " + destination + " is neither a Windows path of the image nor a path under its drive_c";
-      return false;
-    }
-    path = "C:\\" + relative.generic_string();
-    for (char& c : path)
-      if (c == '/') c = '\\';
-  }
+namespace {
+
+fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The C:\ path of a host path inside the image's drive_c; empty for any other.
+std::string ImagePathOf(const std::string& hostPath) {
+  std::error_code unusable;
+  const fs::path drive = fs::weakly_canonical(fs::path(MapPath("C:\\")), unusable);
+  if (unusable || drive.empty()) return {};
+  const fs::path host = fs::weakly_canonical(fs::absolute(HostPath(hostPath), unusable), unusable);
+  if (unusable) return {};
+  const fs::path relative = host.lexically_relative(drive);
+  if (relative.empty() || *relative.begin() == ".." || relative == ".") return {};
+  std::string path = "C:\\" + Utf8Of(relative);
   for (char& c : path)
     if (c == '/') c = '\\';
+  return path;
+}
+
+bool CheckImageDestination(const std::string& destination, const std::string& path, std::string* error) {
   if (path.back() == '\\') {
     *error = "destination " + destination + " names a directory, not a file";
     return false;
@@ -126,8 +124,75 @@ bool ResolveDestination(const std::string& destination, std::string* windowsPath
     }
     break;
   }
-  *windowsPath = path;
   return true;
+}
+
+bool CheckHostDestination(const std::string& destination, const std::string& path, std::string* error) {
+  if (path.back() == '/' || path.back() == '\\') {
+    *error = "destination " + destination + " names a directory, not a file";
+    return false;
+  }
+  std::error_code ignored;
+  fs::path host = HostPath(path);
+  if (fs::is_directory(host, ignored)) {
+    *error = "destination " + destination + " is a directory";
+    return false;
+  }
+  for (fs::path parent = host.parent_path(); !parent.empty(); parent = parent.parent_path()) {
+    if (!fs::exists(parent, ignored)) {
+      if (parent == parent.parent_path()) break;
+      continue;
+    }
+    if (!fs::is_directory(parent, ignored)) {
+      *error = "destination " + destination + " cannot be written: " + Utf8Of(parent) + " is not a directory";
+      return false;
+    }
+    break;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string AbsoluteHostPath(const std::string& path) {
+  std::error_code unusable;
+  const fs::path absolute = fs::absolute(HostPath(path), unusable);
+  return unusable ? path : Utf8Of(absolute.lexically_normal());
+}
+
+bool ResolveDestination(const std::string& destination, Place* place, std::string* error) {
+  if (destination.empty()) {
+    *error = "the destination is empty: a file to download into is needed";
+    return false;
+  }
+  if (destination == "-") {
+    place->kind = Place::Kind::kOutput;
+    place->path.clear();
+    return true;
+  }
+  if (IsWindowsPath(destination)) {
+    std::string path = destination;
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    if (!CheckImageDestination(destination, path, error)) return false;
+    *place = {Place::Kind::kImage, path};
+    return true;
+  }
+  if (const std::string inImage = ImagePathOf(destination); !inImage.empty()) {
+    if (!CheckImageDestination(destination, inImage, error)) return false;
+    *place = {Place::Kind::kImage, inImage};
+    return true;
+  }
+  const std::string host = AbsoluteHostPath(destination);
+  if (!CheckHostDestination(destination, destination, error)) return false;
+  *place = {Place::Kind::kHost, host};
+  return true;
+}
+
+Place ResolveSource(const std::string& file) {
+  if (IsWindowsPath(file)) return {Place::Kind::kImage, file};
+  if (const std::string inImage = ImagePathOf(file); !inImage.empty()) return {Place::Kind::kImage, inImage};
+  return {Place::Kind::kHost, AbsoluteHostPath(file)};
 }
 
 }  // namespace kv::cli

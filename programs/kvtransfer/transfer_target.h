@@ -13,10 +13,25 @@ namespace kv::cli {
 // path into params. false with a one-line reason for anything else.
 bool ParseTransferUrl(const std::string& url, ConnectionParameters* params, std::string* error);
 
-// DEST as a Windows path of the image: a Windows path as it stands, a host
-// path under the image's drive_c turned into its C:\ path. false with a
-// reason when it is neither, or cannot be written (a directory, or a file
-// where a directory would have to be).
-bool ResolveDestination(const std::string& destination, std::string* windowsPath, std::string* error);
+// Where a path of the command line leads. A Windows path ("C:\dir\file")
+// is a path of the machine image; anything else is a path of this computer
+// as its user names it (absolute, or relative to the working directory),
+// except that one inside the image's drive_c stands for its C:\ path, so
+// that both names of a file are the one file the agent knows.
+struct Place {
+  enum class Kind { kOutput, kImage, kHost };
+  Kind kind = Kind::kImage;
+  std::string path;  // a Windows path of the image, or a host path
+};
+
+// DEST: "-" is standard output. false with a reason when the place cannot
+// be written (a directory, or a file where a directory would have to be).
+bool ResolveDestination(const std::string& destination, Place* place, std::string* error);
+
+// FILE of a post, by the same rule (no "-").
+Place ResolveSource(const std::string& file);
+
+// The host path a host path names, absolute.
+std::string AbsoluteHostPath(const std::string& path);
 
 }  // namespace kv::cli

@@ -90,7 +90,7 @@ TEST_F(KvTransfer, DownloadsAndPostsAndSaysWhatFailed) {
   EXPECT_EQ(server.Requests().back().Header("Content-Type"), "multipart/form-data");
 
   run = Run({"get", Url("/missing")});
-  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.exitCode, 7);  // an HTTP status
   EXPECT_EQ(LastLine(run.err), "result 404: HTTP 404 Not Found");
   run = Run({"get", Url("/bytes/100?fault=close&at=50")});
   // Wine's WinHTTP ends a body cut short as if it were complete; the length
@@ -107,20 +107,24 @@ TEST_F(KvTransfer, RefusesBadRequestsWithoutTouchingTheImage) {
   KV_SKIP_UNDER_WINE("a program run under Wine makes the image a Wine prefix, which changes it");
   machine.WriteFile("drive_c/Downloads/dir/keep", "");
   const auto before = Snapshot();
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"get", "ftp://127.0.0.1/x"},
-           {"get", "http://:80/x"},
-           {"get", "http://127.0.0.1:99999/x"},
-           {"download", Url("/x"), "C:\\Downloads\\dir"},
-           {"download", Url("/x"), ""},
-           {"download", Url("/x"), "C:\\Downloads\\dir\\keep\\file"},
-           {"download", Url("/x"), "/tmp/outside-the-image"},
-           {"post", Url("/echo"), machine.Path("drive_c/no-such-file")},
-           {"fetch", Url("/x")},
-           {"get"},
+  // Exit status 1 for a bad command line, 2 for a file that cannot be used.
+  for (const auto& [args, status] : std::vector<std::pair<std::vector<std::string>, int>>{
+           {{"get", "ftp://127.0.0.1/x"}, 1},
+           {{"get", "http://:80/x"}, 1},
+           {{"get", "http://127.0.0.1:99999/x"}, 1},
+           {{"download", Url("/x"), "C:\\Downloads\\dir"}, 2},
+           {{"download", Url("/x"), ""}, 2},
+           {{"download", Url("/x"), "C:\\Downloads\\dir\\keep\\file"}, 2},
+           {{"download", Url("/x"), machine.Path("drive_c/Downloads/dir")}, 2},
+           {{"post", Url("/echo"), machine.Path("drive_c/no-such-file")}, 2},
+           {{"post", Url("/echo"), "/no-such-dir/no-such-file"}, 2},
+           {{"download", "--resume", Url("/x"), "-"}, 1},
+           {{"get", "--max-time", "soon", Url("/x")}, 1},
+           {{"fetch", Url("/x")}, 1},
+           {{"get"}, 1},
        }) {
     const RunResult run = Run(args);
-    EXPECT_EQ(run.exitCode, 1) << args[0];
+    EXPECT_EQ(run.exitCode, status) << args[0];
     EXPECT_EQ(run.err.rfind("kvtransfer: ", 0), 0u) << run.err;
     EXPECT_TRUE(std::regex_search(run.err, std::regex("\nresult [0-9]+: [^\n]+\n$"))) << run.err;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
@@ -232,7 +236,7 @@ TEST_F(KvTransfer, EveryDownloadEndsWhateverTheServerDoes) {
     std::vector<std::string> args{"download", Url(c.path), destination};
     if (c.paced) args.insert(args.begin() + 1, "--by-bitrate");
     const RunResult run = runWithin(args);
-    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.exitCode, 8);  // cut short
     // Wine's WinHTTP ends a body cut short as if it were complete: the
     // one-request resumable download then reports the bytes missing.
     const bool cutLooksWhole = test::WineMode() && c.result == "result 12030: " && !c.paced;
