@@ -2,8 +2,10 @@
 // loopback to the same disk, in turns; the best run of each is reported
 // with kvtransfer's peak memory.
 //
-//   kv_transfer_throughput [--size BYTES] [--runs N] [--dir DIR] [--resumable]
+//   kv_transfer_throughput [--size BYTES] [--runs N] [--dir DIR] [--resumable] [--stdout]
 //
+// --stdout measures kvtransfer's "download URL -" beside "curl URL", both
+// writing standard output into a file of the same disk.
 // --resumable sets the image's DownloadMode to 1: the download goes through
 // the partial file and its registry metadata.
 
@@ -37,6 +39,7 @@ struct Options {
   int runs = 3;
   std::string dir = (fs::temp_directory_path() / "kv-transfer-bench").string();
   bool resumable = false;
+  bool toStdout = false;
 };
 
 struct Measure {
@@ -46,7 +49,8 @@ struct Measure {
 };
 
 // Runs a program to its end: wall time, peak resident memory, exit status.
-Measure RunTimed(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+Measure RunTimed(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+                 const std::string& output = "/dev/null") {
   std::vector<char*> argv;
   std::vector<std::string> store = args;
   for (auto& a : store) argv.push_back(a.data());
@@ -59,7 +63,7 @@ Measure RunTimed(const std::vector<std::string>& args, const std::vector<std::st
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   Measure measure;
   pid_t pid = 0;
@@ -141,8 +145,10 @@ int main(int argc, char** argv) {
       options.dir = argv[++i];
     } else if (arg == "--resumable") {
       options.resumable = true;
+    } else if (arg == "--stdout") {
+      options.toStdout = true;
     } else {
-      std::fprintf(stderr, "usage: %s [--size BYTES] [--runs N] [--dir DIR] [--resumable]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--size BYTES] [--runs N] [--dir DIR] [--resumable] [--stdout]\n", argv[0]);
       return 2;
     }
   }
@@ -173,11 +179,14 @@ int main(int argc, char** argv) {
   };
   auto runCurl = [&] {
     clean();
+    if (options.toStdout) return RunTimed({"curl", "-s", url}, {}, curlOut);
     return RunTimed({"curl", "-s", "-o", curlOut, url}, {});
   };
   auto runKv = [&] {
     clean();
-    const Measure kv = RunTimed({kvtransfer, "download", url, kvOut}, {"KV_MACHINE=" + machine});
+    const Measure kv = options.toStdout
+                           ? RunTimed({kvtransfer, "download", url, "-"}, {"KV_MACHINE=" + machine}, kvOut)
+                           : RunTimed({kvtransfer, "download", url, kvOut}, {"KV_MACHINE=" + machine});
     if (kv.status == 0 && !SameContent(kvOut, served)) {
       std::fprintf(stderr, "kvtransfer's copy differs from the served file\n");
       std::exit(1);
@@ -213,7 +222,7 @@ int main(int argc, char** argv) {
   const double ratio = kvRate / curlRate;
   const double peakMiB = kvPeak / 1024.0;
   std::printf("\n%llu bytes from nginx on loopback, best of %d, %s download mode\n",
-              static_cast<unsigned long long>(options.size), options.runs, options.resumable ? "resumable" : "plain");
+              static_cast<unsigned long long>(options.size), options.runs, options.toStdout ? "standard output" : options.resumable ? "resumable" : "plain");
   std::printf("curl -o     %8.0f MiB/s  (%.2f s)\n", curlRate, bestCurl.seconds);
   std::printf("kvtransfer  %8.0f MiB/s  (%.2f s)  %.2fx curl, peak memory %.1f MiB\n", kvRate, bestKv.seconds, ratio,
               peakMiB);
