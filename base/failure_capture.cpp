@@ -75,8 +75,7 @@ Status LogFailureAfter(const Status& inner, const char* format, ...) {
   va_start(args, format);
   std::string reason = LogFailureText(format, args);
   va_end(args);
-  if (!inner.ok() && !inner.message().empty())
-    reason = reason.empty() ? std::string(inner.message()) : std::string(inner.message()) + "; " + reason;
+  if (!inner.ok() && !inner.message().empty()) return inner;
   return Status::Failure(std::move(reason), inner.ok() ? Status::Code::kFailed : inner.code());
 }
 

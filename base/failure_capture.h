@@ -45,8 +45,9 @@ class FailureCapture {
 // format says (so the log reads as it always has), and the Status carries
 // the same text on one line.
 Status LogFailure(Status::Code code, const char* format, ...) KV_PRINTF(2, 3);
-// The same for a failure that follows an inner one: the message gives the
-// inner reason first, as the log does, then this one ("inner; outer").
+// The same for a failure that follows an inner one: the entry is logged,
+// and the Status keeps the inner reason, the cause a caller can act on (the
+// log holds the whole chain); this one when the inner failure gave none.
 Status LogFailureAfter(const Status& inner, const char* format, ...) KV_PRINTF(2, 3);
 
 // A log entry's text as a reason: every run of white space one blank, none

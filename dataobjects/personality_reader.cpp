@@ -162,10 +162,13 @@ Status ReadPersonalityFile(const char* path) {
   if (const int initialised = InitPersonality(); initialised != STORE_SUCCESS)
     return Status::Failure("MEMORY_ALLOCATION_FAILURE", Status::Code::kOutOfMemory);  // logged by InitPersonality
   QuietXmlErrors();
+  xmlResetLastError();  // what is found below is this file's reason
   const std::unique_ptr<xmlDoc, DocumentFree> document(
       path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
            : nullptr);
-  if (!document) return LogFailure(Status::Code::kInvalid, "Could not parse file %s\n", LogText(path));
+  if (!document)
+    return LogFailureAfter(path ? XmlErrorStatus(xmlGetLastError(), "") : Status(), "Could not parse file %s\n",
+                           LogText(path));
   try {
     std::vector<DoNode> nodes;
     TraverseNodes(document.get(), xmlDocGetRootElement(document.get()), nodes);

@@ -16,6 +16,7 @@
 
 #include "base/failure_capture.h"
 #include "base/log_writer.h"
+#include "base/text_format.h"
 #include "platform/files.h"
 #include "store/column_types.h"
 #include "store/column_value.h"
@@ -344,14 +345,16 @@ Status Parse(const char* operation, Read read, Document& document) {
   document.reset(context ? read(context.get()) : nullptr);
   if (document && xmlDocGetRootElement(document.get())) return Status::Ok();
   document.reset();
-  Status why;
-  if (const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr; error && error->message) {
+  // The log keeps its lines; the caller gets libxml2's reason with where
+  // in the document it lies.
+  const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr;
+  if (error && error->message) {
     if (error->line > 0)
-      why = LogFailure(Status::Code::kInvalid, "%s : line %d: %s", operation, error->line, error->message);
+      LogError("%s : line %d: %s", operation, error->line, error->message);
     else
-      why = LogFailure(Status::Code::kInvalid, "%s : %s", operation, error->message);
+      LogError("%s : %s", operation, error->message);
   }
-  return LogFailureAfter(why, "%s", kParseFailure);
+  return LogFailureAfter(error && error->message ? XmlErrorStatus(error, "") : Status(), "%s", kParseFailure);
 }
 
 // Parses with read, then builds the rows of the document; failure names

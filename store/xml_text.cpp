@@ -2,6 +2,9 @@
 
 #include <libxml/xmlerror.h>
 
+#include "base/failure_capture.h"
+#include "base/text_format.h"
+
 namespace kv {
 namespace {
 
@@ -50,5 +53,16 @@ void IgnoreXmlMessage(void*, const char*, ...) {}
 }  // namespace
 
 void QuietXmlErrors() { xmlSetGenericErrorFunc(nullptr, IgnoreXmlMessage); }
+
+Status XmlErrorStatus(const xmlError* error, std::string_view fallback) {
+  if (!error || !error->message) return Status::Failure(std::string(fallback), Status::Code::kInvalid);
+  // A file that cannot be opened: libxml2 names it by the host's path, which
+  // is none of the caller's business.
+  if (error->domain == XML_FROM_IO) return Status::Failure("the file cannot be read", Status::Code::kNotFound);
+  const std::string message = ReasonLine(error->message);
+  if (error->line <= 0) return Status::Failure(message, Status::Code::kInvalid);
+  return Status::Failure(Format("line %d, column %d: %s", error->line, error->int2, message.c_str()),
+                         Status::Code::kInvalid);
+}
 
 }  // namespace kv

@@ -2,8 +2,12 @@
 // Text that goes into XML documents the store writes: names checked, values
 // escaped, so that every document reads back as it was written.
 
+#include <libxml/xmlerror.h>
+
 #include <string>
 #include <string_view>
+
+#include "base/status.h"
 
 namespace kv {
 
@@ -24,5 +28,10 @@ void AppendXmlAttributeText(std::string& out, std::string_view text);
 // reports a document it cannot read in its log; this keeps libxml2 quiet on
 // the calling thread, before it reads a document.
 void QuietXmlErrors();
+
+// libxml2's reason for a document it could not read, for the caller: where
+// in the document it lies ("line 3, column 7: ..."), or that the file
+// cannot be read at all; fallback when libxml2 gave none.
+Status XmlErrorStatus(const xmlError* error, std::string_view fallback);
 
 }  // namespace kv

@@ -46,6 +46,10 @@ const ColumnDefn* FindColumn(const TableDefn& definition, const std::string& nam
 // text); the failure when it is no value of the column's type.
 Outcome ColumnValue(const std::string& text, const ColumnDefn& column, TypedValueBuffer& out);
 
+// The database's own words in a reason the store wrote from an ODBC
+// diagnostic (without the driver's framing); the reason as it is otherwise.
+std::string DatabaseMessage(const std::string& reason);
+
 // Why a command cannot reach a database (no --root), or none.
 Outcome NeedDatabase();
 

@@ -49,7 +49,8 @@ Outcome Load(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (const Status loaded = ReadTableDocumentFile(path->c_str()); !loaded.ok()) return std::string(loaded.message());
+  if (const Status loaded = ReadTableDocumentFile(path->c_str()); !loaded.ok())
+    return *path + ": " + std::string(loaded.message());
   return std::nullopt;
 }
 

@@ -52,6 +52,21 @@ Outcome SaveOne(Context& context, const std::string& name, const char* prefix) {
 
 }  // namespace
 
+std::string DatabaseMessage(const std::string& reason) {
+  // "...; MSG: [vendor][driver]text (native code)": the text is the
+  // database's own words.
+  const std::size_t at = reason.rfind("MSG: ");
+  if (at == std::string::npos) return reason;
+  std::string_view text = std::string_view(reason).substr(at + 5);
+  while (text.starts_with('[') && text.find(']') != std::string_view::npos) text.remove_prefix(text.find(']') + 1);
+  if (text.ends_with(')')) {
+    const std::size_t open = text.rfind(" (");
+    const std::string_view code = open == std::string_view::npos ? std::string_view() : text.substr(open + 2);
+    if (code.size() > 1 && code.find_first_not_of("-0123456789") == code.size() - 1) text = text.substr(0, open);
+  }
+  return text.empty() ? reason : std::string(text);
+}
+
 Outcome NeedDatabase() {
   if (!DefaultSource()) return "no database (start cfennel with --root DIR)";
   return std::nullopt;
@@ -72,7 +87,7 @@ Outcome LoadFromDatabase(Context& context) {
     // Nothing half-loaded stays behind (false: nothing was).
     (void)UnLoadTable(name.c_str());
     if (loaded.message().empty()) return "cannot load " + name;
-    return std::string(loaded.message());
+    return DatabaseMessage(std::string(loaded.message()));
   }
   std::fprintf(context.out, "%d\n", CountLiveRows(*GetTableDataByName(name.c_str())));
   return std::nullopt;
@@ -164,7 +179,7 @@ Outcome Sql(Context& context) {
     if (!connection) return context.Reason("no connection to " + std::string(source));
     result = ExecuteQuery(connection.get(), query.c_str());
   }
-  if (!result) return context.Reason("the query failed");
+  if (!result) return DatabaseMessage(context.Reason("the query failed"));
   PrintResultSet(context, *result);
   return std::nullopt;
 }

@@ -44,7 +44,8 @@ Outcome ReadPersonalities(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (const Status read = ReadPersonalityFile(path->c_str()); !read.ok()) return std::string(read.message());
+  if (const Status read = ReadPersonalityFile(path->c_str()); !read.ok())
+    return *path + ": " + std::string(read.message());
   for (const PersonalityDefn& personality : *Personalities().gv_personalityDefnVect) {
     std::string line = personality.name + "\t" + personality.dominantTable;
     for (const ConstituentTable& constituent : personality.constituents) line += "\t" + constituent.tableName;
@@ -84,6 +85,9 @@ Outcome Stored(Context& context) {
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
   if (word.empty() || error != std::errc() || end != word.data() + word.size()) return "expected a query NUMBER";
   if (Outcome extra = NoMoreWords(context)) return extra;
+  // A number no query has reads as a query without tables.
+  if (const SelectQueryPtr query = ReadStoredQuery(number); query && !SelectQueryTable(*query))
+    return Format("no stored query %d", number);
   DBResultSetPtr result = RunStoredQuery(number);
   if (!result) return context.Reason(Format("stored query %d cannot be run", number));
   PrintResultSet(context, *result);

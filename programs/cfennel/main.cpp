@@ -13,8 +13,10 @@
 #include "base/failure_capture.h"
 #include "kv_version.h"
 #include "commands.h"
+#include "dbstore/data_files.h"
 #include "dbstore/store_init.h"
 #include "odbc_setup.h"
+#include "platform/files.h"
 #include "platform/terminal.h"
 #include "progress_display.h"
 #include "run_directory.h"
@@ -172,8 +174,15 @@ bool StartStore(const std::string& root, const RunDirectory& run, RunLog& log, P
   const bool started = InitCFennel(root.c_str());
   progress.Clear();
   log.KeepErrorsOnly();
-  if (!started) Report("--root " + root, std::string(failures.StatusOf(false, "the store cannot start").message()));
-  return started;
+  if (started) return true;
+  // The one file whose absence stops the store: name it.
+  const std::string list =
+      root + (root.ends_with('\\') || root.ends_with('/') ? "" : "\\") + "data\\" + kDataDictionaryList;
+  if (GetFileAttributes(list) == INVALID_FILE_ATTRIBUTES)
+    Report("--root " + root, "no " + list + " (a data directory lists its dictionaries there)");
+  else
+    Report("--root " + root, std::string(failures.StatusOf(false, "the store cannot start").message()));
+  return false;
 }
 
 int Main(const std::vector<std::string_view>& args) {

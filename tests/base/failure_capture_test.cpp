@@ -72,5 +72,19 @@ TEST(FailureCapture, NothingIsKeptOnceTheLastCaptureEnds) {
   EXPECT_EQ(fresh.Reasons(), "");
 }
 
+TEST(FailureCapture, ALoggedFailureKeepsItsCauseWhileTheLogKeepsTheChain) {
+  FailureCapture logged;
+  const Status cause = LogFailure(Status::Code::kNotFound, "Table %s not found\n", "T");
+  EXPECT_EQ(cause.message(), "Table T not found");
+  const Status outer = LogFailureAfter(cause, "Cannot load %s.\n", "T");
+  EXPECT_EQ(outer.code(), Status::Code::kNotFound);
+  EXPECT_EQ(outer.message(), "Table T not found");
+  // Without an inner reason the outer line is the reason.
+  const Status alone = LogFailureAfter(Status::Ok(), "\tCannot load %s.\n", "U");
+  EXPECT_EQ(alone.code(), Status::Code::kFailed);
+  EXPECT_EQ(alone.message(), "Cannot load U.");
+  EXPECT_EQ(logged.Reasons(), "Table T not found; Cannot load T.; Cannot load U.");
+}
+
 }  // namespace
 }  // namespace kv

@@ -69,7 +69,8 @@ TEST_F(CfennelEntityTest, AnEntityByItsPersonalityAndStoredQueriesByNumber) {
   // A second run on the same database keeps its index table; every entity,
   // and what cannot be found.
   const RunResult again = Cfennel({"personalities C:\\store\\data\\personalities.xml", "entity Device", "stored 1",
-                                   "entity Device 9", "entity Nobody", "stored x"});
+                                   "entity Device 9", "entity Nobody", "stored x", "stored 99",
+                                   "personalities C:\\store\\none.xml"});
   EXPECT_EQ(again.exitCode, 1);
   const std::vector<std::string> out = OutputLines(again.out);
   EXPECT_EQ(std::count(out.begin(), out.end(), "Table Name: DEVICES"), 1);
@@ -79,6 +80,8 @@ TEST_F(CfennelEntityTest, AnEntityByItsPersonalityAndStoredQueriesByNumber) {
                                         "cfennel: entity: no DEVICES with DEVICE_ID 9",
                                         "cfennel: entity: no personality Nobody (read one with personalities PATH)",
                                         "cfennel: stored: expected a query NUMBER",
+                                        "cfennel: stored: no stored query 99",
+                                        "cfennel: personalities: C:\\store\\none.xml: the file cannot be read",
                                     }));
 }
 

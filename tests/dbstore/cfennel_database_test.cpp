@@ -120,6 +120,21 @@ TEST_F(CfennelDatabaseTest, AStoreThatCannotStartRunsNoCommand) {
   EXPECT_EQ(without.err, "cfennel: save: no database (start cfennel with --root DIR)\n");
 }
 
+TEST_F(CfennelDatabaseTest, ErrorsNameWhatWasWrong) {
+  // The database's own words, without the driver's framing.
+  const RunResult sql = Cfennel({"sql select NOPE from DEVICES", "unload DEVICES", "loaddb DEVICES NOPE=1"});
+  EXPECT_EQ(Lines(sql.err), (std::vector<std::string>{"cfennel: sql: no such column: NOPE",
+                                                      "cfennel: loaddb: no such column: NOPE"}));
+
+  // The file a data directory cannot lack.
+  std::filesystem::remove(image_.Path("drive_c/store/data/datadictionary.txt"));
+  const RunResult root = Cfennel({"tables"});
+  EXPECT_EQ(root.exitCode, 1);
+  EXPECT_EQ(root.err,
+            "cfennel: --root C:\\store: no C:\\store\\data\\datadictionary.txt (a data directory lists its "
+            "dictionaries there)\n");
+}
+
 TEST_F(CfennelDatabaseTest, ADefaultDocumentThatCannotBeSavedStopsTheStartAndIsNamed) {
   // devices.xml is neither the first nor the last document of the list.
   image_.WriteFile("drive_c/store/data/devices.xml", "<DEVICES><broken");

@@ -124,8 +124,8 @@ TEST_F(CfennelTest, EveryFailureIsOneLineAndTheRunGoesOn) {
   const std::vector<std::string> errors = Lines(run.err);
   ASSERT_EQ(errors.size(), commands.size() - 1) << run.err;
   const std::vector<std::string> starts = {
-      "cfennel: load: ConstructTableDataFromXMLFile : line 1: ",
-      "cfennel: load: CreateRowFromXMLNode : Bogus is neither a table nor a list; ",
+      "cfennel: load: " + malformed + ": line 1, column 26: ",
+      "cfennel: load: " + unknown + ": CreateRowFromXMLNode : Bogus is neither a table nor a list",
       "cfennel: load: missing PATH",
       "cfennel: select: no table NOWHERE in the dictionary",
       "cfennel: select: criteria not understood: NAME='x' AND RAM_GB=1",

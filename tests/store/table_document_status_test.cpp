@@ -1,5 +1,5 @@
-// A table document that cannot be read says why in its Status, and the
-// reason is exactly what the log says, in the same order.
+// A table document that cannot be read says why in its Status: the cause a
+// person can act on, where the log keeps the whole chain of its lines.
 
 #include <gtest/gtest.h>
 
@@ -14,34 +14,40 @@ namespace {
 
 class TableDocumentStatusTest : public test::TableTest {
  protected:
-  // The document's Status, checked against what was logged meanwhile.
   Status Read(const std::string& document) {
     const FailureCapture logged;
     Status status = ReadTableDocumentBuffer(document.data(), document.size());
-    EXPECT_EQ(status.message(), logged.Reasons());
+    reasons_ = logged.Reasons();
     return status;
   }
+
+  std::string reasons_;  // what the log got from the last Read
 };
 
-TEST_F(TableDocumentStatusTest, EachFailureCarriesItsChainOfReasons) {
+TEST_F(TableDocumentStatusTest, EachFailureCarriesItsCauseAndTheLogItsChain) {
   EXPECT_TRUE(Read("<r><Agentparams PARAM_NAME=\"A\"/></r>").ok());
+  EXPECT_EQ(reasons_, "");
 
   const Status unknown = Read("<r><Bogus/></r>");
   EXPECT_EQ(unknown.code(), Status::Code::kNotFound);
-  EXPECT_EQ(unknown.message(),
+  EXPECT_EQ(unknown.message(), "CreateRowFromXMLNode : Bogus is neither a table nor a list");
+  EXPECT_EQ(reasons_,
             "CreateRowFromXMLNode : Bogus is neither a table nor a list; "
             "Cannot create and add a new row while constructing tabledata from XML file.; "
             "Cannot construct table data from XML buffer.");
 
-  const Status broken = Read("<r><Agentparams PARAM_NAME=\"X\"></r>");
+  // libxml2's reason with its line and column; the log keeps its own lines.
+  const Status broken = Read("<r>\n  <Agentparams PARAM_NAME=\"X\"></r>");
   EXPECT_EQ(broken.code(), Status::Code::kInvalid);
-  EXPECT_EQ(broken.message().substr(0, 40), "ConstructTableDataFromXMLBuffer : line 1");
-  EXPECT_TRUE(broken.message().ends_with("; error: could not parse file file.xml"));
+  EXPECT_EQ(broken.message().substr(0, 19), "line 2, column 35: ") << broken.message();
+  EXPECT_TRUE(reasons_.starts_with("ConstructTableDataFromXMLBuffer : line 2: ")) << reasons_;
+  EXPECT_TRUE(reasons_.ends_with("; error: could not parse file file.xml")) << reasons_;
 
   // No input at all: libxml2 gives no reason, the store's own stands alone.
-  const Status none = ReadTableDocumentBuffer(nullptr, 3);
-  EXPECT_EQ(none.message(), "error: could not parse file file.xml");
+  EXPECT_EQ(ReadTableDocumentBuffer(nullptr, 3).message(), "error: could not parse file file.xml");
   EXPECT_FALSE(ConstructTableDataFromXMLBuffer(nullptr, 3));
+  // A file that is not there is said so, not by the host's path.
+  EXPECT_EQ(ReadTableDocumentFile("C:\\nowhere\\none.xml").message(), "the file cannot be read");
 }
 
 }  // namespace
