@@ -24,6 +24,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dataobjects/data_object.h"
@@ -76,6 +77,8 @@ void ResetPersonalities();
 // The same, with the reason of a failure: the ERROR entries it logged, in
 // order, on one line.
 Status ReadPersonalityFile(const char* path);
+// The same for a document in memory; name is how messages name it.
+Status ReadPersonalityText(std::string_view document, const char* name);
 
 // Found by exact name; null with "Cannot get personality.  Personality
 // name is NULL\n" or "Personality %s not found in gv_personalityDefnVect\n".

@@ -4,6 +4,7 @@
 #include <libxml/tree.h>
 
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <new>
 #include <utility>
@@ -158,17 +159,22 @@ Status CreateFromNodes(const std::vector<DoNode>& nodes) {
 
 }  // namespace
 
-Status ReadPersonalityFile(const char* path) {
+namespace {
+
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+
+// Parses with read (which answers the document, or null) and takes the
+// personalities of the document; name is how messages name it.
+template <class Read>
+Status ReadPersonalities(const char* name, Read read) {
   if (const int initialised = InitPersonality(); initialised != STORE_SUCCESS)
     return Status::Failure("MEMORY_ALLOCATION_FAILURE", Status::Code::kOutOfMemory);  // logged by InitPersonality
   QuietXmlErrors();
-  xmlResetLastError();  // what is found below is this file's reason
-  const std::unique_ptr<xmlDoc, DocumentFree> document(
-      path ? xmlReadFile(MapPath(path).c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING)
-           : nullptr);
+  xmlResetLastError();  // what is found below is this document's reason
+  const std::unique_ptr<xmlDoc, DocumentFree> document(name ? read() : nullptr);
   if (!document)
-    return LogFailureAfter(path ? XmlErrorStatus(xmlGetLastError(), "") : Status(), "Could not parse file %s\n",
-                           LogText(path));
+    return LogFailureAfter(name ? XmlErrorStatus(xmlGetLastError(), "") : Status(), "Could not parse file %s\n",
+                           LogText(name));
   try {
     std::vector<DoNode> nodes;
     TraverseNodes(document.get(), xmlDocGetRootElement(document.get()), nodes);
@@ -176,6 +182,19 @@ Status ReadPersonalityFile(const char* path) {
   } catch (const std::bad_alloc&) {
     return LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n");
   }
+}
+
+}  // namespace
+
+Status ReadPersonalityFile(const char* path) {
+  return ReadPersonalities(path, [path] { return xmlReadFile(MapPath(path).c_str(), nullptr, kParseOptions); });
+}
+
+Status ReadPersonalityText(std::string_view document, const char* name) {
+  return ReadPersonalities(name, [document]() -> xmlDocPtr {
+    if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
+    return xmlReadMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr, kParseOptions);
+  });
 }
 
 int CreatePersonalityFromXMLFile(const char* path) { return StoreResult(ReadPersonalityFile(path)); }

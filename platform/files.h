@@ -36,6 +36,18 @@ std::FILE* OpenStream(std::string_view path, const char* mode);
 // set.
 std::FILE* OpenHostStream(std::string_view hostPath, const char* mode);
 
+// A path a person names on a command line, resolved: the machine's own
+// path (a Windows path such as C:\store\x.xml, or a path of this computer
+// that lies inside the machine's drive, named as the machine names it), or
+// a file of this computer outside the machine, as an absolute path for
+// OpenHostStream. Paths the machine's own settings and files name never
+// come here: they stay inside the machine.
+struct PersonPath {
+  bool onMachine = true;
+  std::string path;
+};
+PersonPath ResolvePersonPath(std::string_view path);
+
 // CreateFile's access rights, sharing, dispositions and flags.
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;

@@ -3,9 +3,12 @@
 # is the example data directory (examples/store): build/store-machine, a copy
 # of examples/machines/default made on first use. The store's SQLite database
 # (C:\store\data\store.db) and its log (C:\store\logs) stay there from one run
-# to the next; --fresh first makes the machine anew.
+# to the next; --fresh first makes the machine anew. cfennel runs in the
+# caller's directory, so that relative paths of this computer mean there.
 set -euo pipefail
+caller=$PWD
 cd "$(dirname "$0")/.."
+repo=$PWD
 machine=build/store-machine
 if [[ ${1:-} == --fresh ]]; then
   rm -rf "$machine"
@@ -17,4 +20,5 @@ if [[ ! -d $machine ]]; then
   mkdir -p "$machine/drive_c/store"
   cp -r examples/store/. "$machine/drive_c/store/"
 fi
-KV_MACHINE="$PWD/$machine" exec build/bin/cfennel "$@"
+cd "$caller"
+KV_MACHINE="$repo/$machine" exec "$repo/build/bin/cfennel" "$@"

@@ -134,6 +134,8 @@ bool LoadDataDictFromXMLFile(const char* path) {
   return true;
 }
 
+void LoadDataDictFromXMLText(std::string_view document, const char* name) { XmlDataParserMemory(document, name); }
+
 bool AddTableDefn(std::unique_ptr<TableDefn> definition) {
   return DataDictionary().gv_tableDefnVect.Append(std::move(definition));
 }

@@ -6,6 +6,7 @@
 // Loading a second definition of a name appends it; lookups find the first.
 
 #include <cstdint>
+#include <string_view>
 
 #include "store/stored_value.h"
 #include "store/table_defn.h"
@@ -31,6 +32,8 @@ void ResetDataDictionary();
 // Parses one dictionary file and appends the tables it defines; true when a
 // path is given (the file's own errors are logged, not returned).
 bool LoadDataDictFromXMLFile(const char* path);
+// The same for a document in memory; name is how messages name it.
+void LoadDataDictFromXMLText(std::string_view document, const char* name);
 // Adds a definition built elsewhere (the dictionary reader); false when
 // memory runs out.
 [[nodiscard]] bool AddTableDefn(std::unique_ptr<TableDefn> definition);

@@ -9,6 +9,7 @@
 #include <libxml/xmlreader.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
@@ -305,12 +306,12 @@ bool SkipDescription(xmlTextReaderPtr reader) {
 
 }  // namespace
 
-void XmlDataParser(const char* path) {
-  if (!path) return;
-  const std::string hostPath = MapPath(path);
-  std::unique_ptr<xmlTextReader, ReaderFree> reader(xmlNewTextReaderFilename(hostPath.c_str()));
+namespace {
+
+// Reads the tables of one document; name is how messages name it.
+void ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree> reader, const char* name) {
   if (!reader) {
-    LogError("Unable to open %s\n", path);
+    LogError("Unable to open %s\n", name);
     return;
   }
   xmlTextReaderSetErrorHandler(reader.get(), IgnoreXmlError, nullptr);
@@ -350,7 +351,25 @@ void XmlDataParser(const char* path) {
     }
     result = xmlTextReaderRead(reader.get());
   }
-  if (result != 0) LogError("%s : failed to parse\n", path);
+  if (result != 0) LogError("%s : failed to parse\n", name);
+}
+
+}  // namespace
+
+void XmlDataParser(const char* path) {
+  if (!path) return;
+  const std::string hostPath = MapPath(path);
+  ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlNewTextReaderFilename(hostPath.c_str())), path);
+}
+
+void XmlDataParserMemory(std::string_view document, const char* name) {
+  if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+    LogError("Unable to open %s\n", name);
+    return;
+  }
+  ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlReaderForMemory(
+                      document.data(), static_cast<int>(document.size()), nullptr, nullptr, XML_PARSE_NONET)),
+                  name);
 }
 
 }  // namespace kv

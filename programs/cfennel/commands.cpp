@@ -8,6 +8,7 @@
 #include "base/failure_capture.h"
 #include "base/text_format.h"
 #include "command_context.h"
+#include "person_files.h"
 #include "criteria_check.h"
 #include "store/column_types.h"
 #include "store/column_value.h"
@@ -49,8 +50,10 @@ Outcome Load(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (const Status loaded = ReadTableDocumentFile(path->c_str()); !loaded.ok())
-    return *path + ": " + std::string(loaded.message());
+  const Status loaded = ReadPersonFile(*path, ReadTableDocumentFile, [](std::string_view text, const char*) {
+    return ReadTableDocumentBuffer(text.data(), text.size());
+  });
+  if (!loaded.ok()) return *path + ": " + std::string(loaded.message());
   return std::nullopt;
 }
 
@@ -269,10 +272,20 @@ CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode
   return result;
 }
 
-Status LoadDictionary(const char* path) {
+Status LoadDictionary(const std::string& path) {
   // The reader answers nothing; what it reported is the verdict.
   const FailureCapture failures;
-  LoadDataDictFromXMLFile(path);
+  const Status read = ReadPersonFile(
+      path,
+      [](const char* machinePath) {
+        (void)LoadDataDictFromXMLFile(machinePath);  // true for every path given
+        return Status::Ok();
+      },
+      [](std::string_view text, const char* name) {
+        LoadDataDictFromXMLText(text, name);
+        return Status::Ok();
+      });
+  if (!read.ok()) return read;
   std::string reasons = failures.Reasons();
   return reasons.empty() ? Status::Ok() : Status::Failure(std::move(reasons));
 }

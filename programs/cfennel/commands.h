@@ -37,6 +37,6 @@ CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode
 
 // Loads a data-dictionary file; a failure saying what the store reported
 // while reading it, when it reported anything.
-Status LoadDictionary(const char* path);
+Status LoadDictionary(const std::string& path);
 
 }  // namespace kv

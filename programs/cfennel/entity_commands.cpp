@@ -6,6 +6,7 @@
 
 #include "base/text_format.h"
 #include "command_context.h"
+#include "person_files.h"
 #include "dataobjects/data_object.h"
 #include "dataobjects/data_object_fetch.h"
 #include "dataobjects/personality.h"
@@ -44,7 +45,7 @@ Outcome ReadPersonalities(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (const Status read = ReadPersonalityFile(path->c_str()); !read.ok())
+  if (const Status read = ReadPersonFile(*path, ReadPersonalityFile, ReadPersonalityText); !read.ok())
     return *path + ": " + std::string(read.message());
   for (const PersonalityDefn& personality : *Personalities().gv_personalityDefnVect) {
     std::string line = personality.name + "\t" + personality.dominantTable;

@@ -75,7 +75,9 @@ Words are separated by blanks. VALUE is one word or a text in double quotes
 (the store compares text and number columns up to 32 bits; criteria on any
 other column, or on a column the table lacks, are refused). A trailing ";"
 ends a command.
-Paths are paths of the machine (C:\store). Every failure prints one line on
+PATH, FILE and DIR are paths of the machine (C:\store\x.xml) or files of this
+computer (absolute, or relative to the working directory; a data directory
+must lie in the machine's drive). Every failure prints one line on
 standard error and the run goes on; the exit status is then 1, else 0. An
 interrupt (Ctrl+C) ends the run after the command under way; nothing is
 half-saved.
@@ -156,7 +158,7 @@ bool TakeOptions(const Options& options) {
   bool taken = true;
   for (const Options::Step& step : options.steps) {
     const Status status =
-        step.failure.empty() ? LoadDictionary(step.dictionary.c_str()) : Status::Failure(step.failure, Status::Code::kInvalid);
+        step.failure.empty() ? LoadDictionary(step.dictionary) : Status::Failure(step.failure, Status::Code::kInvalid);
     if (status.ok()) continue;
     Report(step.dictionary.empty() ? step.option : step.option + " " + step.dictionary, std::string(status.message()));
     taken = false;
@@ -165,10 +167,18 @@ bool TakeOptions(const Options& options) {
 }
 
 // Starts the store on its data directory; false (reported) when it cannot.
-bool StartStore(const std::string& root, const RunDirectory& run, RunLog& log, ProgressDisplay& progress) {
+bool StartStore(const std::string& named, const RunDirectory& run, RunLog& log, ProgressDisplay& progress) {
+  // The store finds its files under the root as the machine names them: a
+  // directory of this computer serves only where it lies in the machine.
+  const PersonPath where = ResolvePersonPath(named);
+  if (!where.onMachine) {
+    Report("--root " + named, "a data directory must lie in the machine (C:\\... or a directory of its drive)");
+    return false;
+  }
+  const std::string& root = where.path;
   const FailureCapture failures;
   if (const std::string odbc = UseDataDirectoryOdbc(root, run); !odbc.empty()) {
-    Report("--root " + root, odbc);
+    Report("--root " + named, odbc);
     return false;
   }
   const bool started = InitCFennel(root.c_str());
@@ -179,9 +189,9 @@ bool StartStore(const std::string& root, const RunDirectory& run, RunLog& log, P
   const std::string list =
       root + (root.ends_with('\\') || root.ends_with('/') ? "" : "\\") + "data\\" + kDataDictionaryList;
   if (GetFileAttributes(list) == INVALID_FILE_ATTRIBUTES)
-    Report("--root " + root, "no " + list + " (a data directory lists its dictionaries there)");
+    Report("--root " + named, "no " + list + " (a data directory lists its dictionaries there)");
   else
-    Report("--root " + root, std::string(failures.StatusOf(false, "the store cannot start").message()));
+    Report("--root " + named, std::string(failures.StatusOf(false, "the store cannot start").message()));
   return false;
 }
 

@@ -262,6 +262,35 @@ TEST_F(CfennelTest, OnATerminalRowsComeAsATable) {
       << run.out;
 }
 
+TEST_F(CfennelTest, FilesOfThisComputerAreReadWhereThePersonNamesThem) {
+  // Outside the machine's drive: read through the host's file system.
+  const fs::path outside = fs::path(image_.dir()) / "host-files";
+  fs::create_directories(outside);
+  std::ofstream(outside / "dictionary.xml") << test::SourceFile("examples/store/data/dictionary.xml");
+  std::ofstream(outside / "inventory.xml") << test::SourceFile("examples/store/inventory.xml");
+  const test::RunResult absolute = Cfennel({"--dictionary", (outside / "dictionary.xml").string(),
+                                            "load " + (outside / "inventory.xml").string(), "count DEVICES",
+                                            "load " + (outside / "none.xml").string()});
+  EXPECT_EQ(absolute.out, "3\n");
+  EXPECT_EQ(absolute.err, "cfennel: load: " + (outside / "none.xml").string() + ": the file cannot be read\n");
+
+  // Relative to the working directory; a file inside the machine's drive
+  // is the machine's own, whichever name it is given by.
+  const test::RunResult relative = test::RunProgram(
+      "/usr/bin/env",
+      {"-C", outside.string(), test::BinPath("cfennel"), "--dictionary", "dictionary.xml", "load inventory.xml",
+       "load " + image_.Path("drive_c/store/inventory.xml"), "count DEVICES"},
+      {{"KV_MACHINE", image_.dir()}});
+  EXPECT_EQ(relative.out, "6\n") << relative.err;
+  EXPECT_EQ(relative.err, "");
+
+  // A data directory is the machine's: the store finds its files there.
+  const test::RunResult root = Cfennel({"--root", outside.string(), "tables"});
+  EXPECT_EQ(root.exitCode, 1);
+  EXPECT_EQ(root.err, "cfennel: --root " + outside.string() +
+                          ": a data directory must lie in the machine (C:\\... or a directory of its drive)\n");
+}
+
 TEST_F(CfennelTest, HelpListsTheCommands) {
   const test::RunResult run = Cfennel({"--help"});
   EXPECT_EQ(run.exitCode, 0);
