@@ -5,14 +5,12 @@
 
 #include "platform/files.h"
 #include "platform/last_error.h"
+#include "transfer_target.h"
 
 namespace kv::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A UTF-8 path as the host's file system names it.
-fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
 
 DWORD ErrorOf(const std::error_code& error) {
   switch (static_cast<std::errc>(error.value())) {

@@ -79,13 +79,6 @@ int Refuse(DWORD code, ExitStatus status, const std::string& why) {
   return Report(code, status);
 }
 
-fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 // The file to post, read whole; nullopt when it cannot be read.
 std::optional<std::string> ReadFileBytes(const Place& file) {
   std::FILE* stream = file.kind == Place::Kind::kHost ? OpenHostStream(file.path, "rb") : OpenStream(file.path, "rb");

@@ -11,11 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsWindowsPath(const std::string& path) {
-  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-         (path[2] == '\\' || path[2] == '/');
-}
-
 bool IsDirectory(const std::string& windowsPath) {
   const DWORD attributes = GetFileAttributes(windowsPath);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -83,28 +78,6 @@ bool ParseTransferUrl(const std::string& url, ConnectionParameters* params, std:
 
 namespace {
 
-fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-// The C:\ path of a host path inside the image's drive_c; empty for any other.
-std::string ImagePathOf(const std::string& hostPath) {
-  std::error_code unusable;
-  const fs::path drive = fs::weakly_canonical(fs::path(MapPath("C:\\")), unusable);
-  if (unusable || drive.empty()) return {};
-  const fs::path host = fs::weakly_canonical(fs::absolute(HostPath(hostPath), unusable), unusable);
-  if (unusable) return {};
-  const fs::path relative = host.lexically_relative(drive);
-  if (relative.empty() || *relative.begin() == ".." || relative == ".") return {};
-  std::string path = "C:\\" + Utf8Of(relative);
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
-
 bool CheckImageDestination(const std::string& destination, const std::string& path, std::string* error) {
   if (path.back() == '\\') {
     *error = "destination " + destination + " names a directory, not a file";
@@ -154,12 +127,6 @@ bool CheckHostDestination(const std::string& destination, const std::string& pat
 
 }  // namespace
 
-std::string AbsoluteHostPath(const std::string& path) {
-  std::error_code unusable;
-  const fs::path absolute = fs::absolute(HostPath(path), unusable);
-  return unusable ? path : Utf8Of(absolute.lexically_normal());
-}
-
 bool ResolveDestination(const std::string& destination, Place* place, std::string* error) {
   if (destination.empty()) {
     *error = "the destination is empty: a file to download into is needed";
@@ -170,29 +137,29 @@ bool ResolveDestination(const std::string& destination, Place* place, std::strin
     place->path.clear();
     return true;
   }
-  if (IsWindowsPath(destination)) {
-    std::string path = destination;
-    for (char& c : path)
+  PersonPath where = ResolvePersonPath(destination);
+  if (where.onMachine) {
+    for (char& c : where.path)
       if (c == '/') c = '\\';
-    if (!CheckImageDestination(destination, path, error)) return false;
-    *place = {Place::Kind::kImage, path};
+    if (!CheckImageDestination(destination, where.path, error)) return false;
+    *place = {Place::Kind::kImage, where.path};
     return true;
   }
-  if (const std::string inImage = ImagePathOf(destination); !inImage.empty()) {
-    if (!CheckImageDestination(destination, inImage, error)) return false;
-    *place = {Place::Kind::kImage, inImage};
-    return true;
-  }
-  const std::string host = AbsoluteHostPath(destination);
   if (!CheckHostDestination(destination, destination, error)) return false;
-  *place = {Place::Kind::kHost, host};
+  *place = {Place::Kind::kHost, where.path};
   return true;
 }
 
 Place ResolveSource(const std::string& file) {
-  if (IsWindowsPath(file)) return {Place::Kind::kImage, file};
-  if (const std::string inImage = ImagePathOf(file); !inImage.empty()) return {Place::Kind::kImage, inImage};
-  return {Place::Kind::kHost, AbsoluteHostPath(file)};
+  const PersonPath where = ResolvePersonPath(file);
+  return {where.onMachine ? Place::Kind::kImage : Place::Kind::kHost, where.path};
+}
+
+fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace kv::cli
