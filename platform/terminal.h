@@ -19,6 +19,9 @@ bool IsStandardErrorTerminal();
 // finish the step it is in and shut down in order.
 void CatchInterrupts();
 bool Interrupted();
+// Forgets a recorded interrupt, once the program has acted on it (a prompt
+// that cancelled the line being typed, a command that was stopped).
+void ClearInterrupt();
 
 // Returns a stream on the original standard output, and from then on
 // whatever else the process prints to standard output goes to the stream

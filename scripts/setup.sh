@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev nginx curl
   libbenchmark-dev
   libxml2-dev
+  libedit-dev
   libsqlite3-dev
   flex bison
   unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb

@@ -24,6 +24,8 @@ void CatchInterrupts() {
 
 bool Interrupted() { return interrupted != 0; }
 
+void ClearInterrupt() { interrupted = 0; }
+
 bool IsStandardInputTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool IsStandardOutputTerminal() { return isatty(STDOUT_FILENO) == 1; }

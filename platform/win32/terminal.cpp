@@ -24,6 +24,8 @@ void CatchInterrupts() { ::SetConsoleCtrlHandler(RecordInterrupt, TRUE); }
 
 bool Interrupted() { return interrupted.load(); }
 
+void ClearInterrupt() { interrupted.store(false); }
+
 bool IsStandardInputTerminal() { return _isatty(_fileno(stdin)) != 0; }
 
 bool IsStandardOutputTerminal() { return _isatty(_fileno(stdout)) != 0; }

@@ -21,6 +21,7 @@
 #include "progress_display.h"
 #include "run_directory.h"
 #include "run_log.h"
+#include "session.h"
 #include "store/sequence_generator.h"
 
 namespace kv {
@@ -232,25 +233,20 @@ int Main(const std::vector<std::string_view>& args) {
     progress.Clear();
   };
   if (options.firstCommand < args.size()) {
-    for (std::size_t next = options.firstCommand; next < args.size() && !Interrupted(); ++next) runCommand(args[next]);
-  } else {
-    const bool terminal = IsStandardInputTerminal();
-    std::string line;
-    while (!Interrupted()) {
-      if (terminal) {
-        std::fputs("cfennel> ", stdout);
-        std::fflush(stdout);
-      }
-      if (!std::getline(std::cin, line)) break;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      runCommand(line);
+    for (std::size_t next = options.firstCommand; next < args.size() && !Interrupted(); ++next) {
+      if (IsLeaveCommand(args[next])) break;
+      runCommand(args[next]);
     }
-    if (terminal) std::fputs("\n", stdout);
+  } else {
+    ReadCommands(runCommand, options.root.has_value());
   }
   if (Interrupted()) {
     Report("interrupted", "the commands after the one under way were not run");
     failed = true;
   }
+  // Without a person to ask, say what stays unsaved.
+  if (options.root && !IsStandardInputTerminal())
+    if (const std::string unsaved = UnsavedRows(); !unsaved.empty()) Report("unsaved", unsaved);
   SetTableProgressListener(nullptr);
   if (options.root) DeInitCFennel();
   return failed ? 1 : 0;

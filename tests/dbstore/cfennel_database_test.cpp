@@ -49,6 +49,25 @@ class CfennelDatabaseTest : public ::testing::Test {
   }
   bool TemporaryDirectoryEmpty() const { return fs::is_empty(image_.Path("drive_c/Temp")); }
 
+  // cfennel on the data directory at a pseudo-terminal (script(1)), each
+  // piece of input typed after a pause, as a person types: the terminal
+  // takes an interrupt key at once and drops what was typed ahead of it.
+  RunResult AtTerminal(const std::vector<std::string>& typed) {
+    auto word = [](const std::string& text) {
+      std::string quoted = "'";
+      for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      return quoted + "'";
+    };
+    std::string keys;
+    for (const std::string& piece : typed) keys += "sleep 0.4; printf '%s' " + word(piece) + "; ";
+    const std::string program = word(BinPath("cfennel")) + " --root 'C:\\store'";
+    return RunProgram("/bin/sh", {"-c", "(" + keys + "sleep 1) | script -qec " + word(program) + " /dev/null"},
+                      {{"KV_MACHINE", image_.dir()}, {"HOME", Home()}});
+  }
+  std::string History() const { return ReadWholeFile(Home() + "/.cfennel_history"); }
+  // The person's home, where the history is kept.
+  std::string Home() const { return image_.dir() + "/home"; }
+
   TempMachine image_;
 };
 
@@ -133,6 +152,50 @@ TEST_F(CfennelDatabaseTest, ErrorsNameWhatWasWrong) {
   EXPECT_EQ(root.err,
             "cfennel: --root C:\\store: no C:\\store\\data\\datadictionary.txt (a data directory lists its "
             "dictionaries there)\n");
+}
+
+TEST_F(CfennelDatabaseTest, AtATerminalLinesAreEditedRememberedAndCancelled) {
+  fs::create_directories(Home());
+  // A line cancelled with Ctrl-C is not run; the up arrow brings back the
+  // last line; rows come as a table; "quit" leaves.
+  const RunResult first =
+      AtTerminal({"select DEVICES DEVICE_ID=1\r", "delete DEVICES RAM_GB>0", "\x03", "\x1b[A\r", "quit\r"});
+  EXPECT_EQ(first.exitCode, 0) << first.out;
+  EXPECT_EQ(first.out.find("delete"), first.out.rfind("delete")) << first.out;  // typed once, never run
+  const std::size_t table = first.out.find("|         1 | WEB01 | Windows Server 2016 | 2024-05-02 | 1       |     16 |");
+  ASSERT_NE(table, std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("|         1 | WEB01 |", table + 1), std::string::npos) << first.out;  // the recalled line
+  // libedit's history file: one line per entry, blanks written as \040.
+  const std::string history = History();
+  EXPECT_EQ(history.find("delete"), std::string::npos) << history;
+  EXPECT_NE(history.find("select\\040DEVICES\\040DEVICE_ID=1\nselect\\040DEVICES\\040DEVICE_ID=1\nquit\n"),
+            std::string::npos)
+      << history;
+
+  // The history lasts to the next session; Ctrl-D leaves too.
+  const RunResult second = AtTerminal({"\x1b[A\x1b[A\r", "\x04"});
+  EXPECT_EQ(second.exitCode, 0) << second.out;
+  EXPECT_NE(second.out.find("|         1 | WEB01 |"), std::string::npos) << second.out;
+}
+
+TEST_F(CfennelDatabaseTest, LeavingWithUnsavedRowsAsksAtATerminalAndSaysSoInAScript) {
+  fs::create_directories(Home());
+  const RunResult asked =
+      AtTerminal({"insert DEVICES NAME=x\r", "exit\r", "n\r", "save DEVICES\r", "update DEVICES OS y NAME='x'\r",
+                  "\\q\r", "y\r"});
+  EXPECT_EQ(asked.exitCode, 0) << asked.out;
+  // Asked twice: once before the save, once after the change that followed it.
+  std::size_t questions = 0;
+  for (std::size_t at = asked.out.find("DEVICES has unsaved rows"); at != std::string::npos;
+       at = asked.out.find("DEVICES has unsaved rows", at + 1))
+    ++questions;
+  EXPECT_EQ(questions, 2u) << asked.out;
+  EXPECT_NE(asked.out.find("1 inserted, 0 updated, 0 deleted"), std::string::npos) << asked.out;
+
+  // The row saved before leaving is there; the change after it was left.
+  const RunResult script = Cfennel({"count DEVICES NAME='x'", "update DEVICES OS z NAME='x'", "count DEVICES OS='y'"});
+  EXPECT_EQ(script.out, "1\n1\n0\n");
+  EXPECT_EQ(script.err, "cfennel: unsaved: DEVICES has unsaved rows\n");
 }
 
 TEST_F(CfennelDatabaseTest, ADefaultDocumentThatCannotBeSavedStopsTheStartAndIsNamed) {

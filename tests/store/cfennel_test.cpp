@@ -240,28 +240,6 @@ TEST_F(CfennelTest, EachModeKeepsANullApartFromTheTextNullAndEscapesWhatItMust) 
   EXPECT_EQ(wrong.err, "cfennel: --mode xml: unknown mode (tsv, csv, json or table)\n");
 }
 
-// A word for the shell, whatever it holds.
-std::string ShellWord(const std::string& word) {
-  std::string quoted = "'";
-  for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-TEST_F(CfennelTest, OnATerminalRowsComeAsATable) {
-  // script(1) gives the program a pseudo-terminal for its streams.
-  const std::string command = ShellWord(test::BinPath("cfennel")) + " --dictionary " + ShellWord(kDictionary) + " " +
-                              ShellWord("load " + kInventory) + " " + ShellWord("select DEVICES DEVICE_ID=1");
-  const test::RunResult run =
-      test::RunProgram("/usr/bin/script", {"-qec", command, "/dev/null"}, {{"KV_MACHINE", image_.dir()}});
-  EXPECT_EQ(run.exitCode, 0) << run.out;
-  EXPECT_NE(run.out.find("| DEVICE_ID | NAME  | OS                  | LAST_SEEN  | MANAGED | RAM_GB |"),
-            std::string::npos)
-      << run.out;
-  EXPECT_NE(run.out.find("|         1 | WEB01 | Windows Server 2016 | 2024-05-02 | 1       |     16 |"),
-            std::string::npos)
-      << run.out;
-}
-
 TEST_F(CfennelTest, FilesOfThisComputerAreReadWhereThePersonNamesThem) {
   // Outside the machine's drive: read through the host's file system.
   const fs::path outside = fs::path(image_.dir()) / "host-files";
