@@ -14,6 +14,7 @@ struct CFennelState {
   // Whether the last InitCFennel created every dictionary table.
   bool freshDatabase = false;
   TableProgressListener progressListener;
+  TableCancelCheck cancelCheck;
 };
 
 CFennelState& CFennel();

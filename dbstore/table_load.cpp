@@ -40,7 +40,8 @@ Status AddResultRows(DBResultSet& rows, TableData& target, const char* tableName
       values = values.first(static_cast<std::size_t>(target.columnCount));
     if (!AddNewRow(&target, values, row->state))
       return refusal.StatusOf(false, Format("a row of %s could not be added", tableName));
-    progress.Step();
+    if (!progress.Step())
+      return LogFailure(Status::Code::kInterrupted, "Loading table %s stopped: it was cancelled.\n", tableName);
   }
   progress.Finish();
   return Status::Ok();

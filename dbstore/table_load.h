@@ -57,5 +57,10 @@ struct TableProgress {
 using TableProgressListener = std::function<void(const TableProgress&)>;
 // Sets (an empty one: clears) the listener of every load and save.
 void SetTableProgressListener(TableProgressListener listener);
+// Asked every few hundred rows of a load or save whether to stop it (an
+// empty check: never). A stopped load fails; a stopped save rolls its
+// transaction back and its rows keep their states.
+using TableCancelCheck = std::function<bool()>;
+void SetTableCancelCheck(TableCancelCheck check);
 
 }  // namespace kv

@@ -10,9 +10,12 @@ class ProgressReport {
  public:
   ProgressReport(const char* operation, const char* tableName, std::int64_t total)
       : operation_(operation), tableName_(tableName), total_(total) {}
-  // One more row done.
-  void Step() {
-    if ((++done_ & (kEvery - 1)) == 0) Tell();
+  // One more row done; false when the program asked the work to stop
+  // (looked at as often as progress is told).
+  [[nodiscard]] bool Step() {
+    if ((++done_ & (kEvery - 1)) != 0) return true;
+    Tell();
+    return !Cancelled();
   }
   // The last report, with the rows done.
   void Finish() { Tell(); }
@@ -20,6 +23,7 @@ class ProgressReport {
  private:
   static constexpr std::int64_t kEvery = 512;
   void Tell() const;
+  bool Cancelled() const;
 
   const char* operation_;
   const char* tableName_;

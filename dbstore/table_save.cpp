@@ -77,8 +77,9 @@ std::optional<std::vector<PendingRow>> WriteRows(DBConnection* handle, const Tab
       LogError("Saving table %s stopped: its transaction was lost.\n", table.name.c_str());
       return std::nullopt;
     }
+    bool going = true;
     for (std::size_t i = 0; i < batch.size(); ++i) {
-      progress.Step();
+      going = progress.Step() && going;
       if (done[i]) {
         written.push_back(batch[i]);
         continue;
@@ -86,6 +87,10 @@ std::optional<std::vector<PendingRow>> WriteRows(DBConnection* handle, const Tab
       LogError("Error in executing update query \n");
       LogError("QUERY : %s\n", LogText(statements[i]));
       ++counts.failed;
+    }
+    if (!going) {
+      LogError("Saving table %s stopped: it was cancelled.\n", table.name.c_str());
+      return std::nullopt;
     }
   }
   progress.Finish();

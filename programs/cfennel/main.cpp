@@ -80,8 +80,12 @@ PATH, FILE and DIR are paths of the machine (C:\store\x.xml) or files of this
 computer (absolute, or relative to the working directory; a data directory
 must lie in the machine's drive). Every failure prints one line on
 standard error and the run goes on; the exit status is then 1, else 0. An
-interrupt (Ctrl+C) ends the run after the command under way; nothing is
-half-saved.
+interrupt (Ctrl+C) stops a load or save under way (a save then writes
+nothing) and ends a run of commands; at a terminal it cancels the line being
+typed, or the command, and the prompt comes back. .quit, quit, exit, \q and
+Ctrl+D leave; leaving with unsaved rows asks first at a terminal, and is
+reported on standard error otherwise. At a terminal lines can be edited and
+the history (~/.cfennel_history) recalled.
 )";
 
 // Control bytes shown as \xNN, so that a report stays one line whatever
@@ -214,6 +218,8 @@ int Main(const std::vector<std::string_view>& args) {
   ProgressDisplay progress(stderr);
   if (IsStandardErrorTerminal())
     SetTableProgressListener([&progress](const TableProgress& step) { progress.Show(step); });
+  // Ctrl-C stops a load or save under way at a consistent point.
+  SetTableCancelCheck([] { return Interrupted(); });
   if (options.root && !StartStore(*options.root, run, log, progress)) {
     SetTableProgressListener(nullptr);
     DeInitCFennel();
@@ -248,6 +254,7 @@ int Main(const std::vector<std::string_view>& args) {
   if (options.root && !IsStandardInputTerminal())
     if (const std::string unsaved = UnsavedRows(); !unsaved.empty()) Report("unsaved", unsaved);
   SetTableProgressListener(nullptr);
+  SetTableCancelCheck(nullptr);
   if (options.root) DeInitCFennel();
   return failed ? 1 : 0;
 }
