@@ -134,7 +134,11 @@ bool LoadDataDictFromXMLFile(const char* path) {
   return true;
 }
 
-void LoadDataDictFromXMLText(std::string_view document, const char* name) { XmlDataParserMemory(document, name); }
+Status ReadDataDictFromXMLFile(const char* path) { return ReadDictionaryFile(path); }
+
+Status ReadDataDictFromXMLText(std::string_view document, const char* name) {
+  return ReadDictionaryText(document, name);
+}
 
 bool AddTableDefn(std::unique_ptr<TableDefn> definition) {
   return DataDictionary().gv_tableDefnVect.Append(std::move(definition));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/status.h"
 #include "store/stored_value.h"
 #include "store/table_defn.h"
 #include "store/vector.h"
@@ -32,8 +33,10 @@ void ResetDataDictionary();
 // Parses one dictionary file and appends the tables it defines; true when a
 // path is given (the file's own errors are logged, not returned).
 bool LoadDataDictFromXMLFile(const char* path);
-// The same for a document in memory; name is how messages name it.
-void LoadDataDictFromXMLText(std::string_view document, const char* name);
+// The same with the reason a document could not be read to its end; a
+// document in memory is read likewise (name is how messages name it).
+Status ReadDataDictFromXMLFile(const char* path);
+Status ReadDataDictFromXMLText(std::string_view document, const char* name);
 // Adds a definition built elsewhere (the dictionary reader); false when
 // memory runs out.
 [[nodiscard]] bool AddTableDefn(std::unique_ptr<TableDefn> definition);

@@ -15,7 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/failure_capture.h"
 #include "base/log_writer.h"
+#include "base/text_format.h"
 #include "platform/files.h"
 #include "store/data_dictionary.h"
 #include "store/xml_tag_info.h"
@@ -46,10 +48,6 @@ struct ReaderFree {
 };
 
 const char* AsText(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
-
-// libxml2's own reports of a malformed file would go to standard error; the
-// store reports the failure in its log instead.
-void IgnoreXmlError(void*, const char*, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
 
 class TableWalker {
  public:
@@ -304,17 +302,29 @@ bool SkipDescription(xmlTextReaderPtr reader) {
   return xmlTextReaderRead(reader) == 1;
 }
 
-}  // namespace
+// libxml2's first complaint about a document, and where the parser was.
+struct FirstXmlError {
+  xmlTextReaderPtr reader;
+  Status status;
+};
 
-namespace {
+void RecordXmlError(void* arg, const char* message, xmlParserSeverities, xmlTextReaderLocatorPtr) {
+  auto* first = static_cast<FirstXmlError*>(arg);
+  if (!first->status.ok() || !message) return;
+  first->status = Status::Failure(Format("line %d, column %d: %s", xmlTextReaderGetParserLineNumber(first->reader),
+                                         xmlTextReaderGetParserColumnNumber(first->reader),
+                                         ReasonLine(message).c_str()),
+                                  Status::Code::kInvalid);
+}
 
-// Reads the tables of one document; name is how messages name it.
-void ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree> reader, const char* name) {
+// Reads the tables of one document; documentName is how messages name it.
+Status ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree> reader, const char* documentName) {
   if (!reader) {
-    LogError("Unable to open %s\n", name);
-    return;
+    LogError("Unable to open %s\n", documentName);
+    return Status::Failure("the file cannot be read", Status::Code::kNotFound);
   }
-  xmlTextReaderSetErrorHandler(reader.get(), IgnoreXmlError, nullptr);
+  FirstXmlError first{reader.get(), Status::Ok()};
+  xmlTextReaderSetErrorHandler(reader.get(), RecordXmlError, &first);
 
   // The root element and the node after it.
   int result = xmlTextReaderRead(reader.get());
@@ -351,25 +361,29 @@ void ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree> reader, const ch
     }
     result = xmlTextReaderRead(reader.get());
   }
-  if (result != 0) LogError("%s : failed to parse\n", name);
+  if (result != 0) return LogFailureAfter(first.status, "%s : failed to parse\n", documentName);
+  return Status::Ok();
 }
 
 }  // namespace
 
-void XmlDataParser(const char* path) {
-  if (!path) return;
+Status ReadDictionaryFile(const char* path) {
+  if (!path) return Status::Failure("no file named", Status::Code::kInvalid);
   const std::string hostPath = MapPath(path);
-  ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlNewTextReaderFilename(hostPath.c_str())), path);
+  return ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlNewTextReaderFilename(hostPath.c_str())),
+                         path);
 }
 
-void XmlDataParserMemory(std::string_view document, const char* name) {
+Status ReadDictionaryText(std::string_view document, const char* name) {
   if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
     LogError("Unable to open %s\n", name);
-    return;
+    return Status::Failure("the file is too large", Status::Code::kInvalid);
   }
-  ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlReaderForMemory(
-                      document.data(), static_cast<int>(document.size()), nullptr, nullptr, XML_PARSE_NONET)),
-                  name);
+  return ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlReaderForMemory(
+                             document.data(), static_cast<int>(document.size()), nullptr, nullptr, XML_PARSE_NONET)),
+                         name);
 }
+
+void XmlDataParser(const char* path) { (void)ReadDictionaryFile(path); }  // its failures are logged
 
 }  // namespace kv

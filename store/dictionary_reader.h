@@ -6,12 +6,19 @@
 
 #include <string_view>
 
+#include "base/status.h"
+
 namespace kv {
 
 // Parses the file at path (a Windows or host path) and appends its tables
 // to the dictionary.
 void XmlDataParser(const char* path);
-// The same for a document in memory; name is how messages name it.
-void XmlDataParserMemory(std::string_view document, const char* name);
+// The same, with the reason why the document could not be read to its end
+// (libxml2's, with its line and column); a table left out for an error of
+// its own leaves the document's Status alone (its reason is logged). The
+// text of a document in memory is read likewise; name is how messages
+// name it.
+Status ReadDictionaryFile(const char* path);
+Status ReadDictionaryText(std::string_view document, const char* name);
 
 }  // namespace kv

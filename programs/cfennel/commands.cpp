@@ -273,18 +273,10 @@ CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode
 }
 
 Status LoadDictionary(const std::string& path) {
-  // The reader answers nothing; what it reported is the verdict.
+  // A document read to its end may still have left tables out, each with
+  // its reason in the log.
   const FailureCapture failures;
-  const Status read = ReadPersonFile(
-      path,
-      [](const char* machinePath) {
-        (void)LoadDataDictFromXMLFile(machinePath);  // true for every path given
-        return Status::Ok();
-      },
-      [](std::string_view text, const char* name) {
-        LoadDataDictFromXMLText(text, name);
-        return Status::Ok();
-      });
+  const Status read = ReadPersonFile(path, ReadDataDictFromXMLFile, ReadDataDictFromXMLText);
   if (!read.ok()) return read;
   std::string reasons = failures.Reasons();
   return reasons.empty() ? Status::Ok() : Status::Failure(std::move(reasons));
