@@ -316,18 +316,6 @@ struct Run {
   }
 };
 
-std::string SizeText(double bytes) {
-  static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
-  int unit = 0;
-  while (bytes >= 1024 && unit < 4) {
-    bytes /= 1024;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
-  return text;
-}
-
 int Main(int argc, char** argv) {
   Run run;
   Options& options = run.options;

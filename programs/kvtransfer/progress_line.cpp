@@ -7,7 +7,9 @@ namespace {
 
 constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
 
-std::string Size(double bytes) {
+}  // namespace
+
+std::string SizeText(double bytes) {
   static const char* const units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
   int unit = 0;
   while (bytes >= 1024 && unit < 4) {
@@ -19,8 +21,6 @@ std::string Size(double bytes) {
   return text;
 }
 
-}  // namespace
-
 void ProgressLine::Update(std::uint64_t received, std::uint64_t total) {
   const auto now = Clock::now();
   if (drawn_ && now - lastDrawn_ < kRedrawEvery && received != total) return;
@@ -28,9 +28,9 @@ void ProgressLine::Update(std::uint64_t received, std::uint64_t total) {
   drawn_ = true;
   const double seconds = std::chrono::duration<double>(now - start_).count();
   const double rate = seconds > 0 ? static_cast<double>(received) / seconds : 0;
-  const std::string of = total ? " / " + Size(static_cast<double>(total)) : std::string();
-  std::fprintf(terminal_, "\r\033[K%s%s  %s/s", Size(static_cast<double>(received)).c_str(), of.c_str(),
-               Size(rate).c_str());
+  const std::string of = total ? " / " + SizeText(static_cast<double>(total)) : std::string();
+  std::fprintf(terminal_, "\r\033[K%s%s  %s/s", SizeText(static_cast<double>(received)).c_str(), of.c_str(),
+               SizeText(rate).c_str());
   std::fflush(terminal_);
 }
 

@@ -5,8 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace kv::cli {
+
+// A byte count as people read it ("12.3 MiB").
+std::string SizeText(double bytes);
 
 class ProgressLine {
  public:
