@@ -8,6 +8,7 @@
 // Every function returns a Windows error code (ERROR_SUCCESS on success) and
 // records a failure as the thread's last error.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,23 @@ LONG RegCloseKey(HKEY key);
 // Writing (persisted at once).
 [[nodiscard]] LONG RegSetValueExA(HKEY key, std::string_view name, DWORD type, const BYTE* data, DWORD size);
 [[nodiscard]] LONG RegSetValueExW(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size);
+
+// One value of RegSetValuesA: set to the data given, or removed.
+struct RegValueChange {
+  std::string_view name;  // UTF-8; string data is UTF-8 too, as RegSetValueExA takes it
+  DWORD type = REG_NONE;
+  const BYTE* data = nullptr;
+  DWORD size = 0;
+  bool remove = false;  // a value that is not there is no failure
+};
+
+// Several values of one key changed as one update. On the emulated machine
+// they reach registry.reg in one rewrite, so that another reader, or a
+// process killed meanwhile, finds all of them changed or none, and a failure
+// changes none. Windows keeps each value as it is written (its registry
+// writes lazily and never rewrites a hive per value), so there they are set
+// in order and the first failure ends the update.
+[[nodiscard]] LONG RegSetValuesA(HKEY key, std::span<const RegValueChange> changes);
 
 // Deleting. RegDeleteKey removes a key without subkeys (ERROR_ACCESS_DENIED
 // when it has some, as Windows answers).

@@ -206,6 +206,19 @@ LONG QueryValue(HKEY key, std::u16string_view name, bool narrow, DWORD* type, BY
 
 namespace {
 
+// The bytes a value is stored as, or why it cannot be stored.
+LONG StoredBytes(std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow,
+                 std::vector<BYTE>& bytes) {
+  if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
+  if (!IsStorableName(name) || name.size() > posix::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+  bytes.assign(data, data + size);
+  if (narrow && IsStringType(type)) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    bytes = posix::Utf16LeBytes(Utf8ToUtf16(text));
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>& change) {
   OpenKey open;
   const LONG code = KeyOf(key, open);
@@ -221,13 +234,8 @@ LONG ChangeKey(HKEY key, const std::function<LONG(RegNode& node, bool& changed)>
 namespace registry_backend {
 
 LONG SetValue(HKEY key, std::u16string_view name, DWORD type, const BYTE* data, DWORD size, bool narrow) {
-  if (data == nullptr && size != 0) return Result(ERROR_INVALID_PARAMETER);
-  if (!IsStorableName(name) || name.size() > posix::kMaxValueNameLength) return Result(ERROR_INVALID_PARAMETER);
-  std::vector<BYTE> bytes(data, data + size);
-  if (narrow && IsStringType(type)) {
-    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    bytes = posix::Utf16LeBytes(Utf8ToUtf16(text));
-  }
+  std::vector<BYTE> bytes;
+  if (const LONG code = StoredBytes(name, type, data, size, narrow, bytes)) return Result(code);
   return ChangeKey(key, [&](RegNode& node, bool& changed) -> LONG {
     changed = node.SetValue(name, type, std::move(bytes));
     return ERROR_SUCCESS;
@@ -253,6 +261,35 @@ LONG RegCloseKey(HKEY key) {
 }
 
 LONG RegDeleteValueW(HKEY key, std::u16string_view name) { return DeleteValue(key, name); }
+
+LONG RegSetValuesA(HKEY key, std::span<const RegValueChange> changes) {
+  struct Stored {
+    std::u16string name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+    bool remove;
+  };
+  // Everything is checked before the image is touched: a bad value leaves
+  // the others unwritten as well.
+  std::vector<Stored> stored;
+  stored.reserve(changes.size());
+  for (const RegValueChange& change : changes) {
+    Stored value{Utf8ToUtf16(change.name), change.type, {}, change.remove};
+    if (change.remove) {
+      if (!IsStorableName(value.name)) return Result(ERROR_INVALID_PARAMETER);
+    } else if (const LONG code = StoredBytes(value.name, change.type, change.data, change.size, true, value.bytes)) {
+      return Result(code);
+    }
+    stored.push_back(std::move(value));
+  }
+  // One change of the tree, hence one rewrite of the image for all of them.
+  return ChangeKey(key, [&](RegNode& node, bool& changed) -> LONG {
+    for (const Stored& value : stored)
+      if (value.remove ? node.RemoveValue(value.name) : node.SetValue(value.name, value.type, value.bytes))
+        changed = true;
+    return ERROR_SUCCESS;
+  });
+}
 
 LONG RegDeleteKeyA(HKEY key, std::string_view subKey) {
   OpenKey start;

@@ -128,6 +128,23 @@ LONG RegDeleteValueW(HKEY key, std::u16string_view name) {
   return Result(::RegDeleteValueW(Native(key), Wide(name).c_str()));
 }
 
+LONG RegSetValuesA(HKEY key, std::span<const RegValueChange> changes) {
+  // Windows' registry keeps each value as it is set and writes its hive
+  // lazily: there is no rewrite per value to save, so the values go in order.
+  for (const RegValueChange& change : changes) {
+    const std::u16string name = Utf8ToUtf16(change.name);
+    LONG code;
+    if (change.remove) {
+      code = ::RegDeleteValueW(Native(key), Wide(name).c_str());
+      if (code == ERROR_FILE_NOT_FOUND) code = ERROR_SUCCESS;
+    } else {
+      code = registry_backend::SetValue(key, name, change.type, change.data, change.size, true);
+    }
+    if (code != ERROR_SUCCESS) return Result(code);
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG RegDeleteKeyA(HKEY key, std::string_view subKey) {
   return Result(::RegDeleteKeyW(Native(key), Wide(subKey).c_str()));
 }
