@@ -5,7 +5,13 @@
 #include "transfer/download_resume_handler.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "agent/agent_settings.h"
 #include "agent/error_texts.h"
@@ -15,6 +21,7 @@
 #include "base/log_writer.h"
 #include "base/text_format.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/unicode.h"
 #include "transfer/download_files.h"
@@ -48,7 +55,82 @@ LONG RemoveValue(const RegistryKeyHandle& key, const char* name) {
   return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
+// A REG_DWORD's bytes, little-endian as Windows stores them.
+struct DwordBytes {
+  explicit DwordBytes(DWORD value)
+      : bytes{static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+              static_cast<BYTE>(value >> 24)} {}
+  RegValueChange As(const char* name) const { return {name, REG_DWORD, bytes, sizeof bytes}; }
+  BYTE bytes[4];
+};
+
+RegValueChange TextValue(const char* name, const std::string& text) {
+  return {name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1)};
+}
+
 }  // namespace
+
+// Makes saved bytes durable and then records them, on a thread of its own,
+// so that the download does not stand still while the disk catches up: one
+// commit covers every save made while the one before it was under way. The
+// record lags the file, never leads it; a run that resumes cuts the file
+// back to what its record describes.
+class DownloadResumeHandler::Recorder {
+ public:
+  Recorder(std::function<DWORD(DWORD)> commit, DWORD recorded)
+      : commit_(std::move(commit)), saved_(recorded), recorded_(recorded), worker_([this] { Run(); }) {}
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+  ~Recorder() { (void)Finish(); }
+
+  // The partial file now holds size bytes. An earlier commit's failure ends
+  // the download here: the record no longer follows the file.
+  DWORD Saved(DWORD size) {
+    std::lock_guard lock(mutex_);
+    if (failure_ != ERROR_SUCCESS) return failure_;
+    saved_ = size;
+    wake_.notify_one();
+    return ERROR_SUCCESS;
+  }
+
+  // Records what was saved and stops: 0, or the failure of a commit.
+  DWORD Finish() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      wake_.notify_one();
+    }
+    if (worker_.joinable()) worker_.join();
+    return failure_;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return saved_ != recorded_ || stopping_; });
+      if (saved_ == recorded_) return;  // stopping, and everything is recorded
+      const DWORD size = saved_;
+      lock.unlock();
+      const DWORD rc = commit_(size);
+      lock.lock();
+      if (rc != ERROR_SUCCESS) {
+        failure_ = rc;
+        return;
+      }
+      recorded_ = size;
+    }
+  }
+
+  std::function<DWORD(DWORD)> commit_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  DWORD saved_;
+  DWORD recorded_;
+  DWORD failure_ = ERROR_SUCCESS;
+  bool stopping_ = false;
+  std::thread worker_;  // last: it starts on the members above
+};
 
 std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
 
@@ -57,6 +139,8 @@ std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKe
 
 DownloadResumeHandler::~DownloadResumeHandler() {
   Guarded("Error caught in destructor ~DownloadResumeHandler\n", [&] {
+    // What was saved is still worth recording for the next run.
+    if (StopRecording() != ERROR_SUCCESS) LogError("The last saves of the partial file were not recorded.\n");
     if (uniqueId_.empty()) return;
     RegistryKeyHandle key;
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str(), KEY_ALL_ACCESS) == ERROR_SUCCESS)
@@ -167,6 +251,7 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
   Guarded("Error caught in GetFileDataFromRegistry", [&] {
     LogInfo("Inside GetFileDataFromRegistry\n");
     bool usable = false;
+    bool longer = false;
     RegistryKeyHandle key;
     if (key.openKey(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str(), KEY_ALL_ACCESS) != ERROR_SUCCESS) {
       LogError("GetFileDataFromRegistry; Registry subkey not found\n");
@@ -192,7 +277,11 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
       if (!GetFileSize64(Utf16ToUtf8(partialFilePath_).c_str(), &actual)) actual = 0;
       LogInfo("GetFileDataFromRegistry partial downloaded filesize  in registry %d from file  %d\n",
               static_cast<int>(partialSize), static_cast<int>(actual));
-      if (actual == static_cast<std::int64_t>(partialSize)) {
+      // Bytes past the recorded size were appended after the last record
+      // was written, by a run that stopped before it recorded them: the
+      // record vouches only for those before it, the rest is fetched again.
+      longer = actual > static_cast<std::int64_t>(partialSize);
+      if (actual == static_cast<std::int64_t>(partialSize) || longer) {
         usable = true;
         DWORD retries = 0;
         if (key.queryDword("RetryCount", retries) == ERROR_SUCCESS) retryCount_ = static_cast<std::int32_t>(retries);
@@ -210,6 +299,8 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
     if (key.queryDword("downloadInProgress", inProgress) != ERROR_SUCCESS) {
       NoteFailure(key.setDword("downloadInProgress", 1), "mark the download in progress");
       key.closeKey();
+      // Only a file no live run is writing is cut back.
+      if (usable && longer) usable = CutBackPartialFile(partialSize);
     } else {
       LogInfo("GetFileDataFromRegistry - dwonload in progress flag is set\n");
       const std::int64_t sinceLastSave = GetCurrentTimeMillis() - lastRetryTime_;
@@ -233,6 +324,18 @@ void DownloadResumeHandler::GetFileDataFromRegistry() {
   });
 }
 
+bool DownloadResumeHandler::CutBackPartialFile(DWORD size) const {
+  FileHandle file;
+  if (CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                 &file) != ERROR_SUCCESS ||
+      file.SetPointer(size, FILE_BEGIN) != ERROR_SUCCESS || file.SetEndOfFile() != ERROR_SUCCESS) {
+    LogError("GetFileDataFromRegistry could not cut the partial file back to its recorded size\n");
+    return false;
+  }
+  LogInfo("GetFileDataFromRegistry cut the partial file back to its recorded %d bytes\n", static_cast<int>(size));
+  return true;
+}
+
 void DownloadResumeHandler::PreDownloadCleaningOfPartialFile() {
   LogInfo("Performing PreDownloadCleaningOfPartialFile\n");
   resumeOffset_ = storedPartialSize_ = 0;
@@ -248,42 +351,60 @@ DWORD DownloadResumeHandler::RemovePartialFile() const {
 }
 
 DWORD DownloadResumeHandler::StartOver() {
+  // The bytes saved so far are thrown away: whether they were recorded no
+  // longer matters, and the next append records the new start first.
+  (void)StopRecording();
   resumeOffset_ = storedPartialSize_ = bytesWritten_ = 0;
+  startRecorded_ = false;
   return RemovePartialFile();
 }
 
-DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate) {
-  return Guarded("Error caught in ProcessDownloadedBuffer\n", ERROR_INVALID_DATA, [&]() -> DWORD {
-    if (count == 0) return ERROR_SUCCESS;
-    LogDebug("Inside ProcessDownloadedBuffer\n");
-    FileHandle file;
-    DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, &file);
-    if (rc != ERROR_SUCCESS) {
-      LogError("Invalid File Handle\n");
-      return rc;
-    }
-    // The bytes go behind exactly those this download holds; a file that
-    // changed behind its back would be delivered corrupt.
-    const std::uint64_t expected = static_cast<std::uint64_t>(storedPartialSize_) + bytesWritten_;
-    std::int64_t size = 0;
-    if (file.GetSize(&size) != ERROR_SUCCESS || static_cast<std::uint64_t>(size) != expected) {
-      LogError("ProcessDownloadedBuffer : the partial file holds %lld bytes where %llu were saved\n",
-               static_cast<long long>(size), static_cast<unsigned long long>(expected));
-      return ERROR_INVALID_DATA;
-    }
-    DWORD written = 0;
-    if ((rc = file.SetPointer(0, FILE_END)) == ERROR_SUCCESS) rc = file.Write(buffer, count, &written);
-    if (rc != ERROR_SUCCESS) {
-      LogError("ProcessDownloadedBuffer :  Error in WriteFile --> %d \n", static_cast<int>(rc));
-      return rc;
-    }
-    bytesWritten_ += count;
-    LogDebug("File updated with data.\n");
-    file.Flush();
-    file.Close();
-    if (temporaryDownload_) return ERROR_SUCCESS;
+DWORD DownloadResumeHandler::StopRecording() {
+  if (!recorder_) return ERROR_SUCCESS;
+  const DWORD rc = recorder_->Finish();
+  recorder_.reset();
+  return rc;
+}
 
+DWORD DownloadResumeHandler::Append(const char* buffer, DWORD count) {
+  FileHandle file;
+  DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, &file);
+  if (rc != ERROR_SUCCESS) {
+    LogError("Invalid File Handle\n");
+    return rc;
+  }
+  // The bytes go behind exactly those this download holds; a file that
+  // changed behind its back would be delivered corrupt.
+  const std::uint64_t expected = static_cast<std::uint64_t>(storedPartialSize_) + bytesWritten_;
+  std::int64_t size = 0;
+  if (file.GetSize(&size) != ERROR_SUCCESS || static_cast<std::uint64_t>(size) != expected) {
+    LogError("ProcessDownloadedBuffer : the partial file holds %lld bytes where %llu were saved\n",
+             static_cast<long long>(size), static_cast<unsigned long long>(expected));
+    return ERROR_INVALID_DATA;
+  }
+  DWORD written = 0;
+  if ((rc = file.SetPointer(0, FILE_END)) == ERROR_SUCCESS) rc = file.Write(buffer, count, &written);
+  if (rc != ERROR_SUCCESS) {
+    LogError("ProcessDownloadedBuffer :  Error in WriteFile --> %d \n", static_cast<int>(rc));
+    return rc;
+  }
+  bytesWritten_ += count;
+  LogDebug("File updated with data.\n");
+  return file.Close();
+}
+
+DWORD DownloadResumeHandler::RecordSaved(DWORD size, bool last) const {
+  return Guarded("Error caught in RecordSaved\n", ERROR_INVALID_DATA, [&]() -> DWORD {
+    // The bytes reach the disk before the record that names them: a crash
+    // in between leaves a record of fewer bytes, never of missing ones.
+    if (size > 0) {
+      FileHandle file;
+      DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, &file);
+      if (rc == ERROR_SUCCESS) rc = file.Flush();
+      if (rc != ERROR_SUCCESS) return LogFailure(rc, "Could not bring the partial file to the disk.\n");
+    }
     RegistryKeyHandle key;
     DWORD disposition = 0;
     if (const LONG open = key.createKey(HKEY_LOCAL_MACHINE, FileMetaDataKey(uniqueId_).c_str(), nullptr, 0,
@@ -291,33 +412,62 @@ DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD c
       LogErrorCodeText(static_cast<DWORD>(open));
       return static_cast<DWORD>(open);
     }
+    // Size, version and time in one update: a record never pairs the bytes
+    // of one save with the version or time of another.
+    const DwordBytes sizeBytes(size);
+    const std::string retryTime = Utf16ToUtf8(GetCurrentTimeMillisText());
+    std::vector<RegValueChange> changes{sizeBytes.As("PartialFileSize"),
+                                        TextValue("LastModifiedTime", serverLastModified_),
+                                        TextValue("LastRetryTime", retryTime)};
+    if (serverETag_.empty()) {
+      changes.push_back({kETagValue, REG_NONE, nullptr, 0, true});
+    } else {
+      changes.push_back(TextValue(kETagValue, serverETag_));
+    }
+    const DwordBytes retries(static_cast<DWORD>(retryCount_));
+    if (last) {
+      changes.push_back(retries.As("RetryCount"));
+      changes.push_back({"downloadInProgress", REG_NONE, nullptr, 0, true});
+    }
+    LogDebug("updated registry entries  %d \n", static_cast<int>(size));
     // A save whose description could not be written fails: the next run
     // would otherwise resume from what the registry wrongly says.
-    LONG failure = ERROR_SUCCESS;
-    const auto keep = [&failure](LONG rc) {
-      if (failure == ERROR_SUCCESS) failure = rc;
-    };
-    const DWORD partialSize = storedPartialSize_ + bytesWritten_;
-    keep(key.setDword("PartialFileSize", partialSize));
-    LogDebug("updated registry entries  %d \n", static_cast<int>(partialSize));
-    keep(key.setString("LastModifiedTime", serverLastModified_.c_str(), REG_SZ));
-    if (serverETag_.empty()) {
-      keep(RemoveValue(key, kETagValue));
-    } else {
-      keep(key.setString(kETagValue, serverETag_.c_str(), REG_SZ));
+    if (const LONG rc = RegSetValuesA(key.handle(), changes))
+      return LogFailure(static_cast<DWORD>(rc), "Could not record the saved bytes.\n");
+    if (last) {
+      LogInfo("updated registry entries size  %d and last modified time %s retry time %s\n", static_cast<int>(size),
+              serverLastModified_.c_str(), retryTime.c_str());
     }
-    const std::string retryTime = Utf16ToUtf8(GetCurrentTimeMillisText());
-    keep(key.setString("LastRetryTime", retryTime.c_str(), REG_SZ));
-    if (!intermediate) {
-      LogInfo("updated registry entries size  %d and last modified time %s retry time %s\n",
-              static_cast<int>(partialSize), serverLastModified_.c_str(), retryTime.c_str());
-      ++retryCount_;
-      keep(key.setDword("RetryCount", static_cast<DWORD>(retryCount_)));
-      keep(RemoveValue(key, "downloadInProgress"));
-    }
-    key.closeKey();
-    if (failure != ERROR_SUCCESS) return LogFailure(static_cast<DWORD>(failure), "Could not record the saved bytes.\n");
     return ERROR_SUCCESS;
+  });
+}
+
+DWORD DownloadResumeHandler::ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate) {
+  return Guarded("Error caught in ProcessDownloadedBuffer\n", ERROR_INVALID_DATA, [&]() -> DWORD {
+    // Nothing new, and no final save to make: the saves before are recorded
+    // as they go, or when the run ends.
+    if (count == 0 && intermediate) return ERROR_SUCCESS;
+    LogDebug("Inside ProcessDownloadedBuffer\n");
+    if (temporaryDownload_) return count == 0 ? ERROR_SUCCESS : Append(buffer, count);
+    if (count > 0) {
+      // A run that starts the file afresh first takes the old record's size
+      // back, so that its new bytes are never read as those of that record.
+      if (!startRecorded_ && storedPartialSize_ + bytesWritten_ == 0) {
+        if (const DWORD rc = RecordSaved(0, false)) return rc;
+      }
+      startRecorded_ = true;
+      if (const DWORD rc = Append(buffer, count)) return rc;
+    }
+    const DWORD size = storedPartialSize_ + bytesWritten_;
+    if (intermediate) {
+      if (!recorder_)
+        recorder_ = std::make_unique<Recorder>([this](DWORD saved) { return RecordSaved(saved, false); }, size - count);
+      return recorder_->Saved(size);
+    }
+    if (const DWORD rc = StopRecording()) return rc;
+    if (count == 0) return ERROR_SUCCESS;
+    ++retryCount_;
+    return RecordSaved(size, true);
   });
 }
 
@@ -335,6 +485,7 @@ DWORD DownloadResumeHandler::SaveToDestFile() {
     const std::string partial = Utf16ToUtf8(partialFilePath_);
     const std::string destination = Utf16ToUtf8(destinationPath_);
     LogInfo("Inside SaveToDestFile from %s to %s\n", partial.c_str(), destination.c_str());
+    (void)StopRecording();  // the file is complete: its record goes with it
     // A destination in a drive's root has its directory already.
     DWORD rc = CreateFolder(destinationPath_.c_str());
     if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS) return rc;
@@ -365,6 +516,7 @@ bool DownloadResumeHandler::LoadDatafromFile(std::string* text) {
 DWORD DownloadResumeHandler::CleanFileAndRegistry() {
   return Guarded("Error caught in CleanFileAndRegistry\n", ERROR_INVALID_DATA, [&]() -> DWORD {
     LogInfo("Inside CleanFileAndRegistry\n");
+    (void)StopRecording();  // nothing may record the file once it is gone
     (void)RemovePartialFile();  // logged; the record goes all the same
     // A temporary download never recorded itself; the URL's record is the
     // other run's.

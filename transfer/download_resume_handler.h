@@ -6,6 +6,7 @@
 // partial file is thrown away rather than used.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,8 +43,11 @@ class DownloadResumeHandler {
   void RecordUrl(const RegistryKeyHandle& key);
   // Decides whether the partial file can be continued, and marks the run.
   void GetFileDataFromRegistry();
-  // Appends count bytes to the partial file and records its new size: 0 or
-  // an error code. The final save of a run also counts the run.
+  // Appends count bytes to the partial file and has its new size recorded
+  // once they are on disk: 0 or an error code. An intermediate save is
+  // recorded beside the download, and a failure to record it is told by the
+  // next save; the final save of a run waits until every byte is recorded,
+  // and also counts the run.
   DWORD ProcessDownloadedBuffer(const char* buffer, DWORD count, bool intermediate);
   // An empty partial file, for a file of no bytes: 0 or an error code.
   DWORD CreateEmptyPartialFile();
@@ -65,7 +69,18 @@ class DownloadResumeHandler {
   const std::u16string& partialFilePath() const { return partialFilePath_; }
 
  private:
+  class Recorder;
+
   void ReadSaveLimit(DWORD stored);
+  // Appends to the partial file behind exactly the bytes this download holds.
+  DWORD Append(const char* buffer, DWORD count);
+  // Makes the partial file's first size bytes durable, then records them
+  // (with the run's counters when last) in one update of the record.
+  DWORD RecordSaved(DWORD size, bool last) const;
+  // The partial file cut back to the size its record vouches for.
+  bool CutBackPartialFile(DWORD size) const;
+  // Waits for the saves handed to the recorder: the failure of one, if any.
+  DWORD StopRecording();
 
   std::u16string destinationPath_;
   std::u16string partialFilePath_;
@@ -82,6 +97,12 @@ class DownloadResumeHandler {
   DWORD bytesWritten_ = 0;
   DWORD saveLimit_ = kDefaultSaveLimit;
   std::int64_t lastRetryTime_ = 0;
+  // The record was set to this run's version and no bytes before its first
+  // append from the start of the file.
+  bool startRecorded_ = false;
+  // Records intermediate saves while the download goes on; null when none
+  // is pending.
+  std::unique_ptr<Recorder> recorder_;
   // Another run of the same URL is active: this one works in a file of its
   // own and writes no metadata.
   bool temporaryDownload_ = false;

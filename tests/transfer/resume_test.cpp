@@ -119,13 +119,25 @@ TEST_F(Resuming, AMatchingPartialFileIsContinued) {
 
 TEST_F(Resuming, AnInconsistentPartialFileIsThrownAway) {
   for (const Planted& stale :
-       {Planted{.lastModified = "Mon, 01 Jan 2001 00:00:00 GMT"}, Planted{.bytes = 300000}, Planted{.bytes = 450000}}) {
+       {Planted{.lastModified = "Mon, 01 Jan 2001 00:00:00 GMT"}, Planted{.bytes = 300000}}) {
     Plant(stale);
     EXPECT_EQ(Download(), 0u);
     EXPECT_EQ(Ranges(kUrl).back(), "bytes=0-1000000");
     EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
   }
   EXPECT_TRUE(log.Contains("Performing PreDownloadCleaningOfPartialFile\n"));
+}
+
+// A run records its saves once they are on disk, after the fact: one that
+// stopped meanwhile leaves more bytes than its record names. Only the
+// recorded ones are vouched for; the rest, whatever they hold, is fetched again.
+TEST_F(Resuming, BytesPastTheRecordedSizeAreCutOffAndFetchedAgain) {
+  Plant({.bytes = 450000});
+  machine.WriteFile(Repository(kPlantedId), TestBytes(0, 400000) + std::string(50000, 'x'));
+  EXPECT_EQ(Download(), 0u);
+  EXPECT_EQ(Ranges(kUrl).back(), "bytes=400000-1000000");
+  EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
+  EXPECT_TRUE(RepositoryIsEmpty());
 }
 
 // The same Last-Modified with another ETag is another version of the file.
@@ -186,12 +198,13 @@ TEST_F(Resuming, ACompletePartialFileIsDeliveredWithoutTransfer) {
 }
 
 TEST_F(Resuming, ARunInProgressIsLeftAloneForNinetyMinutes) {
-  Plant({.savedMsAgo = 10 * kMinute, .inProgress = true});
+  // A live run's file is ahead of its record while its last save is recorded.
+  Plant({.bytes = 450000, .savedMsAgo = 10 * kMinute, .inProgress = true});
   EXPECT_EQ(Download(), 0u);
   EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
   EXPECT_EQ(Ranges(kUrl).back(), "bytes=0-1000000");
   // The other run's file and record are as it left them.
-  EXPECT_EQ(machine.ReadFile(Repository(kPlantedId)), TestBytes(0, 400000));
+  EXPECT_EQ(machine.ReadFile(Repository(kPlantedId)), TestBytes(0, 450000));
   EXPECT_EQ(MetaText("", kUrl), kPlantedId);
   EXPECT_EQ(MetaNumber(kPlantedId, "PartialFileSize"), 400000u);
   EXPECT_EQ(MetaNumber(kPlantedId, "downloadInProgress"), 1u);
@@ -245,6 +258,25 @@ TEST_F(Resuming, TheSaveLimitBoundsEachAppendAndLosesNothing) {
        at = text.find("File updated with data.", at + 1))
     ++appends;
   EXPECT_GE(appends, 100000u / 4096);
+}
+
+// Saves are recorded beside the download; a run that stops still records
+// every byte it saved, and the next run goes on from the last of them.
+TEST_F(Resuming, ManySavesAreAllRecordedWhenTheRunStops) {
+  RegistryKeyHandle key;
+  ASSERT_EQ(key.createKey(HKEY_LOCAL_MACHINE, test::kMetadataKey, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr), 0);
+  ASSERT_EQ(key.setDword("InterSaveByteLimit", 8192), 0);
+  const std::string url = "/bytes/1000000?fault=close&at=700000&times=3";
+  EXPECT_EQ(Download(url), ERROR_WINHTTP_CONNECTION_ERROR);
+  const std::optional<std::string> id = MetaText("", url.c_str());
+  ASSERT_TRUE(id.has_value());
+  EXPECT_EQ(machine.ReadFile(Repository(*id)), TestBytes(0, 700000));
+  EXPECT_EQ(MetaNumber(*id, "PartialFileSize"), 700000u);
+  EXPECT_EQ(MetaText(*id, "LastModifiedTime"), test::kTestLastModified);
+  EXPECT_EQ(MetaNumber(*id, "downloadInProgress"), std::nullopt);
+  EXPECT_EQ(Download(url), 0u);
+  EXPECT_EQ(Ranges("/bytes/1000000").back(), "bytes=700000-1000000");
+  EXPECT_EQ(machine.ReadFile(kImageDestination), TestBytes(0, 1000000));
 }
 
 // A full disk under the partial file or under the registry ends the run with
