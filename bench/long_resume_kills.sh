@@ -6,14 +6,25 @@
 # Prints how many kills it took and how the files compared.
 #
 #   bench/long_resume_kills.sh [DOWNLOADS] [SIZE]
+#
+# A SIZE above the save limit (1 MiB by default) puts kills into the saves
+# and the writes of their records, not only into the first piece. KV_BUILD_DIR
+# names a configured build to use instead of the default preset's build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 downloads="${1:-1000}"
 size="${2:-1000000}"
 scripts/setup.sh
-scripts/build.sh default --target kvtransfer_command --target kv_http_test_server >/dev/null
+targets=(--target kvtransfer_command --target kv_http_test_server)
+if [[ -n "${KV_BUILD_DIR:-}" ]]; then
+  cmake --build "$KV_BUILD_DIR" -j2 "${targets[@]}" >/dev/null
+else
+  KV_BUILD_DIR=build
+  scripts/build.sh default "${targets[@]}" >/dev/null
+fi
+bin="$KV_BUILD_DIR/bin"
 work=$(mktemp -d "${TMPDIR:-/tmp}/kv-resume-kills-XXXXXX")
-build/bin/kv_http_test_server >"$work/server" &
+"$bin/kv_http_test_server" >"$work/server" &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 100); do grep -q '^http ' "$work/server" && break; sleep 0.1; done
@@ -37,7 +48,7 @@ keep=${KV_KEEP_DIR:-$work}
 for ((i = 1; i <= downloads; i++)); do
   rm -f "$destination"
   for ((attempt = 1; ; attempt++)); do
-    build/bin/kvtransfer download "$url" 'C:\Downloads\file.bin' >/dev/null 2>&1 &
+    "$bin/kvtransfer" download "$url" 'C:\Downloads\file.bin' >/dev/null 2>&1 &
     pid=$!
     # A random moment within the download, or none after a few kills.
     if ((attempt <= 4)); then
