@@ -231,7 +231,7 @@ TEST_P(DataObjectOnDatabase, ARowWithoutItsKeyIsNeitherUpdatedNorDeleted) {
   EXPECT_TRUE(log_.Contains("Cannot convert RowUnit to RowObject.\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, DataObjectOnDatabase, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, DataObjectOnDatabase, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 }  // namespace
 }  // namespace kv::test

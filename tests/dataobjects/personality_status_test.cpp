@@ -14,9 +14,6 @@ namespace {
 
 class PersonalityStatusTest : public ShopTest {
  protected:
-  PersonalityStatusTest() { ResetPersonalities(); }
-  ~PersonalityStatusTest() override { ResetPersonalities(); }
-
   Status Read(const std::string& name, const std::string& body) {
     const std::string path = access_.directory().WriteFile(name, body);
     const FailureCapture logged;

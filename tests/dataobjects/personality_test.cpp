@@ -26,11 +26,7 @@ std::string PersonalityFile(const FreshDatabaseAccess& access, const std::string
   return access.directory().WriteFile(name, "<personalities>\n" + body + "\n</personalities>\n");
 }
 
-class PersonalityTest : public ShopTest {
- protected:
-  PersonalityTest() { ResetPersonalities(); }
-  ~PersonalityTest() override { ResetPersonalities(); }
-};
+using PersonalityTest = ShopTest;
 
 TEST_F(PersonalityTest, ElementsAndAttributesAreReadByTheirRules) {
   ASSERT_EQ(InitPersonality(), 1);
@@ -149,12 +145,7 @@ class PersonalityOnDatabase : public ShopOnDatabase {
     extraTables_ = {"ORDERS_IDX", "CUSTOMERS_IDX"};
     ShopOnDatabase::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    ResetPersonalities();
     ASSERT_EQ(CreatePersonalityFromXMLFile(ShopData(access_, "personalities.xml").c_str()), 1) << LogErrors(log_);
-  }
-  void TearDown() override {
-    ResetPersonalities();
-    ShopOnDatabase::TearDown();
   }
 
   // The first column of every row unit of a table.
@@ -438,7 +429,7 @@ TEST_P(PersonalityOnDatabase, RowsSeveralForeignKeysDownAreIndexedUnderTheirDomi
                 {"1001", "ORDER_LINES"}, {"1002", "ORDER_LINES"}, {"1003", "ORDERS"}, {"1003", "ORDER_LINES"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, PersonalityOnDatabase, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, PersonalityOnDatabase, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 }  // namespace
 }  // namespace kv::test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dataobjects/data_object.h"
+#include "dataobjects/dataobjects_reset.h"
 #include "tests/db/database_fixture.h"
 #include "tests/db/db_fixture.h"
 
@@ -22,12 +23,13 @@ using Texts = std::vector<std::optional<std::string>>;
 // The shop's tables, parents first.
 inline constexpr const char* kShopTables[] = {"REGIONS", "CUSTOMERS", "ORDERS", "ORDER_LINES", "LINE_NOTES", "TAGS"};
 
-// Fresh database access with the shop dictionary and primed sequences.
+// Fresh database access with the shop dictionary and primed sequences; the
+// data objects' state (personalities) fresh as well.
 class ShopTest : public ::testing::Test {
  protected:
   ShopTest();
 
-  FreshDatabaseAccess access_;
+  FreshDatabaseAccess access_{ResetDataObjectsState};
   const DbTestLog& log_ = access_.log();
 };
 
@@ -39,6 +41,7 @@ class ShopTest : public ::testing::Test {
 //   LINE_NOTES   2001/1/1 blue, 2001/1/2 fine tip
 class ShopOnDatabase : public OnDatabaseTest {
  protected:
+  ShopOnDatabase() : OnDatabaseTest(ResetDataObjectsState) {}
   void SetUp() override;
   void TearDown() override;
 

@@ -210,7 +210,7 @@ TEST(StoredQueryNames, NamesGiveTheirCodesExactly) {
   EXPECT_EQ(MakeColumnVector(*query, {"A", "B", "C"})->count, 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, StoredQueryOnDatabase, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, StoredQueryOnDatabase, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 }  // namespace
 }  // namespace kv::test

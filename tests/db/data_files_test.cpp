@@ -17,8 +17,9 @@ namespace {
 
 class DataFilesTest : public DatabaseAccessTest {
  protected:
+  // A root a test sets is reset with the rest of the store's state when
+  // its database access goes.
   DataFilesTest() { EXPECT_EQ(CreateDirectoryTree(dir_ + "\\data"), 0u); }
-  ~DataFilesTest() override { ResetCFennelRoot(); }
   // Writes a file of the directory ("data/x.txt"); its Windows path.
   std::string Write(const std::string& name, const std::string& text) {
     return access_.directory().WriteFile(name, text);

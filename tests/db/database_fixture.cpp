@@ -1,61 +1,23 @@
 #include "tests/db/database_fixture.h"
 
-#include <stdexcept>
-
 #include "db/db_statements.h"
-#include "tests/servers/mariadb_server.h"
-#include "tests/servers/odbc_config.h"
-#include "tests/servers/postgres_server.h"
 
 namespace kv::test {
-namespace {
 
-std::string Either(const std::string& first, const std::string& second) { return first.empty() ? second : first; }
-
-ConnParamsEntry Parameters(const std::string& dsn, const std::string& user, const char* type) {
+ConnParamsEntry MainConnParams(const TestDatabase& database) {
   ConnParamsEntry entry;
   entry.host = "localhost";
-  entry.dsn = dsn;
-  entry.user = user;
+  entry.dsn = database.dataSource();
+  entry.user = database.user;
   entry.connectionName = "main";
   entry.providerName = "ODBC";
-  entry.databaseType = type;
+  entry.databaseType = database.dialect;
   return entry;
-}
-
-const std::vector<TestDatabase> kDatabases = {
-    {"SQLite", 3, "SQLITE", [] { return OdbcConfig::Get().MissingDriver(kSqliteDriver); },
-     [] { return Parameters(OdbcConfig::Get().SqliteDataSource(), "", "SQLITE"); },
-     [] { return static_cast<DatabaseServer*>(nullptr); }},
-    {"PostgreSQL", 1, "PGSQL",
-     [] { return Either(PostgresServer::Missing(), OdbcConfig::Get().MissingDriver(kPostgresUnicodeDriver)); },
-     [] { return Parameters(PostgresServer::Shared().Dsn(), PostgresServer::kUser, "PGSQL"); },
-     [] { return static_cast<DatabaseServer*>(&PostgresServer::Shared()); }},
-    {"MariaDB", 0, "MYSQL",
-     [] { return Either(MariaDbServer::Missing(), OdbcConfig::Get().MissingDriver(kMariaDbDriver)); },
-     [] { return Parameters(MariaDbServer::Shared().Dsn(), MariaDbServer::kUser, "MYSQL"); },
-     [] { return static_cast<DatabaseServer*>(&MariaDbServer::Shared()); }},
-};
-
-}  // namespace
-
-const std::vector<TestDatabase>& TestDatabases() { return kDatabases; }
-
-const TestDatabase& FindTestDatabase(const std::string& name) {
-  for (const TestDatabase& database : kDatabases)
-    if (name == database.name) return database;
-  throw std::invalid_argument("no database " + name);
-}
-
-std::vector<std::string> TestDatabaseNames() {
-  std::vector<std::string> names;
-  for (const TestDatabase& database : kDatabases) names.push_back(database.name);
-  return names;
 }
 
 void OnDatabaseTest::SetUp() {
   if (const std::string missing = database().missing(); !missing.empty()) GTEST_SKIP() << missing;
-  ASSERT_TRUE(AddConnParamsEntry(database().parameters()));
+  ASSERT_TRUE(AddConnParamsEntry(MainConnParams(database())));
   SetDSNMapValid(0, database().dialectIndex);
   ASSERT_TRUE(EstablishDBConnections()) << LogErrors(log_);
   DropTables();

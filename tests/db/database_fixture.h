@@ -1,7 +1,6 @@
 #pragma once
-// The databases the tests run on (SQLite always, the servers when they are
-// installed) as connection parameters, and a test with a pooled connection
-// to one of them.
+// The test databases the store's tests run on as connection parameters, and
+// a test with a pooled connection to one of them.
 
 #include <gtest/gtest.h>
 
@@ -13,24 +12,14 @@
 #include "db/connection_pool.h"
 #include "db/db_result_set.h"
 #include "tests/db/db_fixture.h"
-#include "tests/servers/database_server.h"
+#include "tests/servers/test_databases.h"
 #include "tests/support/test_log.h"
 
 namespace kv::test {
 
-struct TestDatabase {
-  const char* name;
-  // The dialect's index among the default dialects (SetDSNMapValid).
-  int dialectIndex;
-  const char* dialect;
-  // Why its tests are skipped (empty: they run).
-  std::string (*missing)();
-  // Its connection parameters under the connection name "main"; starts
-  // the server.
-  ConnParamsEntry (*parameters)();
-  // Its server; null for SQLite.
-  DatabaseServer* (*server)();
-};
+// The connection parameters of a test database's data source under the
+// connection name "main"; starts its server.
+ConnParamsEntry MainConnParams(const TestDatabase& database);
 
 // The ERROR entries of a log of the tests' support, for failure messages.
 std::string LogErrors(const TestLog& log);
@@ -45,14 +34,14 @@ template <class Log>
 std::vector<std::vector<std::optional<std::string>>> RowsOn(const char* connectionName, const std::string& sql,
                                                             const Log& log);
 
-const std::vector<TestDatabase>& TestDatabases();
-const TestDatabase& FindTestDatabase(const std::string& name);
-std::vector<std::string> TestDatabaseNames();
 inline std::string DatabaseName(const ::testing::TestParamInfo<std::string>& info) { return info.param; }
 
 // A test on each database with one pooled connection "main" in its dialect.
 class OnDatabaseTest : public ::testing::TestWithParam<std::string> {
  protected:
+  OnDatabaseTest() = default;
+  // For the tests of a layer above database access: its reset.
+  explicit OnDatabaseTest(StateReset reset) : access_(reset) {}
   void SetUp() override;
 
   const TestDatabase& database() const { return FindTestDatabase(GetParam()); }

@@ -4,13 +4,12 @@
 #include <stdexcept>
 
 #include "base/log_writer.h"
-#include "db/database_state.h"
+#include "db/db_provider.h"
 #include "db/sql_dialect.h"
 #include "platform/files.h"
 #include "store/column_types.h"
 #include "store/data_dictionary.h"
 #include "store/date_time.h"
-#include "store/sequence_generator.h"
 #include "store/typed_value.h"
 
 namespace kv::test {
@@ -95,22 +94,16 @@ std::optional<std::string> ValueText(const StoredValue& value, std::uint8_t type
   return std::string(value.Bytes());
 }
 
-FreshDatabaseAccess::FreshDatabaseAccess() {
+FreshDatabaseAccess::FreshDatabaseAccess(StateReset reset) : reset_(reset) {
   directory_.WriteFile("types.xml", kTypesDictionary);
   directory_.WriteFile("unsupported.xml", kUnsupportedDictionary);
-  ResetDatabaseAccess();
-  ResetDataDictionary();
-  ResetSequenceState();
+  reset_();
   if (!LoadDataDictFromXMLFile(PathOf("types.xml").c_str()) || !GetTableDefn("KV_ITEMS"))
     throw std::runtime_error("the test dictionary does not load");
   if (!InitDBProvider()) throw std::runtime_error("InitDBProvider failed");
   RegisterSQLDialects();
 }
 
-FreshDatabaseAccess::~FreshDatabaseAccess() {
-  ResetDatabaseAccess();
-  ResetSequenceState();
-  ResetDataDictionary();
-}
+FreshDatabaseAccess::~FreshDatabaseAccess() { reset_(); }
 
 }  // namespace kv::test

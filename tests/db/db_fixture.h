@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "db/db_reset.h"
 #include "db/select_query.h"
 #include "store/stored_value.h"
 #include "tests/support/scratch.h"
@@ -44,13 +45,18 @@ std::string LogErrors(const DbTestLog& log);
 // The ERROR entries of a log's contents.
 std::string ErrorEntries(const std::string& contents);
 
+// Resets the process-wide state of a layer and of those below it
+// (ResetDbState, or the reset of a layer above database access).
+using StateReset = void (*)();
+
 // Fresh database access (providers and dialects initialised, nothing
 // else), the test dictionary and fresh sequences for as long as it lives,
 // with a directory of its own that holds the dictionaries as "types.xml"
-// and "unsupported.xml" and the log.
+// and "unsupported.xml" and the log. The state is reset before and after,
+// by the reset of the layer the test is of.
 class FreshDatabaseAccess {
  public:
-  FreshDatabaseAccess();
+  explicit FreshDatabaseAccess(StateReset reset = ResetDbState);
   ~FreshDatabaseAccess();
   FreshDatabaseAccess(const FreshDatabaseAccess&) = delete;
   FreshDatabaseAccess& operator=(const FreshDatabaseAccess&) = delete;
@@ -61,6 +67,7 @@ class FreshDatabaseAccess {
   std::string PathOf(const std::string& name) const { return directory_.Directory() + "\\" + name; }
 
  private:
+  StateReset reset_;
   Scratch directory_;
   DbTestLog log_{directory_};
 };

@@ -245,7 +245,7 @@ TEST_P(DialectOnDatabaseTest, SelectQueriesFindTheirRows) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, DialectOnDatabaseTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, DialectOnDatabaseTest, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 }  // namespace
 }  // namespace kv::test

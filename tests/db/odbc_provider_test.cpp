@@ -225,7 +225,7 @@ TEST_P(OdbcProviderTest, FailuresAreReportedAndLeaveNothingOpen) {
   EXPECT_EQ(OdbcOpenConnections(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, OdbcProviderTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, OdbcProviderTest, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 // A server that is down when the pool opens its connections, or that goes
 // away between two statements and comes back.

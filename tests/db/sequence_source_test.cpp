@@ -76,7 +76,7 @@ TEST_P(SequenceSourceTest, AReservationWithoutItsTableFails) {
 // Two processes draw 700 identifiers each (three batches) from the same
 // generator at the same time: no identifier is drawn twice.
 TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
-  const ConnParamsEntry& source = database().parameters();
+  const ConnParamsEntry& source = MainConnParams(database());
   const std::string drawer = std::string(KV_BIN_DIR) + "/kv_sequence_drawer";
   // The drawers read the dictionary from a machine of their own, and write
   // their identifiers beside it, where no other test run writes.
@@ -111,7 +111,7 @@ TEST_P(SequenceSourceTest, TwoProcessesDrawDisjointIdentifiers) {
   EXPECT_EQ(State(), (std::vector<Texts>{{"ITEM_SEQ", "1800"}, {"OWNER_SEQ", "600"}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, SequenceSourceTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, SequenceSourceTest, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 }  // namespace
 }  // namespace kv::test

@@ -95,7 +95,7 @@ TEST(CfennelLongRun, EightProcessesSaveEveryRowOnceThroughServerRestarts) {
 
   // Each name once, and as many identifiers as rows.
   ResetDatabaseAccess();
-  ASSERT_TRUE(InitDBProvider() && AddConnParamsEntry(database.parameters()) && EstablishDBConnections());
+  ASSERT_TRUE(InitDBProvider() && AddConnParamsEntry(MainConnParams(database)) && EstablishDBConnections());
   // The processes' rows only: a default row's name begins with P as well.
   const TextRows counts = RowsOn("main", "select count(*), count(distinct NAME), count(distinct DEVICE_ID) from DEVICES "
                                          "where NAME like 'P%' and NAME not like 'PC-%'",

@@ -5,9 +5,6 @@
 #include "db/database_state.h"
 #include "dbstore/store_init.h"
 #include "platform/posix/machine.h"
-#include "store/data_dictionary.h"
-#include "store/sequence_generator.h"
-#include "store/store_root.h"
 #include "store/table_data.h"
 
 namespace kv::test {
@@ -64,14 +61,14 @@ void StoreDataDirectory::Remove(const std::string& name) const {
 }
 
 std::string StoreDataDirectory::ConnParamsLine(const TestDatabase& database, const char* flag) {
-  const ConnParamsEntry entry = database.parameters();
+  const ConnParamsEntry entry = MainConnParams(database);
   return "localhost 0 " + entry.dsn + " " + (entry.user.empty() ? "-" : entry.user) + " NULL - store ODBC " +
          database.dialect + " " + flag;
 }
 
 void DropStoreTables(const TestDatabase& database) {
   ResetDatabaseAccess();
-  if (!InitDBProvider() || !AddConnParamsEntry(database.parameters()) || !EstablishDBConnections())
+  if (!InitDBProvider() || !AddConnParamsEntry(MainConnParams(database)) || !EstablishDBConnections())
     throw std::runtime_error("no connection to " + std::string(database.name));
   for (const char* table : kTables) {
     (void)ExecuteOn("main", std::string("drop table if exists ") + table);
@@ -89,12 +86,7 @@ void StoreFixture::SetUp() {
 
 void StoreFixture::TearDown() {
   DeInitCFennel();
-  ResetCFennel();
-  ResetCFennelRoot();
-  ResetTableData();
-  ResetDatabaseAccess();
-  ResetSequenceState();
-  ResetDataDictionary();
+  reset_();
   data_.reset();
 }
 

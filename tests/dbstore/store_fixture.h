@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dbstore/dbstore_reset.h"
 #include "tests/db/database_fixture.h"
 #include "tests/support/test_log.h"
 #include "tests/support/test_machine.h"
@@ -50,9 +51,11 @@ class StoreDataDirectory {
 void DropStoreTables(const TestDatabase& database);
 
 // A test on SQLite: fresh tables, the example data directory, and the store
-// shut down and forgotten at the end.
+// shut down and forgotten at the end (by the reset of the layer the test is
+// of, ResetDbStoreState unless it says another).
 class StoreFixture : public ::testing::Test {
  protected:
+  explicit StoreFixture(StateReset reset = ResetDbStoreState) : reset_(reset) {}
   void SetUp() override;
   void TearDown() override;
 
@@ -67,6 +70,9 @@ class StoreFixture : public ::testing::Test {
 
   TestLog log_{4};
   std::unique_ptr<StoreDataDirectory> data_;
+
+ private:
+  StateReset reset_;
 };
 
 // The same on each test database.

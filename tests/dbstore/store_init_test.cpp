@@ -55,7 +55,7 @@ TEST_P(StoreTest, StartsOnAFreshDatabaseAndAgainOnTheTablesItMade) {
   EXPECT_EQ(TableRows("DEVICES").back()[0], "301");
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, StoreTest, ::testing::ValuesIn(StoreDatabaseNames()), DatabaseName);
 
 struct FatalStep {
   const char* file;

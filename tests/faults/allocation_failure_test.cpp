@@ -15,6 +15,7 @@
 #include "allocation_countdown.h"
 #include "dataobjects/data_object.h"
 #include "dataobjects/data_object_save.h"
+#include "dataobjects/dataobjects_reset.h"
 #include "dataobjects/stored_query.h"
 #include "dbstore/table_save.h"
 #include "store/result_data.h"
@@ -61,6 +62,7 @@ std::size_t EachAllocationFails(
 
 class AllocationFailureTest : public StoreFixture {
  protected:
+  AllocationFailureTest() : StoreFixture(ResetDataObjectsState) {}
   void SetUp() override {
     CountXmlAllocations();
     StoreFixture::SetUp();

@@ -17,6 +17,7 @@
 
 #include "dataobjects/data_object.h"
 #include "dataobjects/data_object_save.h"
+#include "dataobjects/dataobjects_reset.h"
 #include "db/connection_pool.h"
 #include "db/sql_front.h"
 #include "dbstore/table_load.h"
@@ -59,6 +60,7 @@ std::size_t EachOdbcCallFails(
 
 class OdbcFailureTest : public StoreFixture {
  protected:
+  OdbcFailureTest() : StoreFixture(ResetDataObjectsState) {}
   void SetUp() override {
     StoreFixture::SetUp();
     if (IsSkipped()) return;

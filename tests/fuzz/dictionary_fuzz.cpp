@@ -9,11 +9,12 @@
 #include "fuzz_support.h"
 #include "store/data_dictionary.h"
 #include "store/sql_identifier.h"
+#include "store/store_reset.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kv;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  ResetDataDictionary();
+  ResetStoreState();
   const std::string path = fuzz::WriteInputFile("dictionary.xml", bytes);
   if (!LoadDataDictFromXMLFile(path.c_str())) fuzz::Broken("dictionary_fuzz", "a file path refused", bytes);
   for (const TableDefn& definition : DataDictionary().gv_tableDefnVect) {

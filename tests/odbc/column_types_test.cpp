@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/odbc/databases.h"
 #include "tests/odbc/odbc_session.h"
+#include "tests/servers/test_databases.h"
 
 namespace kv::test {
 namespace {
@@ -66,9 +66,9 @@ std::string CreateText(const std::string& database) {
 // label -> code, for one database and one ODBC behaviour.
 using Codes = std::map<std::string, SQLSMALLINT>;
 
-Codes DescribeTypes(const Database& database, SQLULEN version) {
+Codes DescribeTypes(const TestDatabase& database, SQLULEN version) {
   OdbcSession session(version);
-  EXPECT_TRUE(session.Connect(database.connectionString())) << session.Error();
+  EXPECT_TRUE(session.Connect(database.ConnectionString())) << session.Error();
   EXPECT_TRUE(session.Execute("drop table if exists kv_types")) << session.Error();
   EXPECT_TRUE(session.Execute(CreateText(database.name))) << session.Error();
   const auto columns = session.Describe("select * from kv_types");
@@ -82,7 +82,7 @@ Codes DescribeTypes(const Database& database, SQLULEN version) {
 TEST(ColumnTypesTest, DriversReportTheCodesTheStoreMaps) {
   std::map<std::string, Codes> odbc3, odbc2;
   std::vector<std::string> reported;
-  for (const auto& database : Databases()) {
+  for (const auto& database : TestDatabases()) {
     if (const std::string missing = database.missing(); !missing.empty()) {
       std::printf("%s: not reported, %s\n", database.name, missing.c_str());
       continue;
@@ -130,12 +130,12 @@ TEST(ColumnTypesTest, DriversReportTheCodesTheStoreMaps) {
 // texts "1" and "0" on every database (the store reads a Boolean's text).
 TEST(ColumnTypesTest, BooleanColumnsReadBackAsText) {
   bool reported = false;
-  for (const auto& database : Databases()) {
+  for (const auto& database : TestDatabases()) {
     if (!database.missing().empty()) continue;
     reported = true;
     SCOPED_TRACE(database.name);
     OdbcSession session;
-    ASSERT_TRUE(session.Connect(database.connectionString())) << session.Error();
+    ASSERT_TRUE(session.Connect(database.ConnectionString())) << session.Error();
     ASSERT_TRUE(session.Execute("drop table if exists kv_flags")) << session.Error();
     ASSERT_TRUE(session.Execute("create table kv_flags (id int, flag boolean)")) << session.Error();
     ASSERT_TRUE(session.Execute("insert into kv_flags values (1, '1')")) << session.Error();

@@ -97,11 +97,11 @@ TEST_P(ServerGoneTest, StatementFailsWhileDownAndNewConnectionWorksAfter) {
   EXPECT_FALSE(session().Execute("insert into kv_kept values (2)"));
   EXPECT_FALSE(session().Error().empty());
   OdbcSession refused;
-  EXPECT_FALSE(refused.Connect(database().connectionString()));
+  EXPECT_FALSE(refused.Connect(database().ConnectionString()));
   server.Start();
 
   OdbcSession again;
-  ASSERT_TRUE(again.Connect(database().connectionString())) << again.Error();
+  ASSERT_TRUE(again.Connect(database().ConnectionString())) << again.Error();
   const auto result = again.Query("select id from kv_kept");
   ASSERT_TRUE(result) << again.Error();
   EXPECT_EQ(result->rows, (std::vector<TextRow>{{"1"}}));

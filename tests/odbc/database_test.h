@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tests/odbc/databases.h"
 #include "tests/odbc/odbc_session.h"
+#include "tests/servers/test_databases.h"
 
 namespace kv::test {
 
@@ -14,10 +14,10 @@ class DatabaseTest : public ::testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
     if (const std::string missing = database().missing(); !missing.empty()) GTEST_SKIP() << missing;
-    ASSERT_TRUE(session_.Connect(database().connectionString())) << session_.Error();
+    ASSERT_TRUE(session_.Connect(database().ConnectionString())) << session_.Error();
   }
 
-  const Database& database() const { return FindDatabase(GetParam()); }
+  const TestDatabase& database() const { return FindTestDatabase(GetParam()); }
   OdbcSession& session() { return session_; }
 
   // A fresh table: dropped first when an earlier test left it.

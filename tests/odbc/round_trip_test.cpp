@@ -134,7 +134,7 @@ TEST_P(RoundTripTest, RollbackForgetsAndCommitKeeps) {
 
   // What another connection sees is what was committed.
   OdbcSession other;
-  ASSERT_TRUE(other.Connect(database().connectionString())) << other.Error();
+  ASSERT_TRUE(other.Connect(database().ConnectionString())) << other.Error();
   const auto result = other.Query("select id from kv_ledger");
   ASSERT_TRUE(result) << other.Error();
   EXPECT_EQ(result->rows, (std::vector<TextRow>{{"2"}}));
@@ -159,7 +159,7 @@ TEST_P(RoundTripTest, FailedStatementLeavesItsDiagnostic) {
 // (localhost:3306), so that string never reaches the data source's server.
 TEST_P(RoundTripTest, DataSourceBeforeADriverKeyword) {
   OdbcSession other;
-  const bool connected = other.Connect(database().connectionString() + ";;Driver={ODBC}");
+  const bool connected = other.Connect(database().ConnectionString() + ";;Driver={ODBC}");
   if (GetParam() != "MariaDB") {
     ASSERT_TRUE(connected) << other.Error();
     EXPECT_TRUE(other.Query("select 1")) << other.Error();
@@ -171,7 +171,7 @@ TEST_P(RoundTripTest, DataSourceBeforeADriverKeyword) {
   EXPECT_NE(port->rows.at(0).at(0), std::to_string(database().server()->Port()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, RoundTripTest, ::testing::ValuesIn(DatabaseNames()), DatabaseName);
+INSTANTIATE_TEST_SUITE_P(Databases, RoundTripTest, ::testing::ValuesIn(TestDatabaseNames()), DatabaseName);
 
 TEST(OdbcConnectTest, UnknownDataSourceIsRefused) {
   OdbcConfig::Get();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "store/data_dictionary.h"
+#include "store/store_reset.h"
 #include "store/table_data.h"
 #include "tests/startup/agent_server_fixture.h"
 
@@ -46,10 +47,7 @@ class ResourceId : public test::AgentServerTest {
     agent.gv_clientDataPath = "client-data/acme/domains/corp";
     agent.gv_localComputerName = "WEB01";
   }
-  ~ResourceId() override {
-    ResetTableData();
-    ResetDataDictionary();
-  }
+  ~ResourceId() override { ResetStoreState(); }
 
   void UseSystemDetails(const std::string& values) const {
     machine.WriteRegistry(test::RegKeyBlock(test::kAgentKey32) +

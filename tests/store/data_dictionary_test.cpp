@@ -9,6 +9,7 @@
 
 #include "store/column_types.h"
 #include "store/date_time.h"
+#include "store/store_reset.h"
 #include "store/store_root.h"
 #include "store/typed_value.h"
 #include "tests/support/test_log.h"
@@ -36,12 +37,9 @@ class DataDictionaryTest : public ::testing::Test {
     fs::create_directories(dir_);
     fs::copy(kDataHost, machine_.Path("drive_c/dictionaries"));
     machine_.Use();
-    ResetDataDictionary();
+    ResetStoreState();
   }
-  ~DataDictionaryTest() override {
-    ResetDataDictionary();
-    ResetCFennelRoot();
-  }
+  ~DataDictionaryTest() override { ResetStoreState(); }
 
   // Writes a file of the dictionary directory; its path on the machine.
   std::string Write(const std::string& name, const std::string& text) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/data_dictionary.h"
+#include "store/store_reset.h"
 #include "tests/support/test_log.h"
 
 namespace kv {
@@ -16,14 +17,10 @@ class NotificationsTest : public ::testing::Test {
   NotificationsTest() {
     machine_.WriteFile("drive_c/data/agent.xml", test::SourceFile("tests/store/data/agent.xml"));
     machine_.Use();
-    ResetDataDictionary();
-    InitNotification();
+    ResetStoreState();
     EXPECT_TRUE(LoadDataDictFromXMLFile("C:\\data\\agent.xml"));
   }
-  ~NotificationsTest() override {
-    DeInitNotification();
-    ResetDataDictionary();
-  }
+  ~NotificationsTest() override { ResetStoreState(); }
 
   // A callback that records who heard which row state.
   NotificationCallback Recorder() {

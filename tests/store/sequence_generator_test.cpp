@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/data_dictionary.h"
+#include "store/store_reset.h"
 #include "tests/support/test_log.h"
 
 namespace kv {
@@ -35,15 +36,11 @@ class SequenceGeneratorTest : public ::testing::Test {
   SequenceGeneratorTest() {
     machine_.WriteFile("drive_c/data/shop.xml", test::SourceFile("tests/store/data/shop.xml"));
     machine_.Use();
-    ResetDataDictionary();
-    ResetSequenceState();
+    ResetStoreState();
     EXPECT_TRUE(LoadDataDictFromXMLFile(kShop.c_str()));
     customerId_ = GetColumnDefnEntry("CUSTOMERS", "CUSTOMER_ID");
   }
-  ~SequenceGeneratorTest() override {
-    ResetSequenceState();
-    ResetDataDictionary();
-  }
+  ~SequenceGeneratorTest() override { ResetStoreState(); }
 
   test::TestLog log_{4};
   test::TempMachine machine_;

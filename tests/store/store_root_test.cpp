@@ -1,6 +1,7 @@
 #include "store/store_root.h"
 
 #include "base/log_writer.h"
+#include "store/store_reset.h"
 #include "tests/support/log_fixture.h"
 
 namespace kv {
@@ -8,7 +9,7 @@ namespace {
 
 class StoreRootTest : public test::LoggedMachineTest {
  protected:
-  ~StoreRootTest() override { ResetCFennelRoot(); }
+  ~StoreRootTest() override { ResetStoreState(); }
 };
 
 TEST_F(StoreRootTest, TheStoresLogGoesUnderItsRoot) {

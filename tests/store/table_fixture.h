@@ -10,6 +10,7 @@
 #include "store/notifications.h"
 #include "store/result_data.h"
 #include "store/sequence_generator.h"
+#include "store/store_reset.h"
 #include "store/table_data.h"
 #include "tests/support/test_log.h"
 
@@ -24,19 +25,12 @@ class TableTest : public ::testing::Test {
     for (const char* name : {"agent.xml", "tables.xml"})
       image_.WriteFile(std::string("drive_c/storedata/") + name, SourceFile(std::string("tests/store/data/") + name));
     image_.Use();
-    Reset();
+    ResetStoreState();
     EXPECT_TRUE(LoadDataDictFromXMLFile((kStoreData + "/agent.xml").c_str()));
     EXPECT_TRUE(LoadDataDictFromXMLFile((kStoreData + "/tables.xml").c_str()));
     EXPECT_TRUE(SequenceGenerator());
   }
-  ~TableTest() override { Reset(); }
-
-  static void Reset() {
-    ResetTableData();
-    DeInitNotification();
-    ResetDataDictionary();
-    ResetSequenceState();
-  }
+  ~TableTest() override { ResetStoreState(); }
 
   // The text of a column of the n-th row (from 0) that a selection gives.
   static std::string Text(const char* table, const char* criteria, const char* column, int n = 0) {

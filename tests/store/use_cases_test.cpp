@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/data_dictionary.h"
+#include "store/store_reset.h"
 #include "tests/support/test_log.h"
 
 namespace kv {
@@ -55,8 +56,7 @@ std::vector<std::string> Tables(int number) {
 class UseCasesTest : public ::testing::Test {
  protected:
   UseCasesTest() {
-    ResetDataDictionary();
-    ResetUseCases();
+    ResetStoreState();
     const Key parent{"", "PARENT", "P_ID"};
     auto to = [&](const std::string& local, bool bidirectional = false) {
       return Key{local, parent.table, parent.column, bidirectional};
@@ -77,10 +77,7 @@ class UseCasesTest : public ::testing::Test {
     image_.Use();
     EXPECT_TRUE(LoadDataDictFromXMLFile("C:\\usecases.xml"));
   }
-  ~UseCasesTest() override {
-    ResetUseCases();
-    ResetDataDictionary();
-  }
+  ~UseCasesTest() override { ResetStoreState(); }
 
   test::TestLog log_{4};
   test::TempMachine image_;
