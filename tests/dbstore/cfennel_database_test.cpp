@@ -210,7 +210,7 @@ TEST_F(CfennelDatabaseTest, ADefaultDocumentThatCannotBeSavedStopsTheStartAndIsN
 TEST_F(CfennelDatabaseTest, NumbersInCriteriaCompareByTheirValue) {
   // RAM_GB holds 16, 8 and 64.
   const RunResult deleted = Cfennel({"delete DEVICES RAM_GB>'32'", "count DEVICES RAM_GB<'32'"});
-  EXPECT_EQ(deleted.err, "");
+  EXPECT_EQ(deleted.err, "cfennel: unsaved: DEVICES has unsaved rows\n");
   EXPECT_EQ(Lines(deleted.out), (std::vector<std::string>{"2", "2"}));
   const RunResult run =
       Cfennel({"update DEVICES OS big RAM_GB>8.5", "count DEVICES OS='big'", "count DEVICES RAM_GB>=16.0",
@@ -218,7 +218,8 @@ TEST_F(CfennelDatabaseTest, NumbersInCriteriaCompareByTheirValue) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(Lines(run.out), (std::vector<std::string>{"2", "2", "2", "0", "3"})) << run.err;
   EXPECT_EQ(run.err,
-            "cfennel: delete: 'many' cannot be compared with RAM_GB, a column of numbers\n");
+            "cfennel: delete: 'many' cannot be compared with RAM_GB, a column of numbers\n"
+            "cfennel: unsaved: DEVICES has unsaved rows\n");
 }
 
 TEST_F(CfennelDatabaseTest, AValueWithANulByteIsRefusedNotCut) {
