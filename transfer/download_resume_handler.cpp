@@ -137,6 +137,9 @@ std::string FileMetaDataKey() { return Agent().gv_RegKey + "\\FileMetaData\\"; }
 std::string FileMetaDataKey(const std::string& uniqueId) { return FileMetaDataKey() + uniqueId; }
 
 
+// Here, where the recorder is a complete type.
+DownloadResumeHandler::DownloadResumeHandler() = default;
+
 DownloadResumeHandler::~DownloadResumeHandler() {
   Guarded("Error caught in destructor ~DownloadResumeHandler\n", [&] {
     // What was saved is still worth recording for the next run.

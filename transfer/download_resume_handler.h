@@ -23,7 +23,7 @@ constexpr std::int64_t kInProgressLifetimeMs = 90LL * 60 * 1000;
 
 class DownloadResumeHandler {
  public:
-  DownloadResumeHandler() = default;
+  DownloadResumeHandler();
   DownloadResumeHandler(const DownloadResumeHandler&) = delete;
   DownloadResumeHandler& operator=(const DownloadResumeHandler&) = delete;
   // Takes this run's in-progress mark away.
