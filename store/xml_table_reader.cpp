@@ -2,6 +2,7 @@
 
 #include <libxml/entities.h>
 #include <libxml/parser.h>
+#include <libxml/xmlreader.h>
 
 #include <cstdint>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,8 +34,11 @@ namespace {
 constexpr const char* kRowFailure = "Cannot create and add a new row while constructing tabledata from XML file.\n";
 constexpr const char* kParseFailure = "error: could not parse file file.xml\n";
 // No network, and libxml2 reports nothing of its own: the store logs why.
-// The reader never changes the tree, so short texts may live inside their
-// nodes (one allocation less for most attribute values).
+// The reader never changes the nodes, so short texts may live inside them
+// (one allocation less for most attribute values). Entity references stay
+// references (no XML_PARSE_NOENT): the reader expands those in attribute
+// values itself, within kMaxEntityText, and elements inside a reference in
+// content are no rows.
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 
 std::string_view AsView(const xmlChar* text) {
@@ -43,13 +48,22 @@ std::string_view AsView(const xmlChar* text) {
 struct XmlFree {
   void operator()(xmlChar* text) const { xmlFree(text); }
 };
+struct TextReaderFree {
+  void operator()(xmlTextReaderPtr reader) const { xmlFreeTextReader(reader); }
+};
+using TextReader = std::unique_ptr<xmlTextReader, TextReaderFree>;
 struct DocumentFree {
   void operator()(xmlDocPtr document) const { xmlFreeDoc(document); }
 };
 struct ContextFree {
   void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
 };
-using Document = std::unique_ptr<xmlDoc, DocumentFree>;
+struct ErrorFree {
+  void operator()(xmlErrorPtr error) const {
+    xmlResetError(error);
+    delete error;
+  }
+};
 
 // Entity references in attribute values may nest, and each level may
 // multiply the text ("billion laughs"): what they add over one document is
@@ -117,6 +131,96 @@ xmlAttrPtr FindAttribute(const xmlNode* element, std::string_view name) {
   }
   return nullptr;
 }
+
+xmlAttrPtr FindAttribute(std::span<const xmlAttrPtr> attributes, std::string_view name) {
+  for (xmlAttrPtr attribute : attributes) {
+    if (AsciiEqualsNoCase(AsView(attribute->name), name)) return attribute;
+  }
+  return nullptr;
+}
+
+// The attributes a row is built from, whichever walk found its element: the
+// element's own, and for a key column it lacks, those of the elements it
+// lies inside.
+class ElementAttributes {
+ public:
+  // The element's own attributes, in document order.
+  virtual std::span<const xmlAttrPtr> Own() const = 0;
+  // The attribute named like `name` of the nearest enclosing element that
+  // has one, or null.
+  virtual xmlAttrPtr Enclosing(std::string_view name) const = 0;
+
+ protected:
+  ~ElementAttributes() = default;
+};
+
+// An element of a whole tree: its ancestors are its parents.
+class TreeElement final : public ElementAttributes {
+ public:
+  // own: room for the element's attributes, reused from element to element.
+  TreeElement(const xmlNode* element, std::vector<xmlAttrPtr>& own) : element_(element), own_(own) {
+    own_.clear();
+    for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next)
+      own_.push_back(attribute);
+  }
+  std::span<const xmlAttrPtr> Own() const override { return own_; }
+  xmlAttrPtr Enclosing(std::string_view name) const override {
+    for (const xmlNode* ancestor = element_->parent; ancestor && ancestor->type == XML_ELEMENT_NODE;
+         ancestor = ancestor->parent) {
+      if (xmlAttrPtr attribute = FindAttribute(ancestor, name)) return attribute;
+    }
+    return nullptr;
+  }
+
+ private:
+  const xmlNode* element_;
+  std::vector<xmlAttrPtr>& own_;
+};
+
+// The elements open at the text reader's position, the root first, each
+// with its attributes: all that the reader keeps of a document while it
+// reads it, so that memory goes to the rows and not to the document. The
+// text reader frees an element's nodes only once past its end, so the
+// attributes of the open ones stay valid.
+class OpenElements final : public ElementAttributes {
+ public:
+  std::size_t Depth() const { return starts_.size(); }
+
+  // Opens the element at the reader's position with its attributes;
+  // leaves the reader on the element.
+  void Open(xmlTextReaderPtr reader) {
+    starts_.push_back(attributes_.size());
+    for (int more = xmlTextReaderMoveToFirstAttribute(reader); more == 1;
+         more = xmlTextReaderMoveToNextAttribute(reader)) {
+      // Namespace declarations come first, and are no attributes of the row.
+      xmlNodePtr node = xmlTextReaderCurrentNode(reader);
+      if (node && node->type == XML_ATTRIBUTE_NODE) attributes_.push_back(reinterpret_cast<xmlAttrPtr>(node));
+    }
+    xmlTextReaderMoveToElement(reader);
+  }
+  void Close() {
+    if (starts_.empty()) return;
+    attributes_.resize(starts_.back());
+    starts_.pop_back();
+  }
+
+  // Of the element opened last.
+  std::span<const xmlAttrPtr> Own() const override {
+    return std::span<const xmlAttrPtr>(attributes_).subspan(starts_.back());
+  }
+  xmlAttrPtr Enclosing(std::string_view name) const override {
+    for (std::size_t level = starts_.size() - 1; level-- > 0;) {
+      const std::span<const xmlAttrPtr> attributes =
+          std::span<const xmlAttrPtr>(attributes_).subspan(starts_[level], starts_[level + 1] - starts_[level]);
+      if (xmlAttrPtr attribute = FindAttribute(attributes, name)) return attribute;
+    }
+    return nullptr;
+  }
+
+ private:
+  std::vector<xmlAttrPtr> attributes_;  // of every open element, the root's first
+  std::vector<std::size_t> starts_;     // where the attributes of each open element begin
+};
 
 // A key entry filled from the nearest ancestor element that has an
 // attribute named like `attribute`: a foreign key's reference column, or a
@@ -196,7 +300,7 @@ class DocumentReader {
     const xmlNode* end = node ? node->parent : nullptr;
     while (node) {
       if (node->type == XML_ELEMENT_NODE) {
-        if (Status row = CreateRowFromXMLNode(node); !row.ok()) return LogFailureAfter(row, "%s", kRowFailure);
+        if (Status row = AddRowOf(node->name, TreeElement(node, own_)); !row.ok()) return row;
         if (node->children) {
           node = node->children;
           continue;
@@ -211,13 +315,20 @@ class DocumentReader {
     return Status::Ok();
   }
 
+  // The row of an element named name, unless it is a container; a failure
+  // says so after the reason.
+  Status AddRowOf(const xmlChar* name, const ElementAttributes& element) {
+    Status row = CreateRow(name, element);
+    return row.ok() ? row : LogFailureAfter(row, "%s", kRowFailure);
+  }
+
   std::unique_ptr<HashTable> TakeReferences() { return std::move(references_); }
 
  private:
-  Status CreateRowFromXMLNode(xmlNodePtr element) {
+  Status CreateRow(const xmlChar* name, const ElementAttributes& element) {
     try {
       TableReading* reading = nullptr;
-      if (Status named = Reading(element->name, reading); !named.ok()) return named;
+      if (Status named = Reading(name, reading); !named.ok()) return named;
       if (!reading->table) return Status::Ok();  // a container
       return AddRow(*reading, element);
     } catch (const std::bad_alloc&) {
@@ -261,17 +372,14 @@ class DocumentReader {
 
   // The text an ancestor gives a key entry: the nearest ancestor element
   // with an attribute of the entry's name.
-  std::optional<std::string_view> FromAncestors(const xmlNode* element, std::string_view attributeName) {
-    for (const xmlNode* ancestor = element->parent; ancestor && ancestor->type == XML_ELEMENT_NODE;
-         ancestor = ancestor->parent) {
-      if (xmlAttrPtr attribute = FindAttribute(ancestor, attributeName)) return texts_.Of(attribute);
-    }
+  std::optional<std::string_view> FromAncestors(const ElementAttributes& element, std::string_view attributeName) {
+    if (xmlAttrPtr attribute = element.Enclosing(attributeName)) return texts_.Of(attribute);
     return std::nullopt;
   }
 
   // The text a column without an attribute inherits: from its foreign key,
   // else from its primary-key entry.
-  std::optional<std::string_view> InheritedText(const TableReading& reading, const xmlNode* element,
+  std::optional<std::string_view> InheritedText(const TableReading& reading, const ElementAttributes& element,
                                                 std::int32_t column) {
     for (const KeyEntry& entry : reading.foreignKeys) {
       if (entry.column != column) continue;
@@ -283,14 +391,14 @@ class DocumentReader {
     return std::nullopt;
   }
 
-  Status AddRow(TableReading& reading, const xmlNode* element) {
+  Status AddRow(TableReading& reading, const ElementAttributes& element) {
     const std::size_t count = reading.columns.size();
     texts_.Clear();
     if (buffers_.size() < count) buffers_ = std::vector<TypedValueBuffer>(count);
     given_.assign(count, std::nullopt);
     values_.assign(count, StoredValue{});
 
-    for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+    for (xmlAttrPtr attribute : element.Own()) {
       const std::int32_t column = reading.ColumnOf(attribute->name);
       if (column >= 0 && !given_[static_cast<std::size_t>(column)])
         given_[static_cast<std::size_t>(column)] = texts_.Of(attribute);
@@ -320,6 +428,7 @@ class DocumentReader {
   std::vector<TypedValueBuffer> buffers_;
   std::vector<std::optional<std::string_view>> given_;
   std::vector<StoredValue> values_;
+  std::vector<xmlAttrPtr> own_;  // of the tree's element being read
 };
 
 // The rows below node, and the identifier map of the run into references.
@@ -334,20 +443,9 @@ Status ConstructRows(xmlNodePtr firstChild, std::unique_ptr<HashTable>& referenc
   }
 }
 
-// Parses with a context of its own, so that libxml2's reason for a failure
-// can be logged before the parse message.
-template <class Read>
-Status Parse(const char* operation, Read read, Document& document) {
-  QuietXmlErrors();
-  std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
-  // The options hold from the start: opening the input may fail already.
-  if (context) xmlCtxtUseOptions(context.get(), kParseOptions);
-  document.reset(context ? read(context.get()) : nullptr);
-  if (document && xmlDocGetRootElement(document.get())) return Status::Ok();
-  document.reset();
-  // The log keeps its lines; the caller gets libxml2's reason with where
-  // in the document it lies.
-  const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr;
+// Why libxml2 could not read a document: its reason goes to the log with
+// the line, and to the caller with the line and column.
+Status ReadFailure(const char* operation, const xmlError* error) {
   if (error && error->message) {
     if (error->line > 0)
       LogError("%s : line %d: %s", operation, error->line, error->message);
@@ -357,22 +455,83 @@ Status Parse(const char* operation, Read read, Document& document) {
   return LogFailureAfter(error && error->message ? XmlErrorStatus(error, "") : Status(), "%s", kParseFailure);
 }
 
-// Parses with read, then builds the rows of the document; failure names
+// The text reader opens a file without saying why it cannot, and before
+// the first element its parser names what it last expected ("Extra content
+// at the end of the document" for an empty one). There the document is
+// parsed again as a whole, which costs little as it ends before any
+// element, for libxml2's own reason: a file that cannot be opened, an empty
+// document, no start tag. The reader's reason stands when that parse finds
+// none.
+template <class Parse>
+Status FailureBeforeTheRoot(const char* operation, Parse parse) {
+  std::unique_ptr<xmlError, ErrorFree> readers(new xmlError{});
+  // (libxml2 before 2.12 takes the error to copy as non-const.)
+  if (const xmlError* last = xmlGetLastError(); !last || xmlCopyError(const_cast<xmlErrorPtr>(last), readers.get()) != 0)
+    readers.reset();
+  std::unique_ptr<xmlParserCtxt, ContextFree> context(xmlNewParserCtxt());
+  // The options hold from the start: opening the input may fail already.
+  if (context) xmlCtxtUseOptions(context.get(), kParseOptions);
+  const std::unique_ptr<xmlDoc, DocumentFree> document(context ? parse(context.get()) : nullptr);
+  const xmlError* error = context ? xmlCtxtGetLastError(context.get()) : nullptr;
+  if (document && xmlDocGetRootElement(document.get())) error = nullptr;
+  return ReadFailure(operation, error && error->message ? error : readers.get());
+}
+
+// Builds the rows of a document as the text reader makeReader gives reads it,
+// without a tree of the whole: each element's row is added when its start
+// tag has been read. A fault libxml2 finds later ends the reading there, and
+// the rows before it stay, as after any other failure. parse parses the same
+// input whole, for the reason of a failure before the root; failure names
 // the kind of input after the reason.
-template <class Read>
-Status ConstructFromInput(const char* operation, Read read, const char* failure) {
-  Document document;
-  if (Status parsed = Parse(operation, read, document); !parsed.ok()) return parsed;
-  std::unique_ptr<HashTable> references;
-  Status rows = ConstructRows(xmlDocGetRootElement(document.get())->children, references);
-  return rows.ok() ? rows : LogFailureAfter(rows, "%s", failure);
+template <class MakeReader, class Parse>
+Status ConstructFromReader(const char* operation, MakeReader makeReader, Parse parse, const char* failure) {
+  QuietXmlErrors();
+  // The reason of a failure is the last one libxml2 gives on this thread,
+  // so one left from an earlier document must not pass for it.
+  xmlResetLastError();
+  const TextReader reader(makeReader());
+  if (!reader) return FailureBeforeTheRoot(operation, parse);
+  try {
+    DocumentReader rows;
+    OpenElements elements;
+    bool rooted = false;
+    int read = 0;
+    while ((read = xmlTextReaderRead(reader.get())) == 1) {
+      const int type = xmlTextReaderNodeType(reader.get());
+      if (type == XML_READER_TYPE_END_ELEMENT) {
+        elements.Close();
+        continue;
+      }
+      if (type != XML_READER_TYPE_ELEMENT) continue;
+      // Asked before the attributes are visited: on one, the reader says no.
+      const bool empty = xmlTextReaderIsEmptyElement(reader.get()) == 1;
+      const bool root = elements.Depth() == 0;
+      elements.Open(reader.get());
+      rooted = true;
+      // The root element is the document's container: no row of its own.
+      if (!root) {
+        if (Status row = rows.AddRowOf(xmlTextReaderConstLocalName(reader.get()), elements); !row.ok())
+          return LogFailureAfter(row, "%s", failure);
+      }
+      if (empty) elements.Close();
+    }
+    if (!rooted) return FailureBeforeTheRoot(operation, parse);
+    if (read < 0) return ReadFailure(operation, xmlGetLastError());
+    return Status::Ok();
+  } catch (const std::bad_alloc&) {
+    return LogFailureAfter(LogFailure(Status::Code::kOutOfMemory, "MEMORY_ALLOCATION_FAILURE\n"), "%s", failure);
+  }
 }
 
 }  // namespace
 
 Status ReadTableDocumentFile(const char* path) {
-  return ConstructFromInput(
+  return ConstructFromReader(
       "ConstructTableDataFromXMLFile",
+      [path]() -> xmlTextReaderPtr {
+        if (!path) return nullptr;
+        return xmlReaderForFile(MapPath(path).c_str(), nullptr, kParseOptions);
+      },
       [path](xmlParserCtxtPtr context) -> xmlDocPtr {
         if (!path) return nullptr;
         return xmlCtxtReadFile(context, MapPath(path).c_str(), nullptr, kParseOptions);
@@ -381,11 +540,16 @@ Status ReadTableDocumentFile(const char* path) {
 }
 
 Status ReadTableDocumentBuffer(const char* buffer, std::size_t length) {
-  return ConstructFromInput(
+  const bool readable = buffer && length <= static_cast<std::size_t>(std::numeric_limits<int>::max());
+  return ConstructFromReader(
       "ConstructTableDataFromXMLBuffer",
+      [&]() -> xmlTextReaderPtr {
+        return readable ? xmlReaderForMemory(buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions)
+                        : nullptr;
+      },
       [&](xmlParserCtxtPtr context) -> xmlDocPtr {
-        if (!buffer || length > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
-        return xmlCtxtReadMemory(context, buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions);
+        return readable ? xmlCtxtReadMemory(context, buffer, static_cast<int>(length), nullptr, nullptr, kParseOptions)
+                        : nullptr;
       },
       "Cannot construct table data from XML buffer.\n");
 }

@@ -21,7 +21,10 @@ namespace kv {
 [[nodiscard]] bool ConstructTableDataFromXMLFile(const char* path);
 [[nodiscard]] bool ConstructTableDataFromXMLBuffer(const char* buffer, std::size_t length);
 // The same, with the reason of a failure: the ERROR entries it logged, in
-// their order, on one line.
+// their order, on one line. A document is read as libxml2's text reader
+// streams it, each row added once its element's start tag is read: memory
+// goes to the rows and to the elements open at the time, never to a tree of
+// the whole document, and a fault libxml2 finds ends the reading there.
 Status ReadTableDocumentFile(const char* path);
 Status ReadTableDocumentBuffer(const char* buffer, std::size_t length);
 // The rows of the children of a node of a parsed document; the identifier

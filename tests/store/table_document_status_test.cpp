@@ -50,5 +50,42 @@ TEST_F(TableDocumentStatusTest, EachFailureCarriesItsCauseAndTheLogItsChain) {
   EXPECT_EQ(ReadTableDocumentFile("C:\\nowhere\\none.xml").message(), "the file cannot be read");
 }
 
+// A document of many rows that fails far into it: the Status names the line
+// of the fault, the log the same chain as for a short one, and the rows read
+// before it stay (never one after it).
+TEST_F(TableDocumentStatusTest, AFaultFarIntoADocumentIsFoundWhereItIs) {
+  constexpr int kRows = 2000;
+  std::string rows = "<r>\n<AgentparamsList>\n";
+  for (int i = 0; i < kRows; ++i) rows += "<Agentparams PARAM_NAME=\"P" + std::to_string(i) + "\"/>\n";
+  const std::string after = "<Agentparams PARAM_NAME=\"after\"/>\n</AgentparamsList>\n</r>\n";
+  const TableData* table = nullptr;
+  auto last = [&table] {
+    const RowObject* row = table->firstRow;
+    while (row && row->next) row = row->next;
+    return row ? std::string(row->values[0].Bytes()) : std::string();
+  };
+
+  const Status unknown = Read(rows + "<Bogus/>\n" + after);
+  EXPECT_EQ(unknown.message(), "CreateRowFromXMLNode : Bogus is neither a table nor a list");
+  table = GetTableDataByName("Agentparams");
+  EXPECT_EQ(table->rowCount, kRows);
+
+  // Line 2003: the root's, the list's, then one line per row.
+  const Status broken = Read(rows + "<Agentparams PARAM_NAME=\"a\" PARAM_NAME=\"b\"/>\n" + after);
+  EXPECT_EQ(broken.code(), Status::Code::kInvalid);
+  EXPECT_TRUE(broken.message().starts_with("line 2003, column ")) << broken.message();
+  EXPECT_TRUE(reasons_.starts_with("ConstructTableDataFromXMLBuffer : line 2003: ")) << reasons_;
+  EXPECT_TRUE(reasons_.ends_with("; error: could not parse file file.xml")) << reasons_;
+  EXPECT_GT(table->rowCount, kRows);
+  EXPECT_LE(table->rowCount, 2 * kRows);
+  EXPECT_EQ(last(), "P" + std::to_string(table->rowCount - kRows - 1));
+
+  // Cut short: the end of the text is the fault.
+  const Status cut = Read(rows);
+  EXPECT_EQ(cut.code(), Status::Code::kInvalid);
+  EXPECT_TRUE(cut.message().starts_with("line ")) << cut.message();
+  EXPECT_NE(last(), "after");
+}
+
 }  // namespace
 }  // namespace kv

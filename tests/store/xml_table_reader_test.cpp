@@ -240,6 +240,97 @@ TEST_F(XmlTableReaderTest, FilesAndParsedNodes) {
   xmlFreeDoc(document);
 }
 
+// A row takes a key it lacks from the elements still open around it: the
+// nearest that has it, the root too, however deep; never from one already
+// closed, by its end tag or as an empty element.
+TEST_F(XmlTableReaderTest, KeysComeFromTheElementsStillOpen) {
+  std::string deep;
+  for (int i = 0; i < 200; ++i) deep += "<AList>";
+  deep += "<ORDERS NOTE=\"deep\"/>";
+  for (int i = 0; i < 200; ++i) deep += "</AList>";
+  ASSERT_TRUE(LoadDocument(
+      "<r CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:9\">"
+      "<CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:1\"/>"
+      "<ORDERS NOTE=\"after an empty customer\"/>"
+      "<CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:2\"></CUSTOMERS>"
+      "<OrdersList><ORDERS NOTE=\"after a closed customer\"/></OrdersList>"
+      "<CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:3\"><!-- a comment --><OrdersList>"
+      "<ORDERS ORDER_ID=\"ORDERS:ORDER_ID:3\" NOTE=\"inside\"><ORDER_LINES LINE=\"1\"/></ORDERS></OrdersList>"
+      "<ORDERS NOTE=\"after a closed order\"/>" +
+      deep +
+      "</CUSTOMERS>"
+      "<ORDERS customer_id=\"CUSTOMERS:CUSTOMER_ID:2\" NOTE=\"own\"/></r>"));
+  const std::int32_t fromRoot = IntAt(RowAt("ORDERS", 0), 1);
+  const std::int32_t second = IntAt(RowAt("CUSTOMERS", 1), 0);
+  const std::int32_t third = IntAt(RowAt("CUSTOMERS", 2), 0);
+  EXPECT_GT(fromRoot, 0);
+  EXPECT_NE(fromRoot, IntAt(RowAt("CUSTOMERS", 0), 0));
+  EXPECT_EQ(IntAt(RowAt("ORDERS", 1), 1), fromRoot);
+  EXPECT_EQ(IntAt(RowAt("ORDERS", 2), 1), third);
+  EXPECT_EQ(IntAt(RowAt("ORDER_LINES", 0), 0), IntAt(RowAt("ORDERS", 2), 0));
+  // Its own key, not the closed order's: generated.
+  EXPECT_GT(IntAt(RowAt("ORDERS", 3), 0), 0);
+  EXPECT_NE(IntAt(RowAt("ORDERS", 3), 0), IntAt(RowAt("ORDERS", 2), 0));
+  EXPECT_EQ(IntAt(RowAt("ORDERS", 3), 1), third);
+  EXPECT_EQ(RowAt("ORDERS", 4)->values[2].Bytes(), "deep");
+  EXPECT_EQ(IntAt(RowAt("ORDERS", 4), 1), third);
+  EXPECT_EQ(IntAt(RowAt("ORDERS", 5), 1), second);
+  EXPECT_EQ(RowAt("ORDERS", 6), nullptr);
+}
+
+// Only the document's own elements are rows: not the elements of an entity
+// it refers to in content, nor markup inside CDATA. Namespace declarations
+// are no attributes (one whose URI reads like a column's name included), and
+// a prefixed attribute is named by its local name.
+TEST_F(XmlTableReaderTest, OnlyTheDocumentsOwnElementsAreRows) {
+  ASSERT_TRUE(LoadDocument(
+      "<!DOCTYPE r [<!ENTITY more \"<Agentparams PARAM_NAME='E'/>\">]>"
+      "<r xmlns:p=\"urn:p\">&more;<?pi <Agentparams/>?><![CDATA[<Agentparams PARAM_NAME='C'/>]]>"
+      "<Agentparams xmlns=\"urn:d\" xmlns:q=\"PARAM_VALUE\" p:PARAM_NAME=\"A\" PARAM_VALUE=\"v\"/>&more;</r>"));
+  EXPECT_EQ(GetTableDataByName("Agentparams")->rowCount, 1);
+  EXPECT_EQ(RowAt("Agentparams", 0)->values[0].Bytes(), "A");
+  EXPECT_EQ(RowAt("Agentparams", 0)->values[1].Bytes(), "v");
+}
+
+// Documents longer than libxml2 reads at once: every row in document order,
+// from a file as from memory, each document with identifiers of its own for
+// the same reference texts.
+TEST_F(XmlTableReaderTest, LongDocumentsKeepTheirOrder) {
+  constexpr int kOrders = 3000;
+  std::string document = "<?xml version=\"1.0\"?>\n<r>\n<CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:1\"><OrdersList>\n";
+  for (int i = 0; i < kOrders; ++i)
+    document += "  <ORDERS ORDER_ID=\"ORDERS:ORDER_ID:" + std::to_string(i) + "\" NOTE=\"n" + std::to_string(i) + "\"/>\n";
+  document += "</OrdersList></CUSTOMERS>\n</r>\n";
+  ASSERT_TRUE(ConstructTableDataFromXMLFile(WriteFile("long.xml", document).c_str()));
+  ASSERT_TRUE(LoadDocument(document));
+
+  const TableData* orders = GetTableDataByName("ORDERS");
+  ASSERT_EQ(orders->rowCount, 2 * kOrders);
+  const std::int32_t customers[] = {IntAt(RowAt("CUSTOMERS", 0), 0), IntAt(RowAt("CUSTOMERS", 1), 0)};
+  EXPECT_NE(customers[0], customers[1]);
+  int n = 0;
+  std::int32_t previous = 0;
+  for (const RowObject* row = orders->firstRow; row; row = row->next, ++n) {
+    ASSERT_EQ(row->values[2].Bytes(), "n" + std::to_string(n % kOrders));
+    ASSERT_EQ(IntAt(row, 1), customers[n / kOrders]);
+    ASSERT_NE(IntAt(row, 0), previous);
+    previous = IntAt(row, 0);
+  }
+}
+
+// libxml2 says nothing of its own on standard error, whatever is wrong with
+// a document: the store logs it.
+TEST_F(XmlTableReaderTest, LibXml2KeepsQuiet) {
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(LoadDocument("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r><Agentparams PARAM_NAME=\"\xff\xfe\"/></r>"));
+  EXPECT_FALSE(LoadDocument("<?xml version=\"1.0\" encoding=\"nowhere-9\"?><r/>"));
+  EXPECT_FALSE(LoadDocument("<r><Agentparams PARAM_NAME=\"X\"></r>"));
+  EXPECT_TRUE(LoadDocument("<r xmlns:q=\"relative\"><Agentparams q:PARAM_NAME=\"W\"/></r>"));  // a warning
+  EXPECT_FALSE(ConstructTableDataFromXMLFile(WindowsPath("none.xml").c_str()));
+  EXPECT_FALSE(ConstructTableDataFromXMLFile(WriteFile("cut.xml", "<r><Agentparams PARAM_NAME=\"X\"/>").c_str()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 TEST_F(XmlTableReaderTest, DamagedDocumentsNeverCrash) {
   const std::string good =
       "<r><CUSTOMERS CUSTOMER_ID=\"CUSTOMERS:CUSTOMER_ID:1\" NAME=\"Ada\"><ORDERS ORDER_ID=\"ORDERS:ORDER_ID:1\" "
