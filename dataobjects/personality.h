@@ -77,8 +77,9 @@ void ResetPersonalities();
 // The same, with the reason of a failure: the ERROR entries it logged, in
 // order, on one line.
 Status ReadPersonalityFile(const char* path);
-// The same for a document in memory; name is how messages name it.
-Status ReadPersonalityText(std::string_view document, const char* name);
+// The same for a file of this computer that a person names (not the
+// machine's); name is how messages name it.
+Status ReadPersonalityHostFile(const char* hostPath, const char* name);
 
 // Found by exact name; null with "Cannot get personality.  Personality
 // name is NULL\n" or "Personality %s not found in gv_personalityDefnVect\n".

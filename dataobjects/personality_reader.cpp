@@ -190,11 +190,8 @@ Status ReadPersonalityFile(const char* path) {
   return ReadPersonalities(path, [path] { return xmlReadFile(MapPath(path).c_str(), nullptr, kParseOptions); });
 }
 
-Status ReadPersonalityText(std::string_view document, const char* name) {
-  return ReadPersonalities(name, [document]() -> xmlDocPtr {
-    if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return nullptr;
-    return xmlReadMemory(document.data(), static_cast<int>(document.size()), nullptr, nullptr, kParseOptions);
-  });
+Status ReadPersonalityHostFile(const char* hostPath, const char* name) {
+  return ReadPersonalities(name, [hostPath] { return xmlReadFile(hostPath, nullptr, kParseOptions); });
 }
 
 int CreatePersonalityFromXMLFile(const char* path) { return StoreResult(ReadPersonalityFile(path)); }

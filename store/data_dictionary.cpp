@@ -136,8 +136,8 @@ bool LoadDataDictFromXMLFile(const char* path) {
 
 Status ReadDataDictFromXMLFile(const char* path) { return ReadDictionaryFile(path); }
 
-Status ReadDataDictFromXMLText(std::string_view document, const char* name) {
-  return ReadDictionaryText(document, name);
+Status ReadDataDictFromHostFile(const char* hostPath, const char* name) {
+  return ReadDictionaryHostFile(hostPath, name);
 }
 
 bool AddTableDefn(std::unique_ptr<TableDefn> definition) {

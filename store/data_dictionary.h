@@ -33,10 +33,11 @@ void ResetDataDictionary();
 // Parses one dictionary file and appends the tables it defines; true when a
 // path is given (the file's own errors are logged, not returned).
 bool LoadDataDictFromXMLFile(const char* path);
-// The same with the reason a document could not be read to its end; a
-// document in memory is read likewise (name is how messages name it).
+// The same with the reason a document could not be read to its end; a file
+// of this computer that a person names is read likewise (name is how
+// messages name it).
 Status ReadDataDictFromXMLFile(const char* path);
-Status ReadDataDictFromXMLText(std::string_view document, const char* name);
+Status ReadDataDictFromHostFile(const char* hostPath, const char* name);
 // Adds a definition built elsewhere (the dictionary reader); false when
 // memory runs out.
 [[nodiscard]] bool AddTableDefn(std::unique_ptr<TableDefn> definition);

@@ -369,19 +369,11 @@ Status ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree> reader, const 
 
 Status ReadDictionaryFile(const char* path) {
   if (!path) return Status::Failure("no file named", Status::Code::kInvalid);
-  const std::string hostPath = MapPath(path);
-  return ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlNewTextReaderFilename(hostPath.c_str())),
-                         path);
+  return ReadDictionaryHostFile(MapPath(path).c_str(), path);
 }
 
-Status ReadDictionaryText(std::string_view document, const char* name) {
-  if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    LogError("Unable to open %s\n", name);
-    return Status::Failure("the file is too large", Status::Code::kInvalid);
-  }
-  return ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlReaderForMemory(
-                             document.data(), static_cast<int>(document.size()), nullptr, nullptr, XML_PARSE_NONET)),
-                         name);
+Status ReadDictionaryHostFile(const char* hostPath, const char* name) {
+  return ParseDictionary(std::unique_ptr<xmlTextReader, ReaderFree>(xmlNewTextReaderFilename(hostPath)), name);
 }
 
 void XmlDataParser(const char* path) { (void)ReadDictionaryFile(path); }  // its failures are logged

@@ -15,10 +15,10 @@ namespace kv {
 void XmlDataParser(const char* path);
 // The same, with the reason why the document could not be read to its end
 // (libxml2's, with its line and column); a table left out for an error of
-// its own leaves the document's Status alone (its reason is logged). The
-// text of a document in memory is read likewise; name is how messages
-// name it.
+// its own leaves the document's Status alone (its reason is logged). A
+// file of this computer that a person names (not the machine's) is read
+// likewise; name is how messages name it.
 Status ReadDictionaryFile(const char* path);
-Status ReadDictionaryText(std::string_view document, const char* name);
+Status ReadDictionaryHostFile(const char* hostPath, const char* name);
 
 }  // namespace kv

@@ -477,17 +477,38 @@ Status FailureBeforeTheRoot(const char* operation, Parse parse) {
   return ReadFailure(operation, error && error->message ? error : readers.get());
 }
 
+// Reads the whole document as the text reader makeReader gives reads it,
+// building nothing: whether libxml2 can read it to its end, and if not,
+// why. parse parses the same input whole, for the reason of a failure
+// before the root.
+template <class MakeReader, class Parse>
+Status CheckWellFormed(const char* operation, MakeReader makeReader, Parse parse) {
+  // The reason of a failure is the last one libxml2 gives on this thread,
+  // so one left from an earlier document must not pass for it.
+  xmlResetLastError();
+  const TextReader reader(makeReader());
+  if (!reader) return FailureBeforeTheRoot(operation, parse);
+  bool rooted = false;
+  int read = 0;
+  while ((read = xmlTextReaderRead(reader.get())) == 1)
+    rooted = rooted || xmlTextReaderNodeType(reader.get()) == XML_READER_TYPE_ELEMENT;
+  if (!rooted) return FailureBeforeTheRoot(operation, parse);
+  if (read < 0) return ReadFailure(operation, xmlGetLastError());
+  return Status::Ok();
+}
+
 // Builds the rows of a document as the text reader makeReader gives reads it,
 // without a tree of the whole: each element's row is added when its start
-// tag has been read. A fault libxml2 finds later ends the reading there, and
-// the rows before it stay, as after any other failure. parse parses the same
-// input whole, for the reason of a failure before the root; failure names
-// the kind of input after the reason.
+// tag has been read. A document libxml2 cannot read to its end adds no row
+// (it is read through once first, which costs far less than a tree); a
+// failure while the rows are built leaves the rows before it, as any
+// failure of a construction does. parse parses the same input whole, for
+// the reason of a failure before the root; failure names the kind of input
+// after the reason.
 template <class MakeReader, class Parse>
 Status ConstructFromReader(const char* operation, MakeReader makeReader, Parse parse, const char* failure) {
   QuietXmlErrors();
-  // The reason of a failure is the last one libxml2 gives on this thread,
-  // so one left from an earlier document must not pass for it.
+  if (Status readable = CheckWellFormed(operation, makeReader, parse); !readable.ok()) return readable;
   xmlResetLastError();
   const TextReader reader(makeReader());
   if (!reader) return FailureBeforeTheRoot(operation, parse);
@@ -525,18 +546,32 @@ Status ConstructFromReader(const char* operation, MakeReader makeReader, Parse p
 
 }  // namespace
 
-Status ReadTableDocumentFile(const char* path) {
+namespace {
+
+// A document in a file of this computer: the machine's files are mapped to
+// one first.
+Status ReadTableDocumentAt(const std::string* hostPath) {
   return ConstructFromReader(
       "ConstructTableDataFromXMLFile",
-      [path]() -> xmlTextReaderPtr {
-        if (!path) return nullptr;
-        return xmlReaderForFile(MapPath(path).c_str(), nullptr, kParseOptions);
+      [hostPath]() -> xmlTextReaderPtr {
+        return hostPath ? xmlReaderForFile(hostPath->c_str(), nullptr, kParseOptions) : nullptr;
       },
-      [path](xmlParserCtxtPtr context) -> xmlDocPtr {
-        if (!path) return nullptr;
-        return xmlCtxtReadFile(context, MapPath(path).c_str(), nullptr, kParseOptions);
+      [hostPath](xmlParserCtxtPtr context) -> xmlDocPtr {
+        return hostPath ? xmlCtxtReadFile(context, hostPath->c_str(), nullptr, kParseOptions) : nullptr;
       },
       "Cannot construct table data from XML file.\n");
+}
+
+}  // namespace
+
+Status ReadTableDocumentFile(const char* path) {
+  const std::string hostPath = path ? MapPath(path) : std::string();
+  return ReadTableDocumentAt(path ? &hostPath : nullptr);
+}
+
+Status ReadTableDocumentHostFile(const char* hostPath) {
+  const std::string host = hostPath ? hostPath : "";
+  return ReadTableDocumentAt(hostPath ? &host : nullptr);
 }
 
 Status ReadTableDocumentBuffer(const char* buffer, std::size_t length) {

@@ -27,6 +27,9 @@ namespace kv {
 // the whole document, and a fault libxml2 finds ends the reading there.
 Status ReadTableDocumentFile(const char* path);
 Status ReadTableDocumentBuffer(const char* buffer, std::size_t length);
+// The same for a file of this computer that a person names (not the
+// machine's).
+Status ReadTableDocumentHostFile(const char* hostPath);
 // The rows of the children of a node of a parsed document; the identifier
 // map of the run (reference text -> identifier), or null on failure.
 std::unique_ptr<HashTable> ConstructTableDataFromXMLNode(xmlDocPtr document, xmlNodePtr node);

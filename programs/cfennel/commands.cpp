@@ -50,9 +50,8 @@ Outcome Load(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  const Status loaded = ReadPersonFile(*path, ReadTableDocumentFile, [](std::string_view text, const char*) {
-    return ReadTableDocumentBuffer(text.data(), text.size());
-  });
+  const Status loaded = ReadPersonFile(*path, ReadTableDocumentFile,
+                                       [](const char* hostPath, const char*) { return ReadTableDocumentHostFile(hostPath); });
   if (!loaded.ok()) return *path + ": " + std::string(loaded.message());
   return std::nullopt;
 }
@@ -276,7 +275,7 @@ Status LoadDictionary(const std::string& path) {
   // A document read to its end may still have left tables out, each with
   // its reason in the log.
   const FailureCapture failures;
-  const Status read = ReadPersonFile(path, ReadDataDictFromXMLFile, ReadDataDictFromXMLText);
+  const Status read = ReadPersonFile(path, ReadDataDictFromXMLFile, ReadDataDictFromHostFile);
   if (!read.ok()) return read;
   std::string reasons = failures.Reasons();
   return reasons.empty() ? Status::Ok() : Status::Failure(std::move(reasons));

@@ -45,7 +45,7 @@ Outcome ReadPersonalities(Context& context) {
   const std::optional<std::string> path = context.words.Value();
   if (!path) return context.words.unterminated() ? "unterminated quote" : "missing PATH";
   if (Outcome extra = NoMoreWords(context)) return extra;
-  if (const Status read = ReadPersonFile(*path, ReadPersonalityFile, ReadPersonalityText); !read.ok())
+  if (const Status read = ReadPersonFile(*path, ReadPersonalityFile, ReadPersonalityHostFile); !read.ok())
     return *path + ": " + std::string(read.message());
   for (const PersonalityDefn& personality : *Personalities().gv_personalityDefnVect) {
     std::string line = personality.name + "\t" + personality.dominantTable;
