@@ -70,6 +70,10 @@ RegValueChange TextValue(const char* name, const std::string& text) {
 
 }  // namespace
 
+// The partial file's sharing while a download appends to it and its
+// recorder flushes it: both hold it for writing at once.
+constexpr DWORD kShareWithRecorder = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
 // Makes saved bytes durable and then records them, on a thread of its own,
 // so that the download does not stand still while the disk catches up: one
 // commit covers every save made while the one before it was under way. The
@@ -371,7 +375,10 @@ DWORD DownloadResumeHandler::StopRecording() {
 
 DWORD DownloadResumeHandler::Append(const char* buffer, DWORD count) {
   FileHandle file;
-  DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS,
+  // Shared for writing with the recorder, which brings the file to the disk
+  // while the next bytes are appended (Windows refuses a second writer
+  // otherwise).
+  DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, kShareWithRecorder, OPEN_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, &file);
   if (rc != ERROR_SUCCESS) {
     LogError("Invalid File Handle\n");
@@ -403,7 +410,7 @@ DWORD DownloadResumeHandler::RecordSaved(DWORD size, bool last) const {
     // in between leaves a record of fewer bytes, never of missing ones.
     if (size > 0) {
       FileHandle file;
-      DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+      DWORD rc = CreateFile(Utf16ToUtf8(partialFilePath_), GENERIC_WRITE, kShareWithRecorder, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, &file);
       if (rc == ERROR_SUCCESS) rc = file.Flush();
       if (rc != ERROR_SUCCESS) return LogFailure(rc, "Could not bring the partial file to the disk.\n");
