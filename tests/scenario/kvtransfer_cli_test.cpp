@@ -26,8 +26,6 @@ namespace fs = std::filesystem;
 using test::RunResult;
 using test::TestBytes;
 
-constexpr const char* kAgentFolder = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent";
-
 // Quotes a word for the shell.
 std::string Quoted(const std::string& word) {
   std::string quoted = "'";
@@ -134,8 +132,9 @@ TEST_F(KvTransferCli, ExitStatusesByClassAndMessagesThatNameTheServer) {
   const unsigned closed = test::FreePort();
   RunResult run = Run({"get", "http://127.0.0.1:" + std::to_string(closed) + "/x"});
   EXPECT_EQ(run.exitCode, 4);
-  EXPECT_NE(run.err.find("kvtransfer: cannot connect to 127.0.0.1:" + std::to_string(closed) + ": connection refused\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.err.find("kvtransfer: cannot connect to 127.0.0.1:" + std::to_string(closed) + ": connection refused\n"),
+      std::string::npos)
       << run.err;
   EXPECT_EQ(LastLine(run.err), "result 12029: The attempt to connect to the server failed");
 
@@ -188,15 +187,15 @@ TEST_F(KvTransferCli, VersionQuietMaxTimeAndResume) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(run.exitCode, 5);
   EXPECT_NE(run.err.find("--max-time 0.5 s"), std::string::npos) << run.err;
-  EXPECT_TRUE(fs::is_empty(machine.Path("drive_c/Downloads")) ||
-              !machine.Exists("drive_c/Downloads/slow.bin"));
+  EXPECT_TRUE(fs::is_empty(machine.Path("drive_c/Downloads")) || !machine.Exists("drive_c/Downloads/slow.bin"));
 
   // --resume: the resumable mode's record, without a word in the registry.
   run = Run({"download", "--resume", Url("/bytes/300000"), "C:\\Downloads\\r.bin"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(machine.ReadFile("drive_c/Downloads/r.bin"), TestBytes(0, 300000));
-  EXPECT_NE(machine.ReadFile(std::string(kAgentFolder) + "/logs/downloadSuccessAccess.log").find("\t    300000\t"),
-            std::string::npos);
+  EXPECT_NE(
+      machine.ReadFile(std::string(test::kAgentInstallDir) + "/logs/downloadSuccessAccess.log").find("\t    300000\t"),
+      std::string::npos);
   EXPECT_EQ(machine.ReadFile("registry.reg").find("DownloadMode"), std::string::npos);
 }
 
@@ -224,7 +223,7 @@ TEST_F(KvTransferCli, InterruptRemovesATemporaryFileAndKeepsAPartialOne) {
   EXPECT_NE(run.err.find("was removed"), std::string::npos);
   EXPECT_TRUE(fs::is_empty(machine.Path("drive_c/Downloads")));
 
-  const std::string repository = machine.Path(std::string(kAgentFolder) + "/DownloadRepository");
+  const std::string repository = machine.Path(std::string(test::kAgentInstallDir) + "/DownloadRepository");
   auto partialThere = [&] {
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(repository, ignored))

@@ -23,8 +23,6 @@ namespace fs = std::filesystem;
 using test::RunResult;
 using test::TestBytes;
 
-constexpr const char* kAgentFolder = "drive_c/Program Files (x86)/Tarnwick/Kelvane/KVAgent";
-
 class KvTransfer : public ::testing::Test {
  protected:
   KvTransfer() { test::CopyExampleMachine(machine, "default"); }
@@ -68,7 +66,7 @@ TEST_F(KvTransfer, GetsADocumentOntoStandardOutput) {
   EXPECT_EQ(run.out, "line one\nline two\n");
   EXPECT_EQ(LastLine(run.err), "result 0: success");
   EXPECT_EQ(run.err.find('\r'), std::string::npos);  // no progress line off a terminal
-  const std::string log = machine.ReadFile(std::string(kAgentFolder) + "/logs/kvtransfer.log");
+  const std::string log = machine.ReadFile(std::string(test::kAgentInstallDir) + "/logs/kvtransfer.log");
   EXPECT_NE(log.find("InternetGetRequestEx : Content Length of the request file: 20 Bytes"), std::string::npos);
 }
 
@@ -145,7 +143,7 @@ TEST_F(KvTransfer, AKilledDownloadResumesOnTheNextRun) {
   KV_SKIP_UNDER_WINE("the registry of a program killed under Wine is not written back to the image");
   SetDownloadMode(1);
   const std::string url = Url("/bytes/8000000?rate=4000000&times=2");
-  const std::string repository = machine.Path(std::string(kAgentFolder) + "/DownloadRepository");
+  const std::string repository = machine.Path(std::string(test::kAgentInstallDir) + "/DownloadRepository");
   // What the registry records of the partial file; 0 before its first save.
   auto recorded = [&]() -> std::uintmax_t {
     const std::string registry = machine.ReadFile("registry.reg");
@@ -258,7 +256,7 @@ TEST_F(KvTransfer, DownloadsFromNginx) {
   SetDownloadMode(1);
   EXPECT_EQ(Run({"download", url, "C:\\Downloads\\c.bin"}).exitCode, 0);
   EXPECT_EQ(machine.ReadFile("drive_c/Downloads/c.bin"), TestBytes(0, 3000000));
-  const std::string success = machine.ReadFile(std::string(kAgentFolder) + "/logs/downloadSuccessAccess.log");
+  const std::string success = machine.ReadFile(std::string(test::kAgentInstallDir) + "/logs/downloadSuccessAccess.log");
   EXPECT_NE(success.find("\t   3000000\t    0\t   3000000\t"), std::string::npos);
 }
 
