@@ -19,6 +19,7 @@
 #include "db/connection_params.h"
 #include "db/connection_pool.h"
 #include "db/database_state.h"
+#include "db/db_reset.h"
 #include "db/db_statements.h"
 #include "db/sql_dialect.h"
 #include "db/sql_front.h"
@@ -204,6 +205,6 @@ BENCHMARK(BM_SqlitePreparedInsert)->Unit(benchmark::kMillisecond)->Iterations(3)
 int main(int argc, char** argv) {
   const int status =
       kv::RunBenchmarksWithRatios(argc, argv, {{"BM_SaveTable", "BM_SqlitePreparedInsert", "at most 4"}});
-  kv::ResetDatabaseAccess();
+  kv::ResetDbState();
   return status;
 }
