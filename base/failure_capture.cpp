@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "base/log_writer.h"
+#include "platform/ascii.h"
 
 namespace kv {
 namespace {
@@ -22,7 +23,7 @@ std::string ReasonLine(std::string_view text) {
   std::string line;
   bool blank = false;
   for (const char c : text) {
-    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+    if (ascii::IsWhiteSpace(c)) {
       blank = !line.empty();
       continue;
     }

@@ -4,7 +4,6 @@
 #include <libxml/tree.h>
 
 #include <charconv>
-#include <limits>
 #include <memory>
 #include <new>
 #include <utility>

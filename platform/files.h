@@ -29,6 +29,10 @@ std::string MapPath(std::string_view path);
 // null on failure.
 std::FILE* OpenStream(std::string_view path, const char* mode);
 
+// Appends what is left of stream to bytes; false when reading fails (bytes
+// then end with what was read before).
+[[nodiscard]] bool ReadToEnd(std::FILE* stream, std::string& bytes);
+
 // Opens a file of the computer the program runs on, named as a person names
 // it there (absolute, or relative to the process's working directory), not
 // a path of the machine image: for a program that reads or writes what its

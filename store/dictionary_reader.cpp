@@ -9,7 +9,6 @@
 #include <libxml/xmlreader.h>
 
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <string>
@@ -17,10 +16,10 @@
 
 #include "base/failure_capture.h"
 #include "base/log_writer.h"
-#include "base/text_format.h"
 #include "platform/files.h"
 #include "store/data_dictionary.h"
 #include "store/xml_tag_info.h"
+#include "store/xml_text.h"
 
 namespace kv {
 namespace {
@@ -311,10 +310,8 @@ struct FirstXmlError {
 void RecordXmlError(void* arg, const char* message, xmlParserSeverities, xmlTextReaderLocatorPtr) {
   auto* first = static_cast<FirstXmlError*>(arg);
   if (!first->status.ok() || !message) return;
-  first->status = Status::Failure(Format("line %d, column %d: %s", xmlTextReaderGetParserLineNumber(first->reader),
-                                         xmlTextReaderGetParserColumnNumber(first->reader),
-                                         ReasonLine(message).c_str()),
-                                  Status::Code::kInvalid);
+  first->status = XmlFaultAt(xmlTextReaderGetParserLineNumber(first->reader),
+                             xmlTextReaderGetParserColumnNumber(first->reader), message);
 }
 
 // Reads the tables of one document; documentName is how messages name it.

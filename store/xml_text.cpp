@@ -59,9 +59,12 @@ Status XmlErrorStatus(const xmlError* error, std::string_view fallback) {
   // A file that cannot be opened: libxml2 names it by the host's path, which
   // is none of the caller's business.
   if (error->domain == XML_FROM_IO) return Status::Failure("the file cannot be read", Status::Code::kNotFound);
-  const std::string message = ReasonLine(error->message);
-  if (error->line <= 0) return Status::Failure(message, Status::Code::kInvalid);
-  return Status::Failure(Format("line %d, column %d: %s", error->line, error->int2, message.c_str()),
+  if (error->line <= 0) return Status::Failure(ReasonLine(error->message), Status::Code::kInvalid);
+  return XmlFaultAt(error->line, error->int2, error->message);
+}
+
+Status XmlFaultAt(int line, int column, std::string_view message) {
+  return Status::Failure(Format("line %d, column %d: %s", line, column, ReasonLine(message).c_str()),
                          Status::Code::kInvalid);
 }
 

@@ -33,5 +33,7 @@ void QuietXmlErrors();
 // in the document it lies ("line 3, column 7: ..."), or that the file
 // cannot be read at all; fallback when libxml2 gave none.
 Status XmlErrorStatus(const xmlError* error, std::string_view fallback);
+// libxml2's complaint about the place line and column of a document.
+Status XmlFaultAt(int line, int column, std::string_view message);
 
 }  // namespace kv

@@ -57,10 +57,10 @@ bool ReadTextFile(const std::string& path, std::string* text) {
   std::FILE* file = OpenStream(path, "rb");
   if (!file) return false;
   std::string bytes;
-  char piece[64 * 1024];
-  std::size_t got = 0;
-  while ((got = std::fread(piece, 1, sizeof piece, file)) > 0) bytes.append(piece, got);
+  const bool read = ReadToEnd(file, bytes);
   std::fclose(file);
+  // A file that could not be read to its end is no text to hand on.
+  if (!read) return false;
   // Text mode: a line ends with LF in memory, whatever ended it on disk.
   text->clear();
   text->reserve(bytes.size());

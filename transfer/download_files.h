@@ -24,7 +24,7 @@ std::string TemporaryFileName(int requestType, std::u16string_view destination);
 [[nodiscard]] DWORD CheckDestination(const char* operation, std::u16string_view destination);
 
 // The file's text as the agent reads text (CR LF read as LF); false when it
-// cannot be opened.
+// cannot be opened or read to its end.
 [[nodiscard]] bool ReadTextFile(const std::string& path, std::string* text);
 
 // Puts a finished file at the destination, replacing what is there: a

@@ -4,6 +4,7 @@
 #include "transfer/downloading.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "agent/agent_settings.h"
@@ -35,24 +36,33 @@ constexpr const char* kReachedLine = "Bytes read reached the contenlength\n";
 // copies them into the file, however much the server has sent ahead.
 constexpr DWORD kFilePiece = 128 * 1024;
 
-// Whether the download goes the resumable way: only when the registry says
-// so, and never for the XML and JSON documents, which are small and change.
-bool TakesResumablePath(const ConnectionParameters& params, int requestType, bool paced) {
+// The XML and JSON documents, which are small and change, never resume.
+bool IsDocument(const ConnectionParameters& params) {
   const std::string path = Utf16ToUtf8(params.objectPath);
+  return path.find(".xml") != std::string::npos || path.find(".json") != std::string::npos;
+}
+
+// The registry's DownloadMode, or 1 where the process turned the resumable
+// mode on; nullopt when neither says.
+std::optional<DWORD> DownloadMode() {
   DWORD mode = 0;
-  bool read = false;
-  if (path.find(".xml") == std::string::npos && path.find(".json") == std::string::npos) {
+  const std::string settings = Agent().gv_RegKey + "\\Settings";
+  const bool read = ReadDwordRegistryData(HKEY_LOCAL_MACHINE, settings.c_str(), "DownloadMode", mode) == ERROR_SUCCESS;
+  if (Transfer().resumableDownloads) return 1;
+  return read ? std::optional<DWORD>(mode) : std::nullopt;
+}
+
+// Whether the download goes the resumable way: only when the registry says
+// so, and never for a document.
+bool TakesResumablePath(const ConnectionParameters& params, int requestType, bool paced) {
+  std::optional<DWORD> mode;
+  if (!IsDocument(params)) {
     LogInfo("InternetGetDownloader : Kelvane Server & Port -> %s : %d \n", Utf16ToUtf8(params.serverName).c_str(),
             params.serverPort);
-    const std::string settings = Agent().gv_RegKey + "\\Settings";
-    read = ReadDwordRegistryData(HKEY_LOCAL_MACHINE, settings.c_str(), "DownloadMode", mode) == ERROR_SUCCESS;
-    if (Transfer().resumableDownloads) {
-      mode = 1;
-      read = true;
-    }
+    mode = DownloadMode();
   }
-  if (read && mode == 1 && (paced || requestType == DOWNLOAD_FILE)) return true;
-  if (!paced) LogInfo("InternetGetDownloader : Download Mode %d\n", read ? static_cast<int>(mode) : 0);
+  if (mode == 1u && (paced || requestType == DOWNLOAD_FILE)) return true;
+  if (!paced) LogInfo("InternetGetDownloader : Download Mode %d\n", static_cast<int>(mode.value_or(0)));
   return false;
 }
 
@@ -291,6 +301,8 @@ DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16st
   LogDebug("@@@@@@@@ End Of InternetGetRequestByBitrate Method @@@@@@@@ \n");
   return result;
 }
+
+bool DownloadsResumably(const ConnectionParameters& params) { return !IsDocument(params) && DownloadMode() == 1u; }
 
 DWORD InternetGetRequestIntoSink(const ConnectionParameters& params, BodySink& sink, bool paced, bool keepAlive) {
   constexpr const char* kIntoSink = "InternetGetRequestIntoSink";

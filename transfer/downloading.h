@@ -27,6 +27,11 @@ namespace kv {
 [[nodiscard]] DWORD InternetGetRequestByBitrate(const ConnectionParameters& params, std::u16string_view destination,
                                                 std::string* reply, int requestType, bool keepAlive);
 
+// Whether a file download of params takes the resumable path: the
+// registry's DownloadMode is 1 (or the process turned the mode on) and the
+// resource is no XML or JSON document.
+[[nodiscard]] bool DownloadsResumably(const ConnectionParameters& params);
+
 // A download whose body the caller keeps: each piece goes to sink as it
 // arrives and nothing is written or held here, for a program that hands the
 // body on as it comes (to standard output, or to a file outside the machine

@@ -9,6 +9,12 @@ constexpr auto IsBlank = ascii::IsSpaceOrTab<char>;
 
 }  // namespace
 
+std::string_view StatementOf(std::string_view line) {
+  line = ascii::Trim(line, IsBlank);
+  if (line.ends_with(';')) line = ascii::TrimRight(line.substr(0, line.size() - 1), IsBlank);
+  return line;
+}
+
 void CommandWords::SkipBlanks() {
   while (!rest_.empty() && IsBlank(rest_.front())) rest_.remove_prefix(1);
 }
@@ -62,8 +68,7 @@ bool CommandWords::AtEnd() {
 
 std::string_view CommandWords::Rest() {
   SkipBlanks();
-  std::string_view rest = rest_;
-  while (!rest.empty() && IsBlank(rest.back())) rest.remove_suffix(1);
+  const std::string_view rest = ascii::TrimRight(rest_, IsBlank);
   rest_ = std::string_view();
   return rest;
 }

@@ -9,6 +9,10 @@
 
 namespace kv {
 
+// A command line without its blanks around it and a trailing ";": a
+// statement ends where a shell user ends one.
+std::string_view StatementOf(std::string_view line);
+
 class CommandWords {
  public:
   explicit CommandWords(std::string_view line) : rest_(line) {}

@@ -253,11 +253,7 @@ void PrintResult(Context& context, const ResultData& result) {
 }
 
 CommandResult RunCommand(std::string_view line, std::FILE* out, OutputMode& mode) {
-  // A statement ends where a shell user ends one: a trailing ";" is no part
-  // of it.
-  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
-  if (!line.empty() && line.back() == ';') line.remove_suffix(1);
-  CommandWords words(line);
+  CommandWords words(StatementOf(line));
   CommandResult result;
   result.command = words.Word();
   if (result.command.empty() || result.command.front() == '#') {

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "command_words.h"
 #include "platform/line_editor.h"
 #include "platform/terminal.h"
 #include "store/table_data.h"
@@ -41,9 +42,7 @@ void ReadAtTerminal(const std::function<void(std::string_view)>& run, bool datab
 }  // namespace
 
 bool IsLeaveCommand(std::string_view line) {
-  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-  while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == ';' || line.back() == '\r'))
-    line.remove_suffix(1);
+  line = StatementOf(line);
   return line == ".quit" || line == ".exit" || line == "quit" || line == "exit" || line == "\\q";
 }
 

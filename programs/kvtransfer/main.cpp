@@ -84,12 +84,9 @@ std::optional<std::string> ReadFileBytes(const Place& file) {
   std::FILE* stream = file.kind == Place::Kind::kHost ? OpenHostStream(file.path, "rb") : OpenStream(file.path, "rb");
   if (!stream) return std::nullopt;
   std::string bytes;
-  char piece[64 * 1024];
-  std::size_t got = 0;
-  while ((got = std::fread(piece, 1, sizeof piece, stream)) > 0) bytes.append(piece, got);
-  const bool failed = std::ferror(stream) != 0;
+  const bool read = ReadToEnd(stream, bytes);
   std::fclose(stream);
-  if (failed) return std::nullopt;
+  if (!read) return std::nullopt;
   return bytes;
 }
 
@@ -108,18 +105,6 @@ void ChooseProxy(const Options& options, ConnectionParameters* params) {
   if (agent.gv_proxyByPass) params->proxyByPass = Utf8ToUtf16(*agent.gv_proxyByPass);
   if (!options.proxyUser.empty()) params->proxyUserName = Utf8ToUtf16(options.proxyUser);
   if (!options.proxyPassword.empty()) params->proxyPassword = Utf8ToUtf16(options.proxyPassword);
-}
-
-// Whether a download of this run goes the resumable way, by the rule the
-// transfer layer follows: asked for, or DownloadMode 1, and no XML or JSON.
-bool Resumable(const Options& options, const ConnectionParameters& params) {
-  const std::string path = Utf16ToUtf8(params.objectPath);
-  if (path.find(".xml") != std::string::npos || path.find(".json") != std::string::npos) return false;
-  if (options.resume) return true;
-  DWORD mode = 0;
-  const std::string settings = Agent().gv_RegKey + "\\Settings";
-  return ReadDwordRegistryData(HKEY_LOCAL_MACHINE, settings.c_str(), "DownloadMode", mode) == ERROR_SUCCESS &&
-         mode == 1;
 }
 
 // The server as the messages name it.
@@ -358,7 +343,7 @@ int Main(int argc, char** argv) {
   ChooseProxy(options, &run.params);
   Transfer().resumableDownloads = options.resume;
   if (options.command == Command::kDownload && run.destination.kind != Place::Kind::kOutput) {
-    run.resumable = Resumable(options, run.params);
+    run.resumable = DownloadsResumably(run.params);
     if (run.destination.kind == Place::Kind::kHost && !run.resumable) {
       run.hostSink.emplace(run.destination.path);
     } else if (run.destination.kind == Place::Kind::kHost) {
