@@ -1,12 +1,12 @@
 #include "platform/posix/http_transfer.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "platform/http.h"
 
 namespace kv::posix {
@@ -41,7 +41,7 @@ std::string FailureDetail(CURL* easy, CURLcode result, const char* errorText) {
       default: break;
     }
     std::string text = std::strerror(static_cast<int>(error));
-    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    if (!text.empty()) text[0] = ascii::ToLower(text[0]);
     return text;
   }
   if (result == CURLE_COULDNT_RESOLVE_HOST) return "the name is not known";

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/host_path.h"
 
 namespace kv {
 namespace {
@@ -15,13 +16,6 @@ namespace fs = std::filesystem;
 bool IsMachinePath(std::string_view path) {
   return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
          (path[2] == '\\' || path[2] == '/');
-}
-
-fs::path HostPath(std::string_view path) { return fs::path(std::u8string(path.begin(), path.end())); }
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
 }
 
 }  // namespace

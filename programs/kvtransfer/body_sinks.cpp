@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/host_path.h"
 #include "platform/last_error.h"
 #include "transfer_target.h"
 

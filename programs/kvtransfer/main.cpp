@@ -20,6 +20,7 @@
 #include "body_sinks.h"
 #include "command_line.h"
 #include "platform/files.h"
+#include "platform/host_path.h"
 #include "platform/http.h"
 #include "platform/system.h"
 #include "platform/terminal.h"

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/files.h"
+#include "platform/host_path.h"
 #include "platform/unicode.h"
 
 namespace kv::cli {
@@ -153,13 +154,6 @@ bool ResolveDestination(const std::string& destination, Place* place, std::strin
 Place ResolveSource(const std::string& file) {
   const PersonPath where = ResolvePersonPath(file);
   return {where.onMachine ? Place::Kind::kImage : Place::Kind::kHost, where.path};
-}
-
-fs::path HostPath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
 }
 
 }  // namespace kv::cli

@@ -3,7 +3,6 @@
 // parameters, and the destination as the Windows path the transfer layer
 // expects. Both are checked before anything touches the machine image.
 
-#include <filesystem>
 #include <string>
 
 #include "transfer/transfer_types.h"
@@ -31,9 +30,5 @@ bool ResolveDestination(const std::string& destination, Place* place, std::strin
 
 // FILE of a post, by the same rule (no "-").
 Place ResolveSource(const std::string& file);
-
-// A UTF-8 path as the host's file system names it, and back.
-std::filesystem::path HostPath(const std::string& path);
-std::string Utf8Of(const std::filesystem::path& path);
 
 }  // namespace kv::cli
