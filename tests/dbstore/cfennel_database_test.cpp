@@ -60,7 +60,9 @@ class CfennelDatabaseTest : public ::testing::Test {
     };
     std::string keys;
     for (const std::string& piece : typed) keys += "sleep 0.4; printf '%s' " + word(piece) + "; ";
-    const std::string program = word(BinPath("cfennel")) + " --root 'C:\\store'";
+    // script(1) runs the command through $SHELL; a shell that stays between
+    // them (dash does) would be ended by the interrupt key itself.
+    const std::string program = "exec " + word(BinPath("cfennel")) + " --root 'C:\\store'";
     return RunProgram("/bin/sh", {"-c", "(" + keys + "sleep 1) | script -qec " + word(program) + " /dev/null"},
                       {{"KV_MACHINE", image_.dir()}, {"HOME", Home()}});
   }
