@@ -11,10 +11,6 @@ namespace kv::cli {
 // status, a WinHTTP error or a system error code.
 std::string ResultMeaning(DWORD result);
 
-}  // namespace kv::cli
-
-namespace kv::cli {
-
 // kvtransfer's exit statuses, one per class of failure.
 enum ExitStatus : int {
   kExitSuccess = 0,

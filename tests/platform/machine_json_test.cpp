@@ -2,22 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/posix/machine.h"
 #include "platform/system.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
 
 namespace kv::posix {
 namespace {
 
 std::string ExampleJson(const std::string& name) {
-  std::ifstream in(std::string(KV_SOURCE_DIR) + "/examples/machines/" + name + "/machine.json");
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  return test::ReadWholeFile(std::string(KV_SOURCE_DIR) + "/examples/machines/" + name + "/machine.json");
 }
 
 struct Fault {

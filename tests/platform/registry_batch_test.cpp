@@ -8,22 +8,21 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <map>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
-#include "platform/posix/reg_file.h"
 #include "platform/registry.h"
-#include "platform/unicode.h"
+#include "tests/platform/written_registry_values.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
 
 namespace kv {
 namespace {
 
+using test::ReadWholeFile;
 using test::TempMachine;
+using test::WrittenValues;
 
 constexpr const char* kKey = "SOFTWARE\\KvBatch";
 
@@ -32,31 +31,6 @@ RegValueChange Text(const char* name, const std::string& text) {
 }
 
 RegValueChange Removal(const char* name) { return {name, REG_NONE, nullptr, 0, true}; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-// The key's values as the file holds them (name -> text), read straight from
-// registry.reg as another process would; nullopt when the file does not parse.
-std::optional<std::map<std::string, std::string>> ValuesInFile(const TempMachine& machine) {
-  posix::RegNode registry = posix::MakeEmptyRegistry();
-  if (posix::ParseRegFile(Slurp(machine.Path("registry.reg")), registry)) return std::nullopt;
-  std::map<std::string, std::string> values;
-  const posix::RegNode* key = registry.FindChild(u"HKEY_LOCAL_MACHINE");
-  key = key ? key->FindChild(u"SOFTWARE") : nullptr;
-  key = key ? key->FindChild(u"KvBatch") : nullptr;
-  if (key == nullptr) return values;
-  for (const auto& value : key->values()) {
-    std::u16string text = posix::Utf16LeUnits(value.data);
-    if (!text.empty() && text.back() == u'\0') text.pop_back();
-    values[Utf16ToUtf8(value.name)] = Utf16ToUtf8(text);
-  }
-  return values;
-}
 
 class RegistryBatch : public ::testing::Test {
  protected:
@@ -75,7 +49,7 @@ TEST_F(RegistryBatch, SetsAndRemovesTogetherAndToleratesAbsentValues) {
   const std::string size = "1048576", time = "caf\xc3\xa9";  // UTF-8 data is stored as UTF-16, as by the A function
   const std::array changes{Text("Size", size), Text("Time", time), Removal("Old"), Removal("NeverThere")};
   ASSERT_EQ(RegSetValuesA(key, changes), ERROR_SUCCESS);
-  const auto values = ValuesInFile(machine);
+  const auto values = WrittenValues(machine, u"KvBatch");
   ASSERT_TRUE(values.has_value());
   EXPECT_EQ(*values, (std::map<std::string, std::string>{{"Kept", "as it was"}, {"Size", size}, {"Time", time}}));
 
@@ -88,18 +62,18 @@ TEST_F(RegistryBatch, SetsAndRemovesTogetherAndToleratesAbsentValues) {
 
 TEST_F(RegistryBatch, AValueThatCannotBeStoredKeepsTheOthersUnwritten) {
   const std::string text = "written?";
-  const std::string before = Slurp(machine.Path("registry.reg"));
+  const std::string before = ReadWholeFile(machine.Path("registry.reg"));
   const RegValueChange badName{"two\nlines", REG_SZ, reinterpret_cast<const BYTE*>("x"), 2};
   const RegValueChange noData{"NoData", REG_BINARY, nullptr, 4};
   for (const RegValueChange& bad : {badName, noData}) {
     const std::array changes{Text("First", text), Removal("Old"), bad};
     EXPECT_EQ(RegSetValuesA(key, changes), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Slurp(machine.Path("registry.reg")), before);
+    EXPECT_EQ(ReadWholeFile(machine.Path("registry.reg")), before);
   }
   HKEY forged = reinterpret_cast<HKEY>(std::uintptr_t{0x7777});
   const std::array one{Text("First", text)};
   EXPECT_EQ(RegSetValuesA(forged, one), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(Slurp(machine.Path("registry.reg")), before);
+  EXPECT_EQ(ReadWholeFile(machine.Path("registry.reg")), before);
 }
 
 // Another process reads registry.reg at any moment: it must find the three
@@ -110,7 +84,7 @@ TEST_F(RegistryBatch, AReaderNeverSeesPartOfAnUpdate) {
   std::atomic<int> reads{0}, mixed{0}, unreadable{0};
   std::thread reader([&] {
     while (!done) {
-      const auto values = ValuesInFile(machine);
+      const auto values = WrittenValues(machine, u"KvBatch");
       if (!values) {
         ++unreadable;
         continue;
@@ -133,7 +107,7 @@ TEST_F(RegistryBatch, AReaderNeverSeesPartOfAnUpdate) {
   EXPECT_GT(reads.load(), 0);
   EXPECT_EQ(mixed.load(), 0);
   EXPECT_EQ(unreadable.load(), 0);
-  const auto values = ValuesInFile(machine);
+  const auto values = WrittenValues(machine, u"KvBatch");
   ASSERT_TRUE(values.has_value());
   EXPECT_EQ(values->at("C"), "199");
 }

@@ -8,14 +8,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 
-#include "platform/posix/reg_file.h"
 #include "platform/registry.h"
-#include "platform/unicode.h"
+#include "tests/platform/written_registry_values.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_machine.h"
 
@@ -23,6 +20,7 @@ namespace kv {
 namespace {
 
 using test::TempMachine;
+using test::WrittenValues;
 
 // An image in memory when the host has /dev/shm: what these tests check is
 // the locking and the replacing of the file, and a disk's flush time on a
@@ -54,35 +52,6 @@ int WaitFor(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-// The writer's values (name -> text) as registry.reg holds them now; false
-// when the file does not parse.
-bool WrittenValues(const TempMachine& machine, std::map<std::string, std::string>& values) {
-  values.clear();
-  posix::RegNode registry = posix::MakeEmptyRegistry();
-  const auto error = posix::ParseRegFile(Slurp(machine.Path("registry.reg")), registry);
-  if (error) {
-    ADD_FAILURE() << "registry.reg line " << error->line << ": " << error->message;
-    return false;
-  }
-  const posix::RegNode* key = registry.FindChild(u"HKEY_LOCAL_MACHINE");
-  key = key ? key->FindChild(u"SOFTWARE") : nullptr;
-  key = key ? key->FindChild(u"KvTest") : nullptr;
-  if (key == nullptr) return true;
-  for (const auto& value : key->values()) {
-    std::u16string text = posix::Utf16LeUnits(value.data);
-    if (!text.empty() && text.back() == u'\0') text.pop_back();
-    values[Utf16ToUtf8(value.name)] = Utf16ToUtf8(text);
-  }
-  return true;
-}
-
 std::string ValueName(const std::string& prefix, int i) {
   char name[64];
   std::snprintf(name, sizeof name, "%s%04d", prefix.c_str(), i);
@@ -112,11 +81,12 @@ TEST(RegistryProcesses, TwoWritersAtOnceLoseNothing) {
   EXPECT_EQ(WaitFor(a), 0);
   EXPECT_EQ(WaitFor(b), 0);
 
-  std::map<std::string, std::string> values;
-  ASSERT_TRUE(WrittenValues(machine, values));
-  EXPECT_EQ(values.size(), 1000u);
-  EXPECT_EQ(ConsistentPrefix(values, "a"), 500);
-  EXPECT_EQ(ConsistentPrefix(values, "b"), 500);
+  std::string why;
+  const auto values = WrittenValues(machine, u"KvTest", &why);
+  ASSERT_TRUE(values) << why;
+  EXPECT_EQ(values->size(), 1000u);
+  EXPECT_EQ(ConsistentPrefix(*values, "a"), 500);
+  EXPECT_EQ(ConsistentPrefix(*values, "b"), 500);
 
   // And this process reads what they wrote.
   machine.Use();
@@ -147,11 +117,12 @@ TEST(RegistryProcesses, AWriterKilledMidWriteLeavesTheFileWhole) {
     ASSERT_GT(pid, 0);
     // Watch the file while the writer works; kill it at a varying moment
     // once it has begun.
-    std::map<std::string, std::string> values;
+    std::string why;
     for (int polls = -1; polls < 2 + round * 3;) {
-      ASSERT_TRUE(WrittenValues(machine, values));
-      ASSERT_TRUE(whole(values, prefix)) << "while " << prefix << " was writing";
-      if (polls >= 0 || values.count(ValueName(prefix, 0)))
+      const auto values = WrittenValues(machine, u"KvTest", &why);
+      ASSERT_TRUE(values) << why;
+      ASSERT_TRUE(whole(*values, prefix)) << "while " << prefix << " was writing";
+      if (polls >= 0 || values->count(ValueName(prefix, 0)))
         ++polls;
       else
         ASSERT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the writer ended early";
@@ -160,9 +131,10 @@ TEST(RegistryProcesses, AWriterKilledMidWriteLeavesTheFileWhole) {
     kill(pid, SIGKILL);
     EXPECT_EQ(WaitFor(pid), -SIGKILL);
 
-    ASSERT_TRUE(WrittenValues(machine, values));
-    ASSERT_TRUE(whole(values, prefix)) << "after " << prefix << " was killed";
-    kept[prefix] = ConsistentPrefix(values, prefix);
+    const auto values = WrittenValues(machine, u"KvTest", &why);
+    ASSERT_TRUE(values) << why;
+    ASSERT_TRUE(whole(*values, prefix)) << "after " << prefix << " was killed";
+    kept[prefix] = ConsistentPrefix(*values, prefix);
     EXPECT_GE(kept[prefix], 1);
   }
 
@@ -172,9 +144,10 @@ TEST(RegistryProcesses, AWriterKilledMidWriteLeavesTheFileWhole) {
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KvTest", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExA(key, "after", REG_BINARY, nullptr, 0), ERROR_SUCCESS);
   RegCloseKey(key);
-  std::map<std::string, std::string> values;
-  ASSERT_TRUE(WrittenValues(machine, values));
-  EXPECT_EQ(values.count("after"), 1u);
+  std::string why;
+  const auto values = WrittenValues(machine, u"KvTest", &why);
+  ASSERT_TRUE(values) << why;
+  EXPECT_EQ(values->count("after"), 1u);
 }
 
 }  // namespace

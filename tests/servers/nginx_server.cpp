@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_port.h"
 
 extern char** environ;
@@ -44,10 +44,7 @@ NginxServer::NginxServer(const std::string& root) {
 
 bool NginxServer::TryStart(const std::string& root) {
   port_ = FreePort();
-  std::ifstream in(KV_NGINX_CONF_TEMPLATE);
-  std::stringstream conf;
-  conf << in.rdbuf();
-  std::string text = conf.str();
+  std::string text = ReadWholeFile(KV_NGINX_CONF_TEMPLATE);
   ReplaceAll(text, "@PREFIX@", prefix_);
   ReplaceAll(text, "@PORT@", std::to_string(port_));
   ReplaceAll(text, "@ROOT@", root);

@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "store/table_text.h"
 #include "store/xml_table_reader.h"
 #include "tests/store/table_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace kv {
 namespace {
@@ -26,12 +25,7 @@ constexpr const char* kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 StoredValue TextValue(const char* text) { return StoredValue{text, static_cast<std::int32_t>(std::strlen(text))}; }
 
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string Slurp(const fs::path& path) { return test::ReadWholeFile(path.string()); }
 
 // Every value of every row of a table, byte for byte.
 std::vector<std::vector<std::string>> Rows(const char* table) {

@@ -1,11 +1,10 @@
 #include "tests/support/test_log.h"
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "base/log_writer.h"
 #include "platform/posix/machine.h"
+#include "tests/support/child_process.h"
 
 namespace kv::test {
 
@@ -23,11 +22,6 @@ TestLog::TestLog(unsigned level) {
 
 TestLog::~TestLog() { ResetLogger(); }
 
-std::string TestLog::Contents() const {
-  std::ifstream in(path_, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
+std::string TestLog::Contents() const { return ReadWholeFile(path_); }
 
 }  // namespace kv::test

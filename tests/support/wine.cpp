@@ -3,11 +3,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/support/child_process.h"
 
 namespace kv::test {
 namespace fs = std::filesystem;
@@ -97,13 +98,6 @@ std::string WindowsPath(const std::string& hostPath) {
   for (char& c : path)
     if (c == '/') c = '\\';
   return path;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
 }
 
 RunResult Shell(const std::string& script, const std::string& prefix) {
@@ -272,7 +266,7 @@ RunResult RunUnderWine(const TempMachine& machine, const std::string& program, c
   for (std::string* text : {&result.out, &result.err})
     for (auto at = text->find("\r\n"); at != std::string::npos; at = text->find("\r\n", at)) text->erase(at, 1);
   session.End();
-  const std::string hive = AgentViewsForTheBuild(MachineHiveAsRegFile(Slurp(machine.Path("system.reg"))));
+  const std::string hive = AgentViewsForTheBuild(MachineHiveAsRegFile(ReadWholeFile(machine.Path("system.reg"))));
   // The program must have seen the image's processor, not the host's: the
   // checker's answer depends on it.
   const std::string imageProcessor = ValueLine(machine.ReadFile(original), "PROCESSOR_IDENTIFIER");
